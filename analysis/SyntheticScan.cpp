@@ -1,0 +1,172 @@
+#include "analysis/SyntheticScan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace quorrel {
+
+namespace {
+
+// SplitMix64: tiny, well mixed, and written out here, unlike the
+// standard distributions whose output differs between library versions.
+class NoiseSource {
+public:
+    explicit NoiseSource(std::uint64_t seed) : state(seed) {}
+
+    // Uniform in [-1, 1).
+    double next()
+    {
+        state += 0x9E3779B97F4A7C15ull;
+        std::uint64_t z = state;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        const double unit = static_cast<double>(z >> 11) * (1.0 / 9007199254740992.0);
+        return 2.0 * unit - 1.0;
+    }
+
+private:
+    std::uint64_t state;
+};
+
+double gaussian(double offset, double sigma)
+{
+    if (sigma <= 0.0)
+        return offset == 0.0 ? 1.0 : 0.0;
+    return std::exp(-(offset * offset) / (2.0 * sigma * sigma));
+}
+
+std::uint8_t noisyChannel(int base, double noise)
+{
+    const double value = std::floor(static_cast<double>(base) + noise + 0.5);
+    return static_cast<std::uint8_t>(std::min(std::max(value, 0.0), 255.0));
+}
+
+// Slope of the vertical thickness (the tilt cancels out of it).
+double thicknessSlopeAt(const SyntheticScanParameters& parameters, double x)
+{
+    const double offset = x - parameters.pitCentreX;
+    double slope = 0.0;
+    if (parameters.pitSigma > 0.0)
+        slope += parameters.pitDepth * offset / (parameters.pitSigma * parameters.pitSigma)
+               * gaussian(offset, parameters.pitSigma);
+    if (parameters.rimSigma > 0.0)
+        slope -= parameters.rimHeight * offset / (parameters.rimSigma * parameters.rimSigma)
+               * gaussian(offset, parameters.rimSigma);
+    return slope;
+}
+
+// Position of the largest thickness within [low, high]: a scan at 1/8 column
+// (the first of equal values wins), refined by bisecting the slope where it
+// changes sign around the best sample. The thickness is too flat at its
+// maximum for a search on the values alone to find it to better than 1e-5.
+double findLargestThickness(const SyntheticScan& scan, double low, double high)
+{
+    if (!(high > low))
+        return low;
+    const double step = 0.125;
+    double best = low;
+    double bestThickness = scan.thicknessAt(low);
+    const auto sampleCount = static_cast<long long>((high - low) / step);
+    for (long long i = 1; i <= sampleCount; ++i) {
+        const double x = low + step * static_cast<double>(i);
+        const double thickness = scan.thicknessAt(x);
+        if (thickness > bestThickness) {
+            bestThickness = thickness;
+            best = x;
+        }
+    }
+
+    double rising = std::max(low, best - step);
+    double falling = std::min(high, best + step);
+    if (!(thicknessSlopeAt(scan.parameters, rising) > 0.0 && thicknessSlopeAt(scan.parameters, falling) < 0.0))
+        return best;
+    for (int iteration = 0; iteration < 60; ++iteration) {
+        const double middle = 0.5 * (rising + falling);
+        if (thicknessSlopeAt(scan.parameters, middle) > 0.0)
+            rising = middle;
+        else
+            falling = middle;
+    }
+    return 0.5 * (rising + falling);
+}
+
+} // namespace
+
+double SyntheticScan::surfaceRowAt(double x) const
+{
+    const double offset = x - parameters.pitCentreX;
+    return parameters.surfaceRow - parameters.pitDepth * gaussian(offset, parameters.pitSigma)
+         + parameters.rimHeight * gaussian(offset, parameters.rimSigma) + parameters.tiltRowsPerColumn * offset;
+}
+
+double SyntheticScan::referenceRowAt(double x) const
+{
+    return parameters.referenceRow + parameters.tiltRowsPerColumn * (x - parameters.pitCentreX);
+}
+
+double SyntheticScan::thicknessAt(double x) const
+{
+    return surfaceRowAt(x) - referenceRowAt(x);
+}
+
+RgbaImageView SyntheticScan::view() const
+{
+    RgbaImageView image;
+    if (rgba.empty())
+        return image;
+    image.pixels = rgba.data();
+    image.width = width;
+    image.height = height;
+    return image;
+}
+
+SyntheticScan makeSyntheticScan(const SyntheticScanParameters& parameters)
+{
+    SyntheticScan scan;
+    scan.parameters = parameters;
+
+    const double lastColumn = std::max(0.0, static_cast<double>(parameters.width - 1));
+    const double centre = std::min(std::max(parameters.pitCentreX, 0.0), lastColumn);
+    scan.pitCentreX = parameters.pitCentreX;
+    scan.leftRimX = findLargestThickness(scan, 0.0, centre);
+    scan.rightRimX = findLargestThickness(scan, centre, lastColumn);
+    scan.thicknessAtCentre = scan.thicknessAt(scan.pitCentreX);
+    scan.thicknessAtLeftRim = scan.thicknessAt(scan.leftRimX);
+    scan.thicknessAtRightRim = scan.thicknessAt(scan.rightRimX);
+
+    if (parameters.width < 1 || parameters.height < 1)
+        return scan;
+    scan.width = parameters.width;
+    scan.height = parameters.height;
+    const auto width = static_cast<std::size_t>(parameters.width);
+    const auto height = static_cast<std::size_t>(parameters.height);
+    scan.rgba.resize(width * height * 4u);
+
+    std::vector<double> surfaceRows(width);
+    std::vector<double> referenceRows(width);
+    for (std::size_t x = 0; x < width; ++x) {
+        surfaceRows[x] = scan.surfaceRowAt(static_cast<double>(x));
+        referenceRows[x] = scan.referenceRowAt(static_cast<double>(x));
+    }
+
+    NoiseSource noise(parameters.seed);
+    std::uint8_t* out = scan.rgba.data();
+    for (std::size_t y = 0; y < height; ++y) {
+        const auto row = static_cast<double>(y);
+        for (std::size_t x = 0; x < width; ++x) {
+            const RgbaColor& base = row > surfaceRows[x] ? parameters.vitreousColor
+                                  : row >= referenceRows[x] ? parameters.retinaColor
+                                                            : parameters.belowColor;
+            const double grey = parameters.noiseAmplitude * noise.next();
+            *out++ = noisyChannel(base.r, grey);
+            *out++ = noisyChannel(base.g, grey);
+            *out++ = noisyChannel(base.b, grey);
+            *out++ = noisyChannel(base.a, 0.0);
+        }
+    }
+    return scan;
+}
+
+} // namespace quorrel

@@ -1,0 +1,73 @@
+#pragma once
+
+// Synthetic B-scan-like images with known geometry, for tests, benchmarks and
+// sample images: dark vitreous above a bright retina whose upper surface dips
+// into a foveal pit with a rim on either side, over a flat or tilted lower
+// border. The noise comes from the generator's own PRNG, so a seed gives the
+// same bytes on every machine and library version.
+
+#include <cstdint>
+#include <vector>
+
+#include "analysis/Types.h"
+
+namespace quorrel {
+
+struct SyntheticScanParameters {
+    int width = 800;
+    int height = 400;
+    // Rows count upward from the bottom row, as in the view's buffer.
+    double surfaceRow = 280.0;   // inner surface far from the pit
+    double referenceRow = 120.0; // lower border of the retina
+    double pitCentreX = 400.0;
+    // The surface is surfaceRow - pitDepth * G(pitSigma) + rimHeight * G(rimSigma),
+    // G a unit Gaussian around pitCentreX: the wider, shallower bump raises a
+    // rim on either side of the pit when rimSigma > pitSigma.
+    double pitDepth = 60.0;
+    double pitSigma = 60.0;
+    double rimHeight = 8.0;
+    double rimSigma = 140.0;
+    // Both borders rise by this many rows per column, pivoting at pitCentreX,
+    // so the vertical thickness does not depend on it.
+    double tiltRowsPerColumn = 0.0;
+    // Grey noise, uniform within plus or minus this many levels and the same in
+    // R, G and B. At 6 a vitreous patch's spread estimates the tolerance 30.
+    double noiseAmplitude = 6.0;
+    std::uint64_t seed = 1;
+    RgbaColor vitreousColor{20, 20, 20, 255};
+    RgbaColor retinaColor{190, 190, 190, 255};
+    RgbaColor belowColor{110, 110, 110, 255};
+};
+
+// A generated scan and its geometry. Pixel (x, y) is vitreous when
+// y > surfaceRowAt(x), retina when referenceRowAt(x) <= y <= surfaceRowAt(x),
+// and below the retina otherwise; the retina's top pixel in column x is thus
+// row floor(surfaceRowAt(x)). Thicknesses are vertical, in rows.
+struct SyntheticScan {
+    SyntheticScanParameters parameters;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgba; // bottom row first, 4 bytes per pixel
+
+    double pitCentreX = 0.0;        // smallest thickness when the pit outweighs the rim
+    double leftRimX = 0.0;          // largest thickness in columns 0 .. pit centre
+    double rightRimX = 0.0;         // largest thickness in columns pit centre .. width-1
+    double thicknessAtCentre = 0.0;
+    double thicknessAtLeftRim = 0.0;
+    double thicknessAtRightRim = 0.0;
+
+    // Row of the inner surface at column x (any x, also between columns).
+    double surfaceRowAt(double x) const;
+    // Row of the lower border at column x.
+    double referenceRowAt(double x) const;
+    // surfaceRowAt(x) - referenceRowAt(x).
+    double thicknessAt(double x) const;
+    // The pixels as an image view; empty when the scan has no pixels.
+    RgbaImageView view() const;
+};
+
+// Renders the scan and works out its geometry. A width or height below 1
+// gives no pixels (the geometry is still worked out).
+SyntheticScan makeSyntheticScan(const SyntheticScanParameters& parameters);
+
+} // namespace quorrel
