@@ -1,0 +1,238 @@
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "analysis/FovealExtrema.h"
+#include "analysis/MeasurementReport.h"
+
+using namespace quorrel;
+
+namespace {
+
+// A, C and E as samples 0, 1, 2; the five resampled points are A, B, C, D, E.
+Boundary reportBoundary(Point2d aTop, Point2d bTop, Point2d cTop, Point2d dTop, Point2d eTop, Point2d cBottom)
+{
+    Boundary boundary;
+    boundary.curveSamples = {aTop, cTop, eTop};
+    boundary.referenceSamples = {{aTop.x, 0}, cBottom, {eTop.x, 0}};
+    boundary.indexA = 0;
+    boundary.indexC = 1;
+    boundary.indexE = 2;
+    boundary.resampledCurve = {aTop, bTop, cTop, dTop, eTop};
+    boundary.resampledReference = {{aTop.x, 0}, {bTop.x, 0}, cBottom, {dTop.x, 0}, {eTop.x, 0}};
+    boundary.indexB = 1;
+    boundary.resampledIndexC = 2;
+    boundary.indexD = 3;
+    return boundary;
+}
+
+// A rim-to-rim line at y = 10 over a pit 4 px deep, C line vertical.
+Boundary smallPit()
+{
+    return reportBoundary({0, 10}, {2, 8}, {5, 6}, {8, 9}, {10, 10}, {5, 0});
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        result.push_back(line);
+    return result;
+}
+
+} // namespace
+
+TEST(MeasurementReport, SmallPit_MatchesTheHandWrittenReportLineByLine)
+{
+    // Unit line 5 px long standing for 12.5 microns: microns = 2.5 * pixels.
+    const std::string report = formatMeasurementReport(computeFovealMeasurements(smallPit(), {0, 0}, {3, 4}, 12.5));
+    const std::vector<std::string> expected = {
+        "A Top    Point: (0, 10)",
+        "A Bottom Point: (0, 0)",
+        "B Top    Point: (2, 8)",
+        "B Bottom Point: (2, 0)",
+        "C Top    Point: (5, 6)",
+        "C Bottom Point: (5, 0)",
+        "D Top    Point: (8, 9)",
+        "D Bottom Point: (8, 0)",
+        "E Top    Point: (10, 10)",
+        "E Bottom Point: (10, 0)",
+        "",
+        "A Bottom to A Top Pixel Distance: 10",
+        "B Bottom to B Top Pixel Distance: 8",
+        "C Bottom to C Top Pixel Distance: 6",
+        "D Bottom to D Top Pixel Distance: 9",
+        "E Bottom to E Top Pixel Distance: 10",
+        "",
+        "Unit Micron Pixel  Length: 5",
+        "Unit Micron Actual Length: 12.5",
+        "",
+        "A Bottom to A Top Micron Distance: 25",
+        "B Bottom to B Top Micron Distance: 20",
+        "C Bottom to C Top Micron Distance: 15",
+        "D Bottom to D Top Micron Distance: 22.5",
+        "E Bottom to E Top Micron Distance: 25",
+        "",
+        "Foveal Pixel  Width: 10",
+        "Foveal Micron Width: 25",
+        "Foveal Pixel  Depth (C Bottom - C Top Line) to (A - E Top Line): 4",
+        "Foveal Micron Depth (C Bottom - C Top Line) to (A - E Top Line): 10",
+        "",
+        "Foveal Pixel  Depth (A - E Top Perpendicular Line): 4",
+        "Foveal Micron Depth (A - E Top Perpendicular Line): 10",
+        "",
+        "(C bottom to C top) line is assumed Y axis for slope calculation",
+        "Slope (A -> B): -1",
+        "Slope (B -> C): -0.666667",
+        "Slope (C -> D): 1",
+        "Slope (D -> E): 0.5",
+        "",
+        "Slope Radian Angle (A -> B): -0.785398",
+        "Slope Radian Angle (B -> C): -0.588003",
+        "Slope Radian Angle (C -> D): 0.785398",
+        "Slope Radian Angle (D -> E): 0.463648",
+        "",
+        "Slope Degree Angle (A -> B): -45",
+        "Slope Degree Angle (B -> C): -33.6901",
+        "Slope Degree Angle (C -> D): 45",
+        "Slope Degree Angle (D -> E): 26.5651",
+        "",
+    };
+    EXPECT_EQ(lines(report), expected);
+    EXPECT_EQ(report.back(), '\n');
+    EXPECT_EQ(report.find('\r'), std::string::npos);
+}
+
+TEST(MeasurementReport, TruncatedConstants_ShowInTheUnroundedFigures)
+{
+    const FovealMeasurements m = computeFovealMeasurements(smallPit(), {0, 0}, {10, 0}, 100.0);
+    // 1.570796 is not quite a right angle: the perpendicular depth is a hair
+    // longer than the one along the vertical C line.
+    EXPECT_EQ(m.depthAlongCLinePixel, 4.0);
+    EXPECT_GT(m.perpendicularDepthPixel, 4.0);
+    EXPECT_NEAR(m.perpendicularDepthPixel, 4.0, 1e-9);
+    // 45 degrees measured with 3.141592 for pi.
+    EXPECT_NEAR(m.slopeDegrees[2], 45.0000093620, 1e-9);
+}
+
+TEST(MeasurementReport, TenPixelUnitForHundredMicrons_MakesMicronsTenTimesPixels)
+{
+    const FovealMeasurements m = computeFovealMeasurements(smallPit(), {3, 7}, {9, 15}, 100.0);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_DOUBLE_EQ(m.micronDistances[i], 10.0 * m.pixelDistances[i]);
+    EXPECT_DOUBLE_EQ(m.fovealMicronWidth, 10.0 * m.fovealPixelWidth);
+    EXPECT_DOUBLE_EQ(m.depthAlongCLineMicron, 10.0 * m.depthAlongCLinePixel);
+    EXPECT_DOUBLE_EQ(m.perpendicularDepthMicron, 10.0 * m.perpendicularDepthPixel);
+}
+
+TEST(MeasurementReport, ParallelLines_WriteNotDeterminedRowsInTheirOwnWording)
+{
+    // C Bottom beside C Top: the C line runs level with the rim line.
+    std::vector<std::string> report = lines(formatMeasurementReport(computeFovealMeasurements(
+        reportBoundary({0, 10}, {2, 8}, {5, 6}, {8, 9}, {10, 10}, {3, 6}), {0, 0}, {10, 0}, 100.0)));
+    ASSERT_EQ(report.size(), 50u);
+    EXPECT_EQ(report[28], "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
+    EXPECT_EQ(report[29], "Foveal Micron Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
+    EXPECT_EQ(report[30], "");
+    EXPECT_EQ(report[31], "Foveal Pixel  Depth (A - E Top Perpendicular Line): 4");
+
+    // A Top on E Top: no rim line at all.
+    report = lines(formatMeasurementReport(computeFovealMeasurements(
+        reportBoundary({5, 10}, {2, 8}, {5, 6}, {8, 9}, {5, 10}, {5, 0}), {0, 0}, {10, 0}, 100.0)));
+    EXPECT_EQ(report[26], "Foveal Pixel  Width: 0");
+    EXPECT_EQ(report[28], "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
+    EXPECT_EQ(report[31], "Foveal Pixel  Depth (A - E Top Perpendicular Line): Not Determined");
+    EXPECT_EQ(report[32], "Foveal Micron Depth (A - E Top Perpendicular Line): Not Determined");
+}
+
+TEST(MeasurementReport, RimTopsInLineWithCTop_GiveZeroDepths)
+{
+    const FovealMeasurements m =
+        computeFovealMeasurements(reportBoundary({0, 0}, {2, 1}, {4, 2}, {7, 3.5}, {10, 5}, {6, -2}), {0, 0}, {10, 0}, 1.0);
+    EXPECT_NEAR(m.depthAlongCLinePixel, 0.0, 1e-12);
+    EXPECT_NEAR(m.perpendicularDepthPixel, 0.0, 1e-12);
+}
+
+TEST(MeasurementReport, TiltedCLine_MeasuresSlopesAcrossIt)
+{
+    // C line at 45 degrees: a wall along x reads as slope 1 in its frame, a
+    // wall along y as slope -1.
+    const FovealMeasurements m = computeFovealMeasurements(
+        reportBoundary({0, 0}, {1, 0}, {1, 1}, {2, 1}, {2, 2}, {0, 0}), {0, 0}, {10, 0}, 1.0);
+    EXPECT_NEAR(m.slopes[0], 1.0, 1e-12);
+    EXPECT_NEAR(m.slopes[1], -1.0, 1e-12);
+
+    // C Top straight below C Bottom: the frame turns by pi and slopes are dy / dx.
+    const FovealMeasurements flipped = computeFovealMeasurements(
+        reportBoundary({0, 0}, {2, -2}, {5, -4}, {8, -1}, {10, 0}, {5, 10}), {0, 0}, {10, 0}, 1.0);
+    EXPECT_NEAR(flipped.slopes[0], -1.0, 1e-12);
+    EXPECT_NEAR(flipped.slopes[3], 0.5, 1e-12);
+}
+
+TEST(MeasurementReport, UndefinedFigures_PrintAsNanOrInfNeverAsNumbers)
+{
+    // No unit line: microns divide by zero. Every Top point and C Bottom on
+    // one spot: no width, no depth lines, no slope frame.
+    const Point2d spot{4, 4};
+    const std::vector<std::string> report = lines(formatMeasurementReport(
+        computeFovealMeasurements(reportBoundary(spot, spot, spot, spot, spot, spot), {0, 0}, {0, 0}, 100.0)));
+    ASSERT_EQ(report.size(), 50u);
+    EXPECT_EQ(report[17], "Unit Micron Pixel  Length: 0");
+    EXPECT_EQ(report[20], "A Bottom to A Top Micron Distance: inf");
+    EXPECT_EQ(report[22], "C Bottom to C Top Micron Distance: nan");
+    EXPECT_EQ(report[27], "Foveal Micron Width: nan");
+    EXPECT_EQ(report[28], "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
+    EXPECT_EQ(report[35], "Slope (A -> B): nan");
+    EXPECT_EQ(report[40], "Slope Radian Angle (A -> B): nan");
+    EXPECT_EQ(report[48], "Slope Degree Angle (D -> E): nan");
+
+    const std::vector<std::string> noUnit =
+        lines(formatMeasurementReport(computeFovealMeasurements(smallPit(), {2, 2}, {2, 2}, 100.0)));
+    EXPECT_EQ(noUnit[20], "A Bottom to A Top Micron Distance: inf");
+    EXPECT_EQ(noUnit[27], "Foveal Micron Width: inf");
+
+    EXPECT_TRUE(unitLineTooShort({2, 2}, {2, 2}));
+    EXPECT_FALSE(unitLineTooShort({0, 0}, {0.00002, 0}));
+
+    // A wall outside the resampled lists gives no figure rather than a stray one.
+    Boundary strayWall = smallPit();
+    strayWall.indexD = 5;
+    EXPECT_FALSE(hasReportableExtrema(strayWall));
+    const FovealMeasurements none = computeFovealMeasurements(strayWall, {0, 0}, {10, 0}, 100.0);
+    EXPECT_TRUE(std::isnan(none.pixelDistances[0]));
+    EXPECT_FALSE(none.depthAlongCLineDetermined);
+}
+
+TEST(FormatReportNumber, Numbers_PrintAsTheDefaultStreamWithOneSpellingForNaN)
+{
+    EXPECT_EQ(formatReportNumber(0.1), "0.1");
+    EXPECT_EQ(formatReportNumber(123456.0), "123456");
+    EXPECT_EQ(formatReportNumber(1234567.0), "1.23457e+06");
+    EXPECT_EQ(formatReportNumber(0.0001), "0.0001");
+    EXPECT_EQ(formatReportNumber(0.00001), "1e-05");
+    EXPECT_EQ(formatReportNumber(-2.5), "-2.5");
+    EXPECT_EQ(formatReportNumber(std::numeric_limits<double>::infinity()), "inf");
+    EXPECT_EQ(formatReportNumber(-std::numeric_limits<double>::infinity()), "-inf");
+    EXPECT_EQ(formatReportNumber(std::numeric_limits<double>::quiet_NaN()), "nan");
+    EXPECT_EQ(formatReportNumber(-std::numeric_limits<double>::quiet_NaN()), "nan");
+}
+
+TEST(IntersectLines, CrossingLines_GiveTheirCrossingAndParallelOnesNone)
+{
+    Point2d crossing{-1, -1};
+    EXPECT_TRUE(intersectLines({0, 0}, {4, 4}, {0, 4}, {4, 0}, &crossing));
+    EXPECT_EQ(crossing, (Point2d{2, 2}));
+    EXPECT_TRUE(intersectLines({0, 0}, {4, 4}, {0, 4}, {4, 0}, nullptr));
+
+    crossing = {-1, -1};
+    EXPECT_FALSE(intersectLines({0, 0}, {4, 0}, {0, 3}, {8, 3}, &crossing));
+    EXPECT_FALSE(intersectLines({1, 1}, {1, 1}, {0, 3}, {8, 5}, &crossing));
+    // Denominator 4e-8: still counted as parallel.
+    EXPECT_FALSE(intersectLines({0, 0}, {2, 0}, {0, 1}, {1, 1.00000002}, &crossing));
+    EXPECT_EQ(crossing, (Point2d{-1, -1}));
+}
