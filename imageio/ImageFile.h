@@ -26,6 +26,7 @@ struct LoadedRegion {
 };
 
 // Initialises the image library once per process; later calls do nothing.
+// The two operations below call it themselves.
 void initImageLibrary();
 
 // Decodes the file at path and copies the region given as fractions of the
@@ -34,7 +35,9 @@ void initImageLibrary();
 LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, double width, double height);
 
 // Writes an RGBA buffer (bottom row first) to path; the file type follows the
-// extension. False when there is no buffer or the library gives no image name.
+// extension. False when there is no buffer or the library gives no image name,
+// and when the library does not write the file: it never overwrites an
+// existing file, and refuses an unknown extension or an empty picture.
 bool saveRgbaImage(const std::wstring& path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height);
 
 } // namespace quorrel

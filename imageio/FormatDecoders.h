@@ -1,0 +1,57 @@
+#pragma once
+
+// Complete decoders that read a file before the image library is allowed to,
+// and that supply the picture themselves where the library cannot decode it.
+// Internal to imageio: the library's own readers stop at the end of a file
+// only sometimes, so nothing reaches them that one of these has not read to
+// its last byte.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include <QString>
+
+namespace quorrel::imagedecode {
+
+enum class FileKind { Unknown, Png, Jpeg, Jp2, J2kCodestream, Bmp, Tga };
+
+// A picture held in memory: RGBA bytes, rows packed, row 0 the TOP row as
+// the picture is shown (the opposite of the view's buffer).
+struct RgbaPicture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::unique_ptr<std::uint8_t[]> pixels;
+};
+
+// What a complete decode learnt about a file.
+struct VettedFile {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    // The image library decodes this variant of the format correctly and
+    // within its own 32-bit size arithmetic.
+    bool libraryReadsIt = false;
+    // The order in which the image library hands over the rows it decoded.
+    bool libraryRowsTopFirst = true;
+    // Set when the decode kept the picture (always for the formats decoded
+    // through Qt and OpenJPEG, on request for the others).
+    RgbaPicture picture;
+};
+
+enum class Detail { VerifyOnly, KeepPicture };
+
+// Kind named by the path's suffix, any case; Unknown for other suffixes.
+FileKind kindFromSuffix(const QString& path);
+
+// Kind given by the file's signature; TGA has none, so a file without a known
+// signature counts as TGA only when its suffix says so. Unknown otherwise.
+FileKind kindFromContent(const std::uint8_t* data, std::size_t size, FileKind suffixKind);
+
+// Reads the file completely. False when the file is truncated, corrupt, of a
+// variant no decoder here reads, or when its header gives maxPixelCount or
+// more pixels (checked before any pixel is decoded). With KeepPicture the
+// picture is always filled on success.
+bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount,
+    Detail detail, VettedFile& result);
+
+} // namespace quorrel::imagedecode

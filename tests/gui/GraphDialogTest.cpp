@@ -1,0 +1,177 @@
+// The two graph dialogs read the current boundary when shown and plot its
+// thickness profile and differences.
+
+#include <QAction>
+#include <QTest>
+
+#include "ViewTestSupport.h"
+#include "dialogs/DifferentiateGraphDialog.h"
+#include "dialogs/DistanceGraphDialog.h"
+#include "qcustomplot.h"
+#include "ui/Quorrel.h"
+
+class GraphDialogTest : public QObject {
+    Q_OBJECT
+
+private:
+    // A boundary with 100 resampled pairs whose distance is 50 - |i - 40| / 2,
+    // so the profile has its minimum-free V shape around index 40.
+    static void fillMeasuredBoundary(quorrel::Boundary& boundary, double scale)
+    {
+        boundary.curveSamples = {{10, 60}, {50, 40}, {90, 60}};
+        boundary.referenceSamples = {{10, 10}, {50, 10}, {90, 10}};
+        boundary.indexA = 0;
+        boundary.indexC = 1;
+        boundary.indexE = 2;
+        boundary.resampledCurve.clear();
+        boundary.resampledReference.clear();
+        boundary.resampledDistances.clear();
+        for (int i = 0; i < 100; ++i) {
+            const double d = scale * (20.0 + std::abs(i - 40) * 0.5);
+            boundary.resampledReference.push_back({double(i), 0.0});
+            boundary.resampledCurve.push_back({double(i), d});
+            boundary.resampledDistances.push_back(d);
+        }
+        boundary.resampledIndexC = 40;
+        boundary.indexB = 20;
+        boundary.indexD = 70;
+    }
+
+    static std::unique_ptr<Quorrel> windowWithBoundary(testsupport::ScratchDirectory& scratch)
+    {
+        auto window = std::make_unique<Quorrel>();
+        window->resize(800, 600);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), testsupport::gradientImage(60, 40));
+        window->view()->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+        window->view()->detectBoundaryEdges();
+        return window;
+    }
+
+    static QVector<double> keys(QCPGraph* graph)
+    {
+        QVector<double> result;
+        for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+            result << it->key;
+        return result;
+    }
+
+    static QVector<double> values(QCPGraph* graph)
+    {
+        QVector<double> result;
+        for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+            result << it->value;
+        return result;
+    }
+
+private slots:
+    void distanceGraph_BeforeAnyDetectionIsEmpty()
+    {
+        testsupport::ScratchDirectory scratch;
+        Quorrel window;
+        DistanceGraphDialog* dialog = window.distanceGraphDialog();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Distance Graph"));
+        QCOMPARE(dialog->size(), QSize(622, 596));
+        dialog->show();
+        QCOMPARE(dialog->plot()->graphCount(), 0);
+        dialog->hide();
+    }
+
+    void distanceGraph_PlotsTheProfileWithItsMarkers()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto window = windowWithBoundary(scratch);
+        fillMeasuredBoundary(*window->view()->currentBoundary(), 1.0);
+        DistanceGraphDialog* dialog = window->distanceGraphDialog();
+        dialog->show();
+        QCustomPlot* plot = dialog->plot();
+        QCOMPARE(plot->graphCount(), 4);
+        QCOMPARE(plot->graph(0)->data()->size(), 100);
+        QCOMPARE(keys(plot->graph(0)).last(), 99.0);
+        QCOMPARE(values(plot->graph(0))[40], 20.0);
+        QCOMPARE(keys(plot->graph(1)), (QVector<double>{0.0, 99.0}));
+        QCOMPARE(values(plot->graph(1)), (QVector<double>{40.0, 49.5}));
+        QCOMPARE(plot->graph(1)->name(), QStringLiteral("Maximum Points"));
+        QCOMPARE(plot->graph(1)->pen().color(), QColor(255, 0, 0));
+        QCOMPARE(keys(plot->graph(2)), QVector<double>{40.0});
+        QCOMPARE(plot->graph(2)->pen().color(), QColor(0, 0, 255));
+        QCOMPARE(keys(plot->graph(3)), (QVector<double>{20.0, 70.0}));
+        QCOMPARE(plot->graph(3)->pen().color(), QColor(0, 255, 0));
+        QCOMPARE(plot->graph(3)->lineStyle(), QCPGraph::lsNone);
+        QCOMPARE(plot->xAxis->label(), QStringLiteral("Pixel"));
+        QCOMPARE(plot->xAxis->range().upper, 100.0);
+        QCOMPARE(plot->yAxis->label(), QStringLiteral("Distance"));
+        QCOMPARE(plot->yAxis->range().lower, 0.0);
+        QVERIFY(std::fabs(plot->yAxis->range().upper - 49.5 * 1.1) < 1e-9);
+        dialog->hide();
+    }
+
+    void distanceGraph_LeavesOutMarkersOutsideTheLists()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto window = windowWithBoundary(scratch);
+        quorrel::Boundary* boundary = window->view()->currentBoundary();
+        fillMeasuredBoundary(*boundary, 1.0);
+        boundary->indexB = -1;
+        boundary->indexD = 100;
+        window->distanceGraphDialog()->show();
+        QCOMPARE(window->distanceGraphDialog()->plot()->graph(3)->data()->size(), 0);
+        window->distanceGraphDialog()->hide();
+    }
+
+    void differentiateGraph_PlotsForwardDifferencesOfTheSmoothedProfile()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto window = windowWithBoundary(scratch);
+        fillMeasuredBoundary(*window->view()->currentBoundary(), 1.0);
+        DifferentiateGraphDialog* dialog = window->differentiateGraphDialog();
+        QCOMPARE(dialog->size(), QSize(760, 608));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Differentiate Graph"));
+        dialog->show();
+        QCustomPlot* plot = dialog->plot();
+        QCOMPARE(plot->graphCount(), 1);
+        QCOMPARE(plot->graph(0)->data()->size(), 99);
+        QCOMPARE(keys(plot->graph(0)).last(), 98.0);
+        // Far from the bend and the ends the smoothed slope is 0.5 * 1.001.
+        QVERIFY(std::fabs(values(plot->graph(0))[80] - 0.5005) < 1e-12);
+        QVERIFY(std::fabs(values(plot->graph(0))[10] + 0.5005) < 1e-12);
+        QCOMPARE(plot->xAxis->range().upper, 100.0);
+        QCOMPARE(plot->yAxis->label(), QStringLiteral("Differences"));
+        QVERIFY(std::fabs(plot->yAxis->range().lower + 0.5005 * 1.1) < 1e-12);
+        QVERIFY(std::fabs(plot->yAxis->range().upper - 0.5005 * 1.1) < 1e-12);
+        dialog->hide();
+    }
+
+    void actions_RunTheDialogsModallyAndShowANewDetectionAfterReopening()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto window = windowWithBoundary(scratch);
+        quorrel::Boundary* boundary = window->view()->currentBoundary();
+        fillMeasuredBoundary(*boundary, 1.0);
+        auto* distanceAction = window->findChild<QAction*>(QStringLiteral("action_View_Distance_Graph"));
+        testsupport::ModalRecord first;
+        testsupport::answerNextModal(&first);
+        distanceAction->trigger();
+        QVERIFY(first.seen);
+        QCOMPARE(first.title, QStringLiteral("Distance Graph"));
+        QCOMPARE(values(window->distanceGraphDialog()->plot()->graph(0))[40], 20.0);
+
+        fillMeasuredBoundary(*boundary, 2.0);
+        testsupport::ModalRecord second;
+        testsupport::answerNextModal(&second);
+        distanceAction->trigger();
+        QVERIFY(second.seen);
+        QCOMPARE(values(window->distanceGraphDialog()->plot()->graph(0))[40], 40.0);
+
+        testsupport::ModalRecord third;
+        testsupport::answerNextModal(&third);
+        window->findChild<QAction*>(QStringLiteral("action_View_Differentiate_Graph"))->trigger();
+        QVERIFY(third.seen);
+        QCOMPARE(third.title, QStringLiteral("Differentiate Graph"));
+    }
+};
+
+QTEST_MAIN(GraphDialogTest)
+#include "GraphDialogTest.moc"

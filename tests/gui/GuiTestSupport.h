@@ -1,0 +1,89 @@
+#pragma once
+
+// Helpers shared by the widget tests: a scratch working directory, answering
+// modal dialogs from the test, and small images written to disk.
+
+#include <functional>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QImage>
+#include <QMessageBox>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+namespace testsupport {
+
+// Runs the test inside a fresh temporary working directory, so that
+// "settings.txt" of one test never reaches another.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+        : previous(QDir::currentPath())
+    {
+        QDir::setCurrent(directory.path());
+    }
+    ~ScratchDirectory() { QDir::setCurrent(previous); }
+
+    QString path() const { return directory.path(); }
+    QString filePath(const QString& name) const { return directory.filePath(name); }
+
+private:
+    QTemporaryDir directory;
+    QString previous;
+};
+
+// What a modal dialog looked like when the test answered it.
+struct ModalRecord {
+    bool seen = false;
+    QString title;
+    QString text;
+};
+
+// Polls until a modal widget is active, records it and closes it (accepting
+// message boxes with their default button). Call before the action that
+// opens the dialog; the record is filled once the dialog has appeared.
+inline void answerNextModal(ModalRecord* record, std::function<void(QWidget*)> answer = {})
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, record, answer]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        // A dialog that was shown before its exec() runs without being
+        // registered as modal; find it among the visible windows.
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (!modal && window->isVisible() && qobject_cast<QDialog*>(window))
+                modal = window;
+        }
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (record) {
+            record->seen = true;
+            record->title = modal->windowTitle();
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                record->text = box->text();
+        }
+        if (answer) {
+            answer(modal);
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->accept();
+        } else {
+            modal->close();
+        }
+    });
+    timer->start();
+}
+
+// Writes an image whose top-left pixel is at y = 0 as seen in any viewer.
+inline QString writeImage(const QString& path, const QImage& image)
+{
+    image.save(path);
+    return path;
+}
+
+} // namespace testsupport

@@ -1,0 +1,179 @@
+// Loading an image into the view and drawing it: buffer layout, failures and
+// what lands on screen in both display modes.
+
+#include <QFile>
+#include <QTest>
+
+#include "ViewTestSupport.h"
+
+namespace {
+
+bool isWhite(QRgb colour)
+{
+    return qRed(colour) == 255 && qGreen(colour) == 255 && qBlue(colour) == 255;
+}
+
+bool sameColour(QRgb a, QRgb b)
+{
+    return qRed(a) == qRed(b) && qGreen(a) == qGreen(b) && qBlue(a) == qBlue(b);
+}
+
+} // namespace
+
+class ViewImageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wholeImage_BufferStartsWithTheBottomLeftPixel()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(300, 200);
+        const QImage picture = testsupport::gradientImage(100, 80);
+        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
+        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        QCOMPARE(view->imageWidthPixels(), 100u);
+        QCOMPARE(view->imageHeightPixels(), 80u);
+        QVERIFY(view->textureName() != 0);
+        const std::uint8_t* pixels = view->pixelData();
+        const QRgb bottomLeft = picture.pixel(0, 79);
+        QCOMPARE(int(pixels[0]), qRed(bottomLeft));
+        QCOMPARE(int(pixels[1]), qGreen(bottomLeft));
+        QCOMPARE(int(pixels[2]), qBlue(bottomLeft));
+        QCOMPARE(int(pixels[3]), 255);
+        QVERIFY(!view->isImageCut());
+        QCOMPARE(view->currentImagePath(), path.toStdWString());
+        QCOMPARE(view->currentImageOffset().x, 100.0);
+        QCOMPARE(view->currentImageOffset().y, 60.0);
+    }
+
+    void region_TakesTheFractionsOfTheFile()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(300, 200);
+        const QImage picture = testsupport::gradientImage(100, 80);
+        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
+        QVERIFY(view->loadImage(path.toStdWString(), 0.25, 0.5, 0.5, 0.5));
+        QCOMPARE(view->imageWidthPixels(), 50u);
+        QCOMPARE(view->imageHeightPixels(), 40u);
+        // First byte: column 25, row 40 counted from the bottom.
+        const QRgb first = testsupport::imagePixelFromBottom(picture, 25, 40);
+        QCOMPARE(int(view->pixelData()[0]), qRed(first));
+        QCOMPARE(int(view->pixelData()[1]), qGreen(first));
+        QCOMPARE(int(view->pixelData()[2]), qBlue(first));
+    }
+
+    void undecodableFile_WarnsKeepsBoundariesAndShowsNothing()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(300, 200);
+        const QString good = testsupport::writeImage(scratch.filePath("scan.png"), testsupport::gradientImage(60, 40));
+        QVERIFY(view->loadImage(good.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        view->detectBoundaryEdges();
+        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+
+        QFile text(scratch.filePath("notes.jpg"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("this is not a picture\n");
+        text.close();
+
+        testsupport::ModalRecord warning;
+        testsupport::answerNextModal(&warning);
+        QVERIFY(view->loadImage(text.fileName().toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        QVERIFY(warning.seen);
+        QCOMPARE(warning.title, QStringLiteral("Warning"));
+        QCOMPARE(warning.text, QStringLiteral("Failed to load image!!!"));
+        QVERIFY(!view->hasImage());
+        QCOMPARE(view->textureName(), 0u);
+        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->currentBoundaryIndex(), -1);
+
+        // The sizes of the previous image are still there, but nothing may
+        // read a buffer through them.
+        view->detectMaxColorDistance();
+        view->detectBoundaryEdges();
+        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QTest::keyClick(view.get(), Qt::Key_Delete);
+        const QImage shown = testsupport::renderAndRead(*view);
+        QVERIFY(isWhite(shown.pixel(150, 100)));
+    }
+
+    void noImage_ViewIsWhiteInBothModes()
+    {
+        auto view = testsupport::makeShownView(120, 90);
+        QImage shown = testsupport::renderAndRead(*view);
+        QVERIFY(isWhite(shown.pixel(0, 0)) && isWhite(shown.pixel(60, 45)) && isWhite(shown.pixel(119, 89)));
+        view->setImageDisplayMode(quorrel::FitToScreen);
+        shown = testsupport::renderAndRead(*view);
+        QVERIFY(isWhite(shown.pixel(60, 45)));
+    }
+
+    void originalSize_DrawsTheImageCentredOnePixelPerPixel()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(800, 600);
+        const QImage picture = testsupport::gradientImage(400, 300);
+        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
+        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        const QImage shown = testsupport::renderAndRead(*view);
+        // Lower-left corner at widget pixel (200, 150) counted from the bottom,
+        // i.e. row 600 - 1 - 150 from the top.
+        QVERIFY(sameColour(shown.pixel(200, 449), picture.pixel(0, 299)));
+        QVERIFY(sameColour(shown.pixel(599, 150), picture.pixel(399, 0)));
+        QVERIFY(sameColour(shown.pixel(300, 300), picture.pixel(100, 150)));
+        QVERIFY(isWhite(shown.pixel(199, 449)));
+        QVERIFY(isWhite(shown.pixel(200, 450)));
+    }
+
+    void fitToScreen_StretchesTheImageOverTheWidget()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(800, 300);
+        const QImage picture = testsupport::gradientImage(400, 300);
+        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
+        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        view->setImageDisplayMode(quorrel::FitToScreen);
+        const QImage shown = testsupport::renderAndRead(*view);
+        // Two widget columns per image column; the unit line's ticks sit at the origin.
+        QVERIFY(sameColour(shown.pixel(2, 290), picture.pixel(1, 290)));
+        QVERIFY(sameColour(shown.pixel(799, 0), picture.pixel(399, 0)));
+        QVERIFY(sameColour(shown.pixel(401, 100), picture.pixel(200, 100)));
+    }
+
+    void boundaryOverlays_DrawTheCurveAndTheExtremaWhereTheyLie()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(400, 300);
+        QImage grey(200, 100, QImage::Format_RGB32);
+        grey.fill(qRgb(128, 128, 128));
+        const QString path = testsupport::writeImage(scratch.filePath("grey.png"), grey);
+        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        view->detectBoundaryEdges();
+        quorrel::Boundary* boundary = view->currentBoundary();
+        QVERIFY(boundary);
+        boundary->edgePoints.clear();
+        boundary->curve = {{20, 80}, {180, 80}};
+        // Offset (100, 100): the curve runs along view row 180, columns 120..280.
+        QImage shown = testsupport::renderAndRead(*view);
+        const QRgb curveColour = shown.pixel(200, 300 - 1 - 180);
+        QCOMPARE(qRed(curveColour), 207);
+        QCOMPARE(qGreen(curveColour), 245);
+        QCOMPARE(qBlue(curveColour), 54);
+
+        boundary->curveSamples = {{30, 60}, {100, 40}, {170, 60}};
+        boundary->referenceSamples = {{30, 10}, {100, 10}, {170, 10}};
+        boundary->indexA = 0;
+        boundary->indexC = 1;
+        boundary->indexE = 2;
+        QVERIFY(view->hasValidExtrema());
+        shown = testsupport::renderAndRead(*view);
+        // C Top is drawn as a green point of size 15 at view (200, 140); look
+        // left of the C line and below the label's baseline.
+        const QRgb cTop = shown.pixel(195, 300 - 1 - 136);
+        QCOMPARE(qRed(cTop), 0);
+        QCOMPARE(qGreen(cTop), 255);
+        QCOMPARE(qBlue(cTop), 0);
+    }
+};
+
+QTEST_MAIN(ViewImageTest)
+#include "ViewImageTest.moc"

@@ -1,0 +1,274 @@
+// Mouse and keys on the real view: rubber band, square cut, cut, clear,
+// erase, reference points, extremum handles and the unit line.
+
+#include <cmath>
+
+#include <QTest>
+
+#include "ViewTestSupport.h"
+
+class ViewInteractionTest : public QObject {
+    Q_OBJECT
+
+private:
+    testsupport::ScratchDirectory* scratch = nullptr;
+    QString imagePath;
+
+    // A 200 x 100 image in a 200 x 100 view: image, view and window agree
+    // up to the flip of y.
+    std::unique_ptr<MainViewWidget> viewWithImage()
+    {
+        auto view = testsupport::makeShownView(200, 100);
+        view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+        view->setFocus();
+        return view;
+    }
+
+    static QPoint at(const MainViewWidget& view, int x, int y) { return testsupport::windowPointForView(view, x, y); }
+
+    static void drag(MainViewWidget& view, QPoint from, QPoint to)
+    {
+        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(&view, to);
+        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    // Sends a move with the left button held (QTest::mouseMove carries no buttons).
+    static void moveWithButton(MainViewWidget& view, QPoint to)
+    {
+        QMouseEvent move(QEvent::MouseMove, to, view.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &move);
+    }
+
+    static void dragWithButton(MainViewWidget& view, QPoint from, QPoint to)
+    {
+        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, from);
+        moveWithButton(view, to);
+        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    static quorrel::Boundary* makeBoundary(MainViewWidget& view)
+    {
+        view.setViewMode(quorrel::Detect);
+        view.detectBoundaryEdges();
+        return view.currentBoundary();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        scratch = new testsupport::ScratchDirectory;
+        imagePath = testsupport::writeImage(scratch->filePath("scan.png"), testsupport::gradientImage(200, 100));
+    }
+
+    void cleanupTestCase() { delete scratch; }
+
+    void detect_DragSetsBothCornersOfTheRubberBand()
+    {
+        auto view = viewWithImage();
+        dragWithButton(*view, QPoint(10, 10), QPoint(60, 40));
+        QCOMPARE(view->currentSelectionStart(), QPoint(10, 89));
+        QCOMPARE(view->currentSelectionEnd(), QPoint(60, 59));
+        QTest::keyClick(view.get(), Qt::Key_Return);
+        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        const quorrel::SelectionRect rect = view->currentBoundary()->selectionRect;
+        QCOMPARE(rect.left, 10);
+        QCOMPARE(rect.right, 60);
+        QCOMPARE(rect.bottom, 59);
+        QCOMPARE(rect.top, 89);
+    }
+
+    void cutSquared_MovesFollowTheSquareRule()
+    {
+        auto view = testsupport::makeShownView(300, 300);
+        view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+        view->setViewMode(quorrel::CutSquared);
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 100, 100));
+        QCOMPARE(view->currentSelectionStart(), QPoint(100, 100));
+        moveWithButton(*view, at(*view, 130, 60));
+        QCOMPARE(view->currentSelectionEnd(), QPoint(140, 60));
+        moveWithButton(*view, at(*view, 130, 90));
+        QCOMPARE(view->currentSelectionEnd(), QPoint(130, 70));
+        moveWithButton(*view, at(*view, 130, 150));
+        QCOMPARE(view->currentSelectionEnd(), QPoint(130, 130));
+        QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 10, 10));
+        QCOMPARE(view->currentSelectionEnd(), QPoint(130, 130));
+    }
+
+    void cut_ReloadsTheRectangleAndRefusesASecondCut()
+    {
+        auto view = viewWithImage();
+        view->setViewMode(quorrel::Cut);
+        dragWithButton(*view, at(*view, 20, 10), at(*view, 70, 50));
+        QTest::keyClick(view.get(), Qt::Key_Return);
+        QVERIFY(view->isImageCut());
+        QCOMPARE(view->imageWidthPixels(), 50u);
+        QCOMPARE(view->imageHeightPixels(), 40u);
+
+        testsupport::ModalRecord warning;
+        testsupport::answerNextModal(&warning);
+        QTest::keyClick(view.get(), Qt::Key_Return);
+        QVERIFY(warning.seen);
+        QCOMPARE(warning.title, QStringLiteral("Cut Failed"));
+        QCOMPARE(warning.text, QStringLiteral("Image was cut before, please load original image before cutting"));
+        QCOMPARE(view->imageWidthPixels(), 50u);
+
+        view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+        QVERIFY(!view->isImageCut());
+    }
+
+    void cut_EmptyRubberBandChangesNothing()
+    {
+        auto view = viewWithImage();
+        view->setViewMode(quorrel::Cut);
+        dragWithButton(*view, at(*view, 30, 30), at(*view, 30, 30));
+        QTest::keyClick(view.get(), Qt::Key_Return);
+        QVERIFY(!view->isImageCut());
+        QCOMPARE(view->imageWidthPixels(), 200u);
+        QCOMPARE(view->imageHeightPixels(), 100u);
+    }
+
+    void clear_WhitensTheHalfOpenRectangleOnly()
+    {
+        auto view = viewWithImage();
+        view->setImageDisplayMode(quorrel::FitToScreen);
+        view->setViewMode(quorrel::Clear);
+        // View (0, 0) to (10, 5): window y = 99 - view y in this 1:1 fit.
+        dragWithButton(*view, QPoint(0, 99), QPoint(10, 94));
+        QCOMPARE(view->currentSelectionStart(), QPoint(0, 0));
+        QCOMPARE(view->currentSelectionEnd(), QPoint(10, 5));
+        QTest::keyClick(view.get(), Qt::Key_Delete);
+        const std::uint8_t* pixels = view->pixelData();
+        auto isWhite = [pixels](int x, int y) {
+            const std::uint8_t* p = pixels + (y * 200 + x) * 4;
+            return p[0] == 255 && p[1] == 255 && p[2] == 255 && p[3] == 255;
+        };
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 10; ++x)
+                QVERIFY(isWhite(x, y));
+        QVERIFY(!isWhite(10, 0));
+        QVERIFY(!isWhite(0, 5));
+    }
+
+    void erase_RemovesEdgePointsInsideIncludingTheBorderAndEmptiesTheCurve()
+    {
+        auto view = viewWithImage();
+        quorrel::Boundary* boundary = makeBoundary(*view);
+        QVERIFY(boundary);
+        boundary->edgePoints = {{10, 10}, {20, 20}, {30, 30}, {31, 20}, {20, 31}};
+        boundary->curve = {{1, 1}, {2, 2}};
+        dragWithButton(*view, at(*view, 10, 10), at(*view, 30, 30));
+        QTest::keyClick(view.get(), Qt::Key_Delete);
+        QCOMPARE(boundary->edgePoints.size(), std::size_t(2));
+        QCOMPARE(boundary->edgePoints[0], (quorrel::Point2d{31, 20}));
+        QCOMPARE(boundary->edgePoints[1], (quorrel::Point2d{20, 31}));
+        QVERIFY(boundary->curve.empty());
+    }
+
+    void referenceCurve_AppendPickInListOrderAndDelete()
+    {
+        auto view = viewWithImage();
+        quorrel::Boundary* boundary = makeBoundary(*view);
+        view->setViewMode(quorrel::InsertCurve);
+        QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 20));
+        QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
+        QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 150, 20));
+        QCOMPARE(boundary->referenceCurve.size(), std::size_t(3));
+        QCOMPARE(boundary->referenceCurve[2], (quorrel::Point2d{150, 20}));
+
+        // Tolerance 200 / 200 = 1: (51, 21) is hit by both of the first two; the earlier wins.
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
+        QCOMPARE(view->currentSelectedReferencePointIndex(), 0);
+        QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
+
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 149, 21));
+        QCOMPARE(view->currentSelectedReferencePointIndex(), 2);
+        moveWithButton(*view, at(*view, 160, 25));
+        QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 160, 25));
+        QCOMPARE(boundary->referenceCurve[2], (quorrel::Point2d{160, 25}));
+
+        QTest::keyClick(view.get(), Qt::Key_Delete);
+        QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
+        QCOMPARE(view->currentSelectedReferencePointIndex(), -1);
+
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 100, 80));
+        QCOMPARE(view->currentSelectedReferencePointIndex(), -1);
+        QTest::keyClick(view.get(), Qt::Key_Delete);
+        QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
+    }
+
+    void doubleClick_LandsWithinHalfAPixelOfTheDrawnPointWhenCentred()
+    {
+        auto view = testsupport::makeShownView(201, 101);
+        view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+        quorrel::Boundary* boundary = makeBoundary(*view);
+        QCOMPARE(view->currentImageOffset().x, 0.5);
+        boundary->referenceCurve = {{40, 30}};
+        view->setViewMode(quorrel::InsertCurve);
+        // The point is drawn at view (40.5, 30.5); click the window pixel under it.
+        QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 101 - 1 - 30));
+        QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
+        QVERIFY(std::fabs(boundary->referenceCurve[1].x - 40.0) <= 0.5);
+        QVERIFY(std::fabs(boundary->referenceCurve[1].y - 30.0) <= 0.5);
+    }
+
+    void extremumHandles_PickInHandleOrderAndDrag()
+    {
+        auto view = viewWithImage();
+        quorrel::Boundary* boundary = makeBoundary(*view);
+        view->setViewMode(quorrel::ControlLocalMinMax);
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 50));
+        QCOMPARE(view->currentSelectedExtremumHandle(), -1);  // no extrema yet
+        boundary->curveSamples = {{50, 60}, {51, 60}, {150, 60}};
+        boundary->referenceSamples = {{50, 10}, {100, 10}, {150, 10}};
+        boundary->indexA = 0;
+        boundary->indexC = 1;
+        boundary->indexE = 2;
+        // A Top (50, 60) and C Top (51, 60) are both within the tolerance of 1.
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 60));
+        QCOMPARE(view->currentSelectedExtremumHandle(), int(quorrel::CTop));
+        moveWithButton(*view, at(*view, 90, 70));
+        QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 90, 70));
+        QCOMPARE(boundary->curveSamples[1], (quorrel::Point2d{90, 70}));
+        QCOMPARE(boundary->indexC, 1);
+
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 150, 10));
+        QCOMPARE(view->currentSelectedExtremumHandle(), int(quorrel::EBottom));
+        moveWithButton(*view, at(*view, 140, 12));
+        QCOMPARE(boundary->referenceSamples[2], (quorrel::Point2d{140, 12}));
+    }
+
+    void measureUnit_PressAndDragSetTheLine()
+    {
+        auto view = viewWithImage();
+        view->setViewMode(quorrel::MeasureUnit);
+        dragWithButton(*view, at(*view, 10, 10), at(*view, 110, 20));
+        QCOMPARE(view->currentUnitLineStart(), QPoint(10, 10));
+        QCOMPARE(view->currentUnitLineEnd(), QPoint(110, 20));
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 5, 5));
+        QCOMPARE(view->currentUnitLineStart(), QPoint(5, 5));
+        QCOMPARE(view->currentUnitLineEnd(), QPoint(5, 5));
+    }
+
+    void unboundKeysAndMissingData_DoNothing()
+    {
+        MainViewWidget view;  // no image, no boundary
+        view.setFixedSize(50, 50);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        for (quorrel::ViewMode mode : {quorrel::Detect, quorrel::Cut, quorrel::CutSquared, quorrel::Clear, quorrel::InsertCurve,
+                                       quorrel::ControlLocalMinMax, quorrel::MeasureUnit}) {
+            view.setViewMode(mode);
+            dragWithButton(view, QPoint(1, 1), QPoint(40, 40));
+            QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+            QTest::keyClick(&view, Qt::Key_Return);
+            QTest::keyClick(&view, Qt::Key_Delete);
+            QTest::keyClick(&view, Qt::Key_A);
+        }
+        QVERIFY(view.boundaryRecords().empty());
+        QVERIFY(!view.hasImage());
+    }
+};
+
+QTEST_MAIN(ViewInteractionTest)
+#include "ViewInteractionTest.moc"

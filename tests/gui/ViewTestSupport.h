@@ -1,0 +1,58 @@
+#pragma once
+
+// A shown view of a fixed size with a test image, and reading back what it drew.
+
+#include <memory>
+
+#include <QImage>
+#include <QTest>
+
+#include "GuiTestSupport.h"
+#include "view/MainViewWidget.h"
+
+namespace testsupport {
+
+// Image pixel (x, y) counted from the bottom row, as the view stores it.
+inline QRgb imagePixelFromBottom(const QImage& image, int x, int y)
+{
+    return image.pixel(x, image.height() - 1 - y);
+}
+
+// A picture with a distinct colour per pixel so that positions can be checked.
+inline QImage gradientImage(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((x * 7) % 256, (y * 11) % 256, (x + y) % 256));
+    return image;
+}
+
+// A shown view of the given widget size, alone in its own window.
+inline std::unique_ptr<MainViewWidget> makeShownView(int width, int height)
+{
+    auto view = std::make_unique<MainViewWidget>();
+    view->setFixedSize(width, height);
+    view->show();
+    if (!QTest::qWaitForWindowExposed(view.get()))
+        qWarning("view window was not exposed");
+    view->updateFrame(0.0);
+    return view;
+}
+
+// What the view shows after one frame; (0, 0) of the returned image is the
+// widget's top-left pixel. The frame's buffer swap keeps the drawn content
+// in the buffer that is read back.
+inline QImage renderAndRead(MainViewWidget& view)
+{
+    view.renderScene();
+    return view.grabFrameBuffer();
+}
+
+// Window position whose mapped view point in OriginalSize is (x, y).
+inline QPoint windowPointForView(const MainViewWidget& view, int x, int y)
+{
+    return QPoint(x, view.height() - 1 - y);
+}
+
+} // namespace testsupport

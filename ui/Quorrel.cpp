@@ -1,0 +1,332 @@
+#include "ui/Quorrel.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+
+#include "dialogs/DifferentiateGraphDialog.h"
+#include "dialogs/DistanceGraphDialog.h"
+#include "ui/AboutDialog.h"
+#include "ui_Quorrel.h"
+#include "view/MainViewWidget.h"
+
+namespace {
+
+bool isAcceptedImageSuffix(const QString& suffix)
+{
+    static const QStringList accepted = {QStringLiteral("JPG"), QStringLiteral("JPEG"), QStringLiteral("JP2"),
+                                         QStringLiteral("BMP"), QStringLiteral("PNG"),  QStringLiteral("TGA")};
+    return accepted.contains(suffix.toUpper());
+}
+
+} // namespace
+
+Quorrel::Quorrel(QWidget* parent)
+    : QMainWindow(parent)
+    , ui(new Ui::QuorrelClass)
+    , running(true)
+{
+    ui->setupUi(this);
+    MainViewWidget* mainView = view();
+    ui->maxColorDistanceSpinBox_->setValue(mainView->maxColorDistance());
+    ui->minLineConnectionDistanceDoubleSpinBox_->setValue(mainView->minLineConnectionDistance());
+    ui->maxLineConnectionDistanceDoubleSpinBox_->setValue(mainView->maxLineConnectionDistance());
+    ui->smoothLevelSpinBox_->setValue(mainView->smoothLevel());
+    ui->curveDividingCountSpinBox_->setValue(mainView->curveDividingCount());
+    fillImageList(QString::fromUtf8(settings.imageFolderPath.c_str()));
+    distanceDialog = new DistanceGraphDialog(this);
+    differentiateDialog = new DifferentiateGraphDialog(this);
+}
+
+Quorrel::~Quorrel()
+{
+    delete differentiateDialog;
+    delete distanceDialog;
+    delete ui;
+}
+
+MainViewWidget* Quorrel::view() const
+{
+    return ui->centralWidget;
+}
+
+void Quorrel::updateFrame(double elapsedSeconds)
+{
+    view()->updateFrame(elapsedSeconds);
+}
+
+void Quorrel::renderFrame()
+{
+    view()->renderScene();
+}
+
+void Quorrel::closeEvent(QCloseEvent* event)
+{
+    running = false;
+    event->accept();
+}
+
+void Quorrel::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Delete) {
+        if (ui->colorListWidget_->hasFocus()) {
+            QListWidgetItem* current = ui->colorListWidget_->currentItem();
+            if (!current)
+                return;
+            for (int row = 0; row < ui->colorListWidget_->count(); ++row) {
+                if (ui->colorListWidget_->item(row) == current) {
+                    view()->removeBoundary(row);
+                    delete ui->colorListWidget_->takeItem(row);
+                    return;
+                }
+            }
+        } else {
+            view()->eraseEdgePointsInSelection();
+        }
+    }
+    event->accept();
+}
+
+void Quorrel::on_action_Exit_triggered()
+{
+    close();
+}
+
+void Quorrel::on_action_SelectFolder_triggered()
+{
+    QString start = QString::fromUtf8(settings.imageFolderPath.c_str());
+    if (!QFile::exists(start))
+        start = QCoreApplication::applicationDirPath();
+    const QString chosen = QFileDialog::getExistingDirectory(this, tr("Select Folder for Quorrel images"), start,
+                                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (chosen.isEmpty() || !QFile::exists(chosen))
+        return;
+    settings.imageFolderPath = chosen.toUtf8().toStdString();
+    fillImageList(chosen);
+}
+
+void Quorrel::on_selectFolderButtonClicked()
+{
+    on_action_SelectFolder_triggered();
+}
+
+void Quorrel::fillImageList(const QString& folderPath)
+{
+    ui->fileListWidget_->clear();
+    // An empty path would list the working directory while double-clicks
+    // would build paths from the root; show nothing instead.
+    if (folderPath.isEmpty())
+        return;
+    const QFileInfoList entries = QDir(folderPath).entryInfoList();
+    for (const QFileInfo& entry : entries) {
+        if (!entry.isFile() || !isAcceptedImageSuffix(entry.suffix()))
+            continue;
+        ui->fileListWidget_->addItem(new QListWidgetItem(entry.fileName()));
+    }
+}
+
+void Quorrel::on_imageItemDoubleClicked(QListWidgetItem* item)
+{
+    if (!item)
+        return;
+    const QString path = QString::fromUtf8(settings.imageFolderPath.c_str()) + QDir::separator() + item->text();
+    view()->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+}
+
+void Quorrel::on_colorItemDoubleClicked(QListWidgetItem* item)
+{
+    if (!item || ui->colorListWidget_->count() == 0)
+        return;
+    for (int row = 0; row < ui->colorListWidget_->count(); ++row) {
+        if (ui->colorListWidget_->item(row) == item) {
+            view()->setCurrentBoundaryIndex(row);
+            return;
+        }
+    }
+}
+
+void Quorrel::addColorListItem(const quorrel::Boundary& boundary)
+{
+    const QString path = QString::fromStdWString(boundary.imagePath);
+    const QString name = path.mid(path.lastIndexOf(QDir::separator()) + 1);
+    const quorrel::RgbaColor& color = boundary.referenceColor;
+    const QString text = name + QStringLiteral(" - ") +
+                         QString::asprintf("(%d, %d, %d), %d", color.r, color.g, color.b, boundary.maxColorDistance);
+    auto* item = new QListWidgetItem(text);
+    item->setBackground(QBrush(QColor(color.r, color.g, color.b, 255)));
+    ui->colorListWidget_->addItem(item);
+}
+
+void Quorrel::selectMode(QAction* action, quorrel::ViewMode mode)
+{
+    QAction* const modeActions[] = {ui->action_Detect,      ui->action_Cut,
+                                    ui->action_Cut_Squared, ui->action_Clear,
+                                    ui->action_Insert_Curve, ui->action_Control_Local_MinMax,
+                                    ui->action_Measure_Unit};
+    if (action->isChecked()) {
+        for (QAction* other : modeActions) {
+            if (other != action)
+                other->setChecked(false);
+        }
+        view()->setViewMode(mode);
+        return;
+    }
+    for (QAction* other : modeActions) {
+        if (other->isChecked())
+            return;
+    }
+    ui->action_Detect->setChecked(true);
+    view()->setViewMode(quorrel::Detect);
+}
+
+void Quorrel::on_action_Detect_triggered()
+{
+    selectMode(ui->action_Detect, quorrel::Detect);
+}
+
+void Quorrel::on_action_Cut_triggered()
+{
+    selectMode(ui->action_Cut, quorrel::Cut);
+}
+
+void Quorrel::on_action_Cut_Squared_triggered()
+{
+    selectMode(ui->action_Cut_Squared, quorrel::CutSquared);
+}
+
+void Quorrel::on_action_Clear_triggered()
+{
+    selectMode(ui->action_Clear, quorrel::Clear);
+}
+
+void Quorrel::on_action_Insert_Curve_triggered()
+{
+    selectMode(ui->action_Insert_Curve, quorrel::InsertCurve);
+}
+
+void Quorrel::on_action_Control_Local_MinMax_triggered()
+{
+    selectMode(ui->action_Control_Local_MinMax, quorrel::ControlLocalMinMax);
+}
+
+void Quorrel::on_action_Measure_Unit_triggered()
+{
+    selectMode(ui->action_Measure_Unit, quorrel::MeasureUnit);
+}
+
+void Quorrel::on_action_Image_Fit_To_Screen_triggered()
+{
+    if (ui->action_Image_Fit_To_Screen->isChecked()) {
+        ui->action_Original_Image_Size->setChecked(false);
+        view()->setImageDisplayMode(quorrel::FitToScreen);
+    } else if (!ui->action_Original_Image_Size->isChecked()) {
+        ui->action_Original_Image_Size->setChecked(true);
+        view()->setImageDisplayMode(quorrel::OriginalSize);
+    }
+}
+
+void Quorrel::on_action_Original_Image_Size_triggered()
+{
+    if (ui->action_Original_Image_Size->isChecked()) {
+        ui->action_Image_Fit_To_Screen->setChecked(false);
+        view()->setImageDisplayMode(quorrel::OriginalSize);
+    } else if (!ui->action_Image_Fit_To_Screen->isChecked()) {
+        ui->action_Original_Image_Size->setChecked(true);
+        view()->setImageDisplayMode(quorrel::OriginalSize);
+    }
+}
+
+void Quorrel::on_action_View_Debug_Info_triggered()
+{
+    view()->setShowDebugInfo(ui->action_View_Debug_Info->isChecked());
+}
+
+void Quorrel::on_action_View_Distance_Graph_triggered()
+{
+    distanceDialog->show();
+    distanceDialog->raise();
+    distanceDialog->exec();
+}
+
+void Quorrel::on_action_View_Differentiate_Graph_triggered()
+{
+    differentiateDialog->show();
+    differentiateDialog->raise();
+    differentiateDialog->exec();
+}
+
+void Quorrel::on_action_About_triggered()
+{
+    AboutDialog about(this);
+    about.exec();
+}
+
+void Quorrel::on_action_Save_triggered()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Open Image"), QDir::currentPath(), tr("Text File (*.txt);;"));
+    if (path.isNull())
+        return;
+    view()->writeMeasurementReport(path.toStdWString());
+}
+
+void Quorrel::on_detectMaxColorDistanceButtonClicked()
+{
+    view()->detectMaxColorDistance();
+    ui->maxColorDistanceSpinBox_->setValue(view()->maxColorDistance());
+}
+
+void Quorrel::on_detectFovealWidthAndDepthButtonClicked()
+{
+    view()->detectFovealWidthAndDepth();
+}
+
+void Quorrel::on_detectBoundaryEdgesButtonClicked()
+{
+    view()->detectBoundaryEdges();
+    const int index = view()->currentBoundaryIndex();
+    if (index >= 0 && index < ui->colorListWidget_->count())
+        ui->colorListWidget_->setCurrentRow(index);
+}
+
+void Quorrel::on_makeBoundaryCurveButtonClicked()
+{
+    view()->makeBoundaryCurve();
+}
+
+void Quorrel::on_smoothBoundaryCurveButtonClicked()
+{
+    view()->smoothLine();
+}
+
+void Quorrel::on_maxColorDistanceValueChanged(int val)
+{
+    view()->setMaxColorDistance(val);
+}
+
+void Quorrel::on_minLineConnectionDistanceValueChanged(double val)
+{
+    view()->setMinLineConnectionDistance(val);
+}
+
+void Quorrel::on_maxLineConnectionDistanceValueChanged(double val)
+{
+    view()->setMaxLineConnectionDistance(val);
+}
+
+void Quorrel::on_smoothLevelValueChanged(int val)
+{
+    view()->setSmoothLevel(val);
+}
+
+void Quorrel::on_curveDividingCountValueChanged(int val)
+{
+    view()->setCurveDividingCount(val);
+}
+
+void Quorrel::on_unitMicronValueChanged(double val)
+{
+    view()->setUnitMicron(val);
+}

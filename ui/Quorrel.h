@@ -1,0 +1,80 @@
+#pragma once
+
+// The main window: menus, toolbar and the property dock. Every control
+// forwards to the one view, which owns all image and analysis state.
+
+#include <QMainWindow>
+
+#include "analysis/Types.h"
+#include "core/Settings.h"
+
+namespace Ui {
+class QuorrelClass;
+}
+
+class QListWidgetItem;
+class MainViewWidget;
+class DistanceGraphDialog;
+class DifferentiateGraphDialog;
+
+class Quorrel : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Quorrel(QWidget* parent = nullptr);
+    ~Quorrel() override;
+
+    bool isRunning() const { return running; }
+    void updateFrame(double elapsedSeconds);
+    void renderFrame();
+    void addColorListItem(const quorrel::Boundary& boundary);
+    void fillImageList(const QString& folderPath);
+    MainViewWidget* view() const;
+    DistanceGraphDialog* distanceGraphDialog() const { return distanceDialog; }
+    DifferentiateGraphDialog* differentiateGraphDialog() const { return differentiateDialog; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+protected slots:
+    void on_action_Exit_triggered();
+    void on_action_SelectFolder_triggered();
+    void on_action_Detect_triggered();
+    void on_action_Cut_triggered();
+    void on_action_Cut_Squared_triggered();
+    void on_action_Clear_triggered();
+    void on_action_Insert_Curve_triggered();
+    void on_action_Save_triggered();
+    void on_action_Control_Local_MinMax_triggered();
+    void on_action_Measure_Unit_triggered();
+    void on_action_Image_Fit_To_Screen_triggered();
+    void on_action_Original_Image_Size_triggered();
+    void on_action_View_Debug_Info_triggered();
+    void on_action_View_Distance_Graph_triggered();
+    void on_action_View_Differentiate_Graph_triggered();
+    void on_action_About_triggered();
+    void on_selectFolderButtonClicked();
+    void on_imageItemDoubleClicked(QListWidgetItem* item);
+    void on_colorItemDoubleClicked(QListWidgetItem* item);
+    void on_detectMaxColorDistanceButtonClicked();
+    void on_detectFovealWidthAndDepthButtonClicked();
+    void on_detectBoundaryEdgesButtonClicked();
+    void on_makeBoundaryCurveButtonClicked();
+    void on_smoothBoundaryCurveButtonClicked();
+    void on_maxColorDistanceValueChanged(int val);
+    void on_minLineConnectionDistanceValueChanged(double val);
+    void on_maxLineConnectionDistanceValueChanged(double val);
+    void on_smoothLevelValueChanged(int val);
+    void on_curveDividingCountValueChanged(int val);
+    void on_unitMicronValueChanged(double val);
+
+private:
+    void selectMode(QAction* action, quorrel::ViewMode mode);
+
+    Ui::QuorrelClass* ui;
+    bool running;
+    Settings settings;
+    DistanceGraphDialog* distanceDialog = nullptr;
+    DifferentiateGraphDialog* differentiateDialog = nullptr;
+};

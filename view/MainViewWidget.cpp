@@ -1,0 +1,124 @@
+#include "view/MainViewWidget.h"
+
+#include <cmath>
+
+#include <QGLFormat>
+
+namespace {
+
+QGLFormat viewFormat()
+{
+    QGLFormat format;
+    format.setDoubleBuffer(true);
+    format.setDepth(true);
+    return format;
+}
+
+QFont makeLabelFont(int pointSize)
+{
+    QFont font(QStringLiteral("Arial"), pointSize, QFont::Bold, false);
+    return font;
+}
+
+} // namespace
+
+MainViewWidget::MainViewWidget(QWidget* parent)
+    : QGLWidget(viewFormat(), parent)
+    , labelFont(makeLabelFont(15))
+    , smallLabelFont(makeLabelFont(10))
+{
+    setFocusPolicy(Qt::StrongFocus);
+    // Drawing happens in the frame loop and in paintGL; the toolkit must not
+    // swap on its own after paintGL.
+    setAutoBufferSwap(false);
+}
+
+MainViewWidget::~MainViewWidget() = default;
+
+void MainViewWidget::setImageDisplayMode(ImageDisplayMode mode)
+{
+    if (mode == imageDisplayMode)
+        return;
+    imageDisplayMode = mode;
+    if (mode == quorrel::FitToScreen)
+        imageOffset = Point2d{};
+    else if (mode == quorrel::OriginalSize)
+        imageOffset = centringOffset();
+}
+
+MainViewWidget::Point2d MainViewWidget::centringOffset() const
+{
+    return Point2d{(static_cast<double>(width()) - static_cast<double>(imageWidth)) * 0.5,
+                   (static_cast<double>(height()) - static_cast<double>(imageHeight)) * 0.5};
+}
+
+void MainViewWidget::setCurrentBoundaryIndex(int index)
+{
+    m_currentBoundaryIndex = index;
+    selectedReferencePointIndex = -1;
+}
+
+MainViewWidget::Boundary* MainViewWidget::currentBoundary()
+{
+    if (!quorrel::indexInRange(m_currentBoundaryIndex, boundaries.size()))
+        return nullptr;
+    return &boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
+}
+
+const MainViewWidget::Boundary* MainViewWidget::currentBoundary() const
+{
+    if (!quorrel::indexInRange(m_currentBoundaryIndex, boundaries.size()))
+        return nullptr;
+    return &boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
+}
+
+void MainViewWidget::removeBoundary(int index)
+{
+    if (!quorrel::indexInRange(index, boundaries.size()))
+        return;
+    boundaries.erase(boundaries.begin() + index);
+    if (index < m_currentBoundaryIndex)
+        --m_currentBoundaryIndex;
+    if (boundaries.empty()) {
+        m_currentBoundaryIndex = -1;
+        selectedReferencePointIndex = -1;
+    } else if (m_currentBoundaryIndex < 0) {
+        m_currentBoundaryIndex = 0;
+        selectedReferencePointIndex = -1;
+    }
+}
+
+QPoint MainViewWidget::mapToView(const QPoint& windowPosition) const
+{
+    const double wx = windowPosition.x();
+    const double wy = windowPosition.y();
+    const double widgetWidth = width();
+    const double widgetHeight = height();
+    switch (imageDisplayMode) {
+    case quorrel::OriginalSize:
+        return QPoint(static_cast<int>(wx + 0.5), static_cast<int>(widgetHeight - 1.0 - wy + 0.5));
+    case quorrel::FitToScreen: {
+        const double w = imageWidth;
+        const double h = imageHeight;
+        return QPoint(static_cast<int>(w / widgetWidth * wx + 0.5), static_cast<int>(h - 1.0 - h / widgetHeight * wy + 0.5));
+    }
+    }
+    return QPoint(0, 0);
+}
+
+MainViewWidget::Point2d MainViewWidget::toImagePoint(const QPoint& viewPoint) const
+{
+    return Point2d{viewPoint.x() - imageOffset.x, viewPoint.y() - imageOffset.y};
+}
+
+quorrel::RgbaImageView MainViewWidget::imageView() const
+{
+    quorrel::RgbaImageView view;
+    // Without a buffer the sizes may still be those of an earlier image.
+    if (!pixels)
+        return view;
+    view.pixels = pixels.get();
+    view.width = static_cast<int>(imageWidth);
+    view.height = static_cast<int>(imageHeight);
+    return view;
+}
