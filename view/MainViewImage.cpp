@@ -61,6 +61,8 @@ void MainViewWidget::uploadTexture()
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(imageWidth), static_cast<GLsizei>(imageHeight), 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, pixels.get());
     glBindTexture(GL_TEXTURE_2D, 0);
+    // The toolkit's text drawing uploads its glyphs with the default alignment.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
 bool MainViewWidget::saveImage(const std::wstring& path)

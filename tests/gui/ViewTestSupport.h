@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
+#include "analysis/SyntheticScan.h"
 #include "view/MainViewWidget.h"
 
 namespace testsupport {
@@ -53,6 +54,18 @@ inline QImage renderAndRead(MainViewWidget& view)
 inline QPoint windowPointForView(const MainViewWidget& view, int x, int y)
 {
     return QPoint(x, view.height() - 1 - y);
+}
+
+// Writes a generated scan as a picture file; the scan's rows run bottom-up.
+inline QString writeSyntheticScan(const QString& path, const quorrel::SyntheticScan& scan)
+{
+    QImage image(scan.width, scan.height, QImage::Format_RGBA8888);
+    for (int row = 0; row < scan.height; ++row) {
+        const std::uint8_t* source = scan.rgba.data() + static_cast<std::size_t>(row) * scan.width * 4;
+        std::copy(source, source + scan.width * 4, image.scanLine(scan.height - 1 - row));
+    }
+    image.save(path);
+    return path;
 }
 
 } // namespace testsupport

@@ -1,0 +1,245 @@
+// The property dock's analysis buttons on a real window: what each button
+// does to the view and the colour list, and the messages when a step is
+// missing or a file cannot be written.
+
+#include <cmath>
+
+#include <QAction>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+
+#include "ViewTestSupport.h"
+#include "ui/Quorrel.h"
+
+class AnalysisActionsTest : public QObject {
+    Q_OBJECT
+
+private:
+    testsupport::ScratchDirectory* scratch = nullptr;
+    QString scanPath;
+
+    std::unique_ptr<Quorrel> openWindow()
+    {
+        auto window = std::make_unique<Quorrel>();
+        window->resize(1400, 800);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        window->view()->loadImage(scanPath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+        return window;
+    }
+
+    static void click(Quorrel& window, const char* button)
+    {
+        QTest::mouseClick(window.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    }
+
+    // Drags a rubber band over image pixels (x0, y0)-(x1, y1) counted from the bottom.
+    static void selectImageRect(MainViewWidget& view, int x0, int y0, int x1, int y1)
+    {
+        const quorrel::Point2d offset = view.currentImageOffset();
+        auto window = [&](int x, int y) {
+            return testsupport::windowPointForView(view, x + static_cast<int>(offset.x), y + static_cast<int>(offset.y));
+        };
+        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, window(x0, y0));
+        QMouseEvent move(QEvent::MouseMove, window(x1, y1), view.mapToGlobal(window(x1, y1)), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&view, &move);
+        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, window(x1, y1));
+    }
+
+    static QByteArray readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        scratch = new testsupport::ScratchDirectory;
+        quorrel::SyntheticScanParameters parameters;
+        parameters.width = 400;
+        parameters.height = 200;
+        parameters.surfaceRow = 140;
+        parameters.referenceRow = 60;
+        parameters.pitCentreX = 200;
+        parameters.pitDepth = 30;
+        parameters.pitSigma = 30;
+        parameters.rimHeight = 4;
+        parameters.rimSigma = 70;
+        scanPath = testsupport::writeSyntheticScan(scratch->filePath("fovea.png"), quorrel::makeSyntheticScan(parameters));
+    }
+
+    void cleanupTestCase() { delete scratch; }
+
+    void stepsBeforeTheirInput_ShowTheirMessages()
+    {
+        auto window = openWindow();
+        testsupport::ModalRecord smooth;
+        testsupport::answerNextModal(&smooth);
+        click(*window, "smoothBoundaryCurveButton_");
+        QCOMPARE(smooth.title, QStringLiteral("Information"));
+        QCOMPARE(smooth.text, QStringLiteral("Before smoothing lines,\nplease make lines first"));
+
+        testsupport::ModalRecord foveal;
+        testsupport::answerNextModal(&foveal);
+        click(*window, "detectFovealWidthAndDepthButton_");
+        QCOMPARE(foveal.title, QStringLiteral("Information"));
+        QCOMPARE(foveal.text, QStringLiteral("Before detecting local minima and maxima,\nplease make lines first"));
+
+        selectImageRect(*window->view(), 20, 170, 60, 190);
+        click(*window, "detectBoundaryEdgesButton_");
+        testsupport::ModalRecord noCurve;
+        testsupport::answerNextModal(&noCurve);
+        click(*window, "detectFovealWidthAndDepthButton_");
+        QCOMPARE(noCurve.title, QStringLiteral("Information"));
+
+        click(*window, "makeBoundaryCurveButton_");
+        QVERIFY(!window->view()->currentBoundary()->curve.empty());
+        testsupport::ModalRecord noReference;
+        testsupport::answerNextModal(&noReference);
+        click(*window, "detectFovealWidthAndDepthButton_");
+        QCOMPARE(noReference.title, QStringLiteral("Warning"));
+        QCOMPARE(noReference.text,
+                 QStringLiteral("Before detecting foveal width and depth,\nplease draw reference curve on the other side"));
+        QCOMPARE(window->view()->currentBoundary()->indexC, -1);
+    }
+
+    void detectButtons_EstimateToleranceAndReselectAnIdenticalBoundary()
+    {
+        auto window = openWindow();
+        MainViewWidget* view = window->view();
+        selectImageRect(*view, 20, 170, 60, 190);
+        click(*window, "detectMaxColorDistanceButton_");
+        QCOMPARE(window->findChild<QSpinBox*>(QStringLiteral("maxColorDistanceSpinBox_"))->value(), view->maxColorDistance());
+        QVERIFY(view->maxColorDistance() >= 30 && view->maxColorDistance() <= 128);
+
+        click(*window, "detectBoundaryEdgesButton_");
+        auto* colours = window->findChild<QListWidget*>(QStringLiteral("colorListWidget_"));
+        QCOMPARE(colours->count(), 1);
+        QVERIFY(colours->item(0)->text().startsWith(QStringLiteral("fovea.png - (")));
+        QCOMPARE(colours->currentRow(), 0);
+        QVERIFY(!view->currentBoundary()->edgePoints.empty());
+
+        selectImageRect(*view, 300, 170, 340, 190);
+        click(*window, "detectBoundaryEdgesButton_");
+        QCOMPARE(colours->count(), 2);
+        QCOMPARE(colours->currentRow(), 1);
+
+        // The first rectangle again: no new record, the old one is selected.
+        selectImageRect(*view, 20, 170, 60, 190);
+        click(*window, "detectBoundaryEdgesButton_");
+        QCOMPARE(colours->count(), 2);
+        QCOMPARE(view->currentBoundaryIndex(), 0);
+        QCOMPARE(colours->currentRow(), 0);
+
+        // Double-clicking the second row selects boundary 1; Delete with the
+        // list focused removes exactly that row and record.
+        emit colours->itemDoubleClicked(colours->item(1));
+        QCOMPARE(view->currentBoundaryIndex(), 1);
+        QApplication::setActiveWindow(window.get());
+        colours->setFocus();
+        QVERIFY(colours->hasFocus());
+        colours->setCurrentRow(0);
+        QTest::keyClick(colours, Qt::Key_Delete);
+        QCOMPARE(colours->count(), 1);
+        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->currentBoundaryIndex(), 0);
+    }
+
+    void makeCurveAndSmooth_FollowTheSurface()
+    {
+        auto window = openWindow();
+        MainViewWidget* view = window->view();
+        selectImageRect(*view, 20, 170, 60, 190);
+        click(*window, "detectBoundaryEdgesButton_");
+        click(*window, "makeBoundaryCurveButton_");
+        const std::size_t traced = view->currentBoundary()->curve.size();
+        QVERIFY(traced > 300);
+        click(*window, "smoothBoundaryCurveButton_");
+        QVERIFY(view->currentBoundary()->curve.size() < traced);
+        click(*window, "makeBoundaryCurveButton_");
+        QCOMPARE(view->currentBoundary()->curve.size(), traced);
+    }
+
+    void report_WithoutBoundaryIsEmptyAndOverwritesAnOldFile()
+    {
+        auto window = openWindow();
+        const QString path = scratch->filePath("report.txt");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old content\n");
+        old.close();
+        MainViewWidget* view = window->view();
+        testsupport::ModalRecord unit;
+        testsupport::answerNextModal(&unit);
+        QVERIFY(view->writeMeasurementReport(path.toStdWString()));
+        QCOMPARE(unit.title, QStringLiteral("Warning"));
+        QCOMPARE(unit.text, QStringLiteral("Unit micron is not specified yet.\nMicron distance cannot be calculated"));
+        QCOMPARE(readFile(path), QByteArray());
+    }
+
+    void report_WithoutExtremaWarnsAndLeavesTheFileEmpty()
+    {
+        auto window = openWindow();
+        MainViewWidget* view = window->view();
+        selectImageRect(*view, 20, 170, 60, 190);
+        click(*window, "detectBoundaryEdgesButton_");
+        view->setViewMode(quorrel::MeasureUnit);
+        selectImageRect(*view, 10, 10, 110, 10);
+        const QString path = scratch->filePath("refused.txt");
+        testsupport::ModalRecord extrema;
+        testsupport::answerNextModal(&extrema);
+        QVERIFY(!view->writeMeasurementReport(path.toStdWString()));
+        QCOMPARE(extrema.text, QStringLiteral("Local Min & Max Points do not exist.\nPlease detect Local Min & Max points first"));
+        QCOMPARE(readFile(path), QByteArray());
+    }
+
+    void report_InAMissingFolderFailsQuietly()
+    {
+        auto window = openWindow();
+        MainViewWidget* view = window->view();
+        view->setViewMode(quorrel::MeasureUnit);
+        selectImageRect(*view, 10, 10, 110, 10);
+        QVERIFY(!view->writeMeasurementReport(scratch->filePath("no/such/folder/report.txt").toStdWString()));
+    }
+
+    void wholeMeasurement_DrawsPointsAndWritesFiftyLines()
+    {
+        auto window = openWindow();
+        MainViewWidget* view = window->view();
+        selectImageRect(*view, 20, 170, 60, 190);
+        click(*window, "detectBoundaryEdgesButton_");
+        click(*window, "makeBoundaryCurveButton_");
+        click(*window, "smoothBoundaryCurveButton_");
+        window->findChild<QAction*>(QStringLiteral("action_Insert_Curve"))->trigger();
+        const quorrel::Point2d offset = view->currentImageOffset();
+        for (int x : {10, 100, 200, 300, 390}) {
+            QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier,
+                               testsupport::windowPointForView(*view, x + int(offset.x), 60 + int(offset.y)));
+        }
+        QCOMPARE(view->currentBoundary()->referenceCurve.size(), std::size_t(5));
+        window->findChild<QAction*>(QStringLiteral("action_Measure_Unit"))->trigger();
+        selectImageRect(*view, 10, 10, 110, 10);
+        click(*window, "detectFovealWidthAndDepthButton_");
+        QVERIFY(view->hasValidExtrema());
+        const quorrel::Boundary* boundary = view->currentBoundary();
+        // The pit centre lies at column 200 and is 80 - 30 = 50 rows thick.
+        const quorrel::Point2d cTop = boundary->curveSamples[std::size_t(boundary->indexC)];
+        QVERIFY2(std::fabs(cTop.x - 200.0) < 3.0, qPrintable(QString::number(cTop.x)));
+
+        const QString path = scratch->filePath("measured.txt");
+        QVERIFY(view->writeMeasurementReport(path.toStdWString()));
+        const QList<QByteArray> lines = readFile(path).split('\n');
+        QCOMPARE(lines.size(), 51);  // 50 lines, each ending in a line feed
+        QVERIFY(lines[0].startsWith("A Top    Point: ("));
+        QVERIFY(lines[17].startsWith("Unit Micron Pixel  Length: 100"));
+    }
+};
+
+QTEST_MAIN(AnalysisActionsTest)
+#include "AnalysisActionsTest.moc"
