@@ -47,9 +47,9 @@ private slots:
         // arrive before the window takes the focus.
         for (int attempt = 0; attempt < 10 && program.state() == QProcess::Running; ++attempt) {
             xdotool({"windowfocus", "--sync", windowId});
-            xdotool({"key", "--clearmodifiers", "alt+f"});
+            xdotool({"key", "--window", windowId, "alt+f"});
             QTest::qWait(300);
-            xdotool({"key", "--clearmodifiers", "e"});
+            xdotool({"key", "--window", windowId, "e"});
             program.waitForFinished(2000);
         }
         if (program.state() == QProcess::Running) {
