@@ -12,6 +12,7 @@
 #include "analysis/MeasurementReport.h"
 #include "analysis/RegionGrowing.h"
 #include "ui/Quorrel.h"
+#include "view/BusyCursor.h"
 
 bool MainViewWidget::hasValidExtrema() const
 {
@@ -29,6 +30,7 @@ void MainViewWidget::detectMaxColorDistance()
 {
     if (!pixels)
         return;
+    BusyCursor busy;
     m_maxColorDistance = quorrel::estimateMaxColorDistance(imageView(), selectionPixelRect());
 }
 
@@ -48,7 +50,10 @@ void MainViewWidget::detectBoundaryEdges()
     selectedReferencePointIndex = -1;
     boundaries.push_back(std::move(candidate));
     Boundary& added = boundaries.back();
-    added.edgePoints = quorrel::collectEdgePoints(image, added.seedPoint, added.referenceColor, m_maxColorDistance);
+    {
+        BusyCursor busy;
+        added.edgePoints = quorrel::collectEdgePoints(image, added.seedPoint, added.referenceColor, m_maxColorDistance);
+    }
     if (auto* window = qobject_cast<Quorrel*>(parentWidget()))
         window->addColorListItem(added);
 }
@@ -58,6 +63,7 @@ void MainViewWidget::makeBoundaryCurve()
     Boundary* boundary = currentBoundary();
     if (!boundary)
         return;
+    BusyCursor busy;
     quorrel::sortEdgePoints(boundary->edgePoints);
     quorrel::buildBoundaryCurve(*boundary, m_minLineConnectionDistance, m_maxLineConnectionDistance, minCurvePointCount);
 }
@@ -78,6 +84,7 @@ void MainViewWidget::smoothLine()
         QMessageBox::information(this, tr("Information"), tr("Before smoothing lines,\nplease make lines first"), QMessageBox::Ok);
         return;
     }
+    BusyCursor busy;
     quorrel::smoothCurve(boundary->curve, m_smoothLevel);
 }
 
@@ -106,6 +113,7 @@ void MainViewWidget::detectFovealWidthAndDepth()
     case quorrel::FovealInputCheck::Ok:
         break;
     }
+    BusyCursor busy;
     quorrel::detectFovealWidthAndDepth(*boundary, m_curveDividingCount);
 }
 

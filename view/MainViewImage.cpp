@@ -3,6 +3,7 @@
 #include <QMessageBox>
 
 #include "imageio/ImageFile.h"
+#include "view/BusyCursor.h"
 
 bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, double width, double height)
 {
@@ -14,7 +15,11 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
         textureId = 0;
     }
 
-    quorrel::LoadedRegion region = quorrel::loadImageRegion(path, x0, y0, width, height);
+    quorrel::LoadedRegion region;
+    {
+        BusyCursor busy;
+        region = quorrel::loadImageRegion(path, x0, y0, width, height);
+    }
     if (region.status == quorrel::LoadStatus::NoImageName)
         return false;
 
