@@ -192,6 +192,29 @@ private slots:
         QCOMPARE(list->count(), 0);
     }
 
+    void imageList_ThousandsOfFilesAndUnreadableEntriesAreListed()
+    {
+        testsupport::ScratchDirectory scratch;
+        QDir folder(scratch.path());
+        folder.mkdir("many");
+        folder.cd("many");
+        for (int i = 0; i < 3000; ++i) {
+            QFile file(folder.filePath(QString::asprintf("scan%04d.png", i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QFile locked(folder.filePath("locked.bmp"));
+        QVERIFY(locked.open(QIODevice::WriteOnly));
+        locked.close();
+        locked.setPermissions(QFileDevice::Permissions());
+        QFile::link(folder.filePath("missing-target.png"), folder.filePath("dangling.png"));
+        Quorrel window;
+        window.fillImageList(folder.path());
+        auto* list = child<QListWidget>(&window, "fileListWidget_");
+        QCOMPARE(list->count(), 3001);  // the dangling link is no file
+        QCOMPARE(list->item(0)->text(), QStringLiteral("locked.bmp"));
+        QCOMPARE(list->item(3000)->text(), QStringLiteral("scan2999.png"));
+    }
+
     void colorList_ItemShowsNameColourAndTolerance()
     {
         testsupport::ScratchDirectory scratch;
