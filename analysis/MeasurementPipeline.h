@@ -1,0 +1,75 @@
+#pragma once
+
+// One complete measurement of an image, in the order the window's buttons
+// run it: tolerance, region growing, curve, smoothing, the points A to E and
+// the report. The window runs the same library steps one button at a time;
+// the headless command runs them all through here.
+
+#include <string>
+#include <vector>
+
+#include "analysis/MeasurementReport.h"
+#include "analysis/Types.h"
+
+namespace quorrel {
+
+// Everything one measurement depends on besides the image. Coordinates are
+// image coordinates (rows counted up from the bottom row); the defaults are
+// the window's start values.
+struct MeasurementParameters {
+    PixelRect selection;            // cut to the image before use
+    bool estimateTolerance = false; // estimate from the selection instead of maxColorDistance
+    int maxColorDistance = 30;
+    double minLineConnectionDistance = 2.0;
+    double maxLineConnectionDistance = 3.0;
+    int minCurvePointCount = 20;
+    int smoothLevel = 2;
+    int smoothCount = 1; // presses of Smooth Contour
+    int curveDividingCount = 100;
+    std::vector<Point2d> referenceCurve;
+    Point2d unitLineStart;
+    Point2d unitLineEnd;
+    double unitMicron = 100.0;
+};
+
+// The step that stopped a measurement, or Ok.
+enum class MeasurementStatus {
+    Ok,
+    NoImage,          // the image has no pixels
+    EmptySelection,   // nothing of the selection lies inside the image
+    NoCurve,          // no connected edge of minCurvePointCount points was found
+    NoReferenceCurve, // fewer than two reference points
+    NoFovealPoints    // the thickness profile gave no A, C and E, or no B and D
+};
+
+struct MeasurementResult {
+    MeasurementStatus status = MeasurementStatus::NoImage;
+    int maxColorDistance = 0;      // the tolerance used, estimated or given
+    Boundary boundary;             // filled as far as the measurement got
+    FovealMeasurements measurements; // valid when status is Ok
+    std::string report;            // the 50 lines when status is Ok, else empty
+    bool unitLineTooShort = false; // the micron figures are then not meaningful
+
+    bool ok() const { return status == MeasurementStatus::Ok; }
+};
+
+// Runs the whole measurement on the image; the boundary records imagePath.
+// An empty image or a selection outside it stops before any work is done.
+MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring& imagePath,
+                                 const MeasurementParameters& parameters);
+
+// A short lower-case description of a status, for one-line messages.
+const char* describeMeasurementStatus(MeasurementStatus status);
+
+// The viewer pixels in columns x .. x+width-1 and rows y .. y+height-1, rows
+// counted down from the top row as image viewers show them, as the image
+// rectangle of the same pixels, cut to the image. A rectangle outside the
+// image, or a width or height below 1, gives an empty rectangle.
+PixelRect viewerRectToPixelRect(int x, int y, int width, int height, int imageWidth, int imageHeight);
+
+// A viewer position (y counted down from the top row) as an image position
+// (y counted up from the bottom row): the same x, imageHeight - 1 - y. Not
+// cut to the image.
+Point2d viewerPointToImagePoint(Point2d viewerPoint, int imageHeight);
+
+} // namespace quorrel

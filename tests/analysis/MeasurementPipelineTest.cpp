@@ -1,0 +1,171 @@
+#include <climits>
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "TestImage.h"
+#include "analysis/MeasurementPipeline.h"
+#include "analysis/SyntheticScan.h"
+
+namespace quorrel {
+namespace {
+
+void expectRect(const PixelRect& rect, int left, int bottom, int right, int top)
+{
+    EXPECT_EQ(rect.left, left);
+    EXPECT_EQ(rect.bottom, bottom);
+    EXPECT_EQ(rect.right, right);
+    EXPECT_EQ(rect.top, top);
+}
+
+TEST(ViewerCoordinates, RectInsideImage_CoversTheSamePixelsCountedFromTheBottom)
+{
+    // Viewer rows 10 .. 34 of 200 are image rows 189 .. 165.
+    expectRect(viewerRectToPixelRect(150, 10, 100, 25, 400, 200), 150, 165, 250, 190);
+    // The top-left viewer pixel is the top image row; the bottom-right one row 0.
+    expectRect(viewerRectToPixelRect(0, 0, 1, 1, 4, 3), 0, 2, 1, 3);
+    expectRect(viewerRectToPixelRect(3, 2, 1, 1, 4, 3), 3, 0, 4, 1);
+}
+
+TEST(ViewerCoordinates, RectReachingPastTheEdges_IsCutToTheImage)
+{
+    expectRect(viewerRectToPixelRect(-5, -5, 10, 10, 100, 50), 0, 45, 5, 50);
+    expectRect(viewerRectToPixelRect(95, 45, 10, 10, 100, 50), 95, 0, 100, 5);
+}
+
+TEST(ViewerCoordinates, RectOutsideImageOrWithoutArea_IsEmpty)
+{
+    EXPECT_TRUE(viewerRectToPixelRect(100, 0, 5, 5, 100, 50).isEmpty());
+    EXPECT_TRUE(viewerRectToPixelRect(0, 50, 5, 5, 100, 50).isEmpty());
+    EXPECT_TRUE(viewerRectToPixelRect(-10, 0, 10, 5, 100, 50).isEmpty());
+    EXPECT_TRUE(viewerRectToPixelRect(0, -5, 5, 5, 100, 50).isEmpty());
+    EXPECT_TRUE(viewerRectToPixelRect(10, 10, 0, 5, 100, 50).isEmpty());
+    EXPECT_TRUE(viewerRectToPixelRect(10, 10, 5, -1, 100, 50).isEmpty());
+    EXPECT_TRUE(viewerRectToPixelRect(10, 10, 5, 5, 0, 50).isEmpty());
+    // Corners far outside int range once added must not wrap into the image.
+    EXPECT_TRUE(viewerRectToPixelRect(INT_MAX, INT_MAX, INT_MAX, INT_MAX, 100, 50).isEmpty());
+    EXPECT_TRUE(viewerRectToPixelRect(INT_MIN, INT_MIN, INT_MAX, INT_MAX, 100, 50).isEmpty());
+}
+
+TEST(ViewerCoordinates, Point_FlipsTheRowAboutTheImageHeight)
+{
+    EXPECT_EQ(viewerPointToImagePoint(Point2d{3, 0}, 200), (Point2d{3, 199}));
+    EXPECT_EQ(viewerPointToImagePoint(Point2d{7.5, 199}, 200), (Point2d{7.5, 0}));
+    EXPECT_EQ(viewerPointToImagePoint(Point2d{0, 10.25}, 100), (Point2d{0, 88.75}));
+    EXPECT_EQ(viewerPointToImagePoint(Point2d{-4, 120}, 100), (Point2d{-4, -21}));
+}
+
+// A 400 x 200 fovea: surface at row 140 dipping 30 rows at column 200, lower
+// border at row 60, rims raised by up to 4 rows.
+SyntheticScan smallFovea()
+{
+    SyntheticScanParameters parameters;
+    parameters.width = 400;
+    parameters.height = 200;
+    parameters.surfaceRow = 140.0;
+    parameters.referenceRow = 60.0;
+    parameters.pitCentreX = 200.0;
+    parameters.pitDepth = 30.0;
+    parameters.pitSigma = 30.0;
+    parameters.rimHeight = 4.0;
+    parameters.rimSigma = 70.0;
+    return makeSyntheticScan(parameters);
+}
+
+// The vitreous patch of viewer rows 10 .. 34, the reference curve along the
+// lower border, a 100-pixel unit line of 250 microns.
+MeasurementParameters fovealParameters()
+{
+    MeasurementParameters parameters;
+    parameters.selection = PixelRect{150, 165, 250, 190};
+    parameters.estimateTolerance = true;
+    parameters.smoothCount = 2;
+    parameters.referenceCurve = {{10, 60}, {389, 60}};
+    parameters.unitLineStart = {10, 9};
+    parameters.unitLineEnd = {110, 9};
+    parameters.unitMicron = 250.0;
+    return parameters;
+}
+
+std::size_t lineCount(const std::string& text)
+{
+    std::size_t count = 0;
+    for (char c : text)
+        count += c == '\n';
+    return count;
+}
+
+TEST(MeasurementPipeline, SyntheticFovea_FindsThePitRimsAndReportsThem)
+{
+    const SyntheticScan scan = smallFovea();
+    const MeasurementResult result = runMeasurement(scan.view(), L"fovea.png", fovealParameters());
+    ASSERT_EQ(result.status, MeasurementStatus::Ok);
+
+    // Vitreous noise within 6 grey levels estimates below the floor of 30.
+    EXPECT_EQ(result.maxColorDistance, 30);
+    EXPECT_EQ(result.boundary.maxColorDistance, 30);
+    EXPECT_EQ(result.boundary.imagePath, L"fovea.png");
+    EXPECT_EQ(result.boundary.selectionRect.left, 150);
+    EXPECT_EQ(result.boundary.selectionRect.top, 190);
+    EXPECT_EQ(result.boundary.selectionRect.right, 250);
+    EXPECT_EQ(result.boundary.selectionRect.bottom, 165);
+    EXPECT_EQ(result.boundary.seedPoint, (Point2d{200, 177}));
+
+    const FovealMeasurements& m = result.measurements;
+    // C sits in the pit, 54 rows thick; A and E lie on either side, mirrored
+    // about column 200 as the scan is.
+    EXPECT_NEAR(m.topPoints[2].x, 200.0, 2.0);
+    EXPECT_NEAR(m.pixelDistances[2], 54.0, 1.5);
+    EXPECT_LT(m.topPoints[0].x, m.topPoints[1].x);
+    EXPECT_LT(m.topPoints[1].x, m.topPoints[2].x);
+    EXPECT_LT(m.topPoints[2].x, m.topPoints[3].x);
+    EXPECT_LT(m.topPoints[3].x, m.topPoints[4].x);
+    EXPECT_NEAR(m.topPoints[0].x + m.topPoints[4].x, 400.0, 3.0);
+    EXPECT_GT(m.pixelDistances[0], 80.0);
+    EXPECT_GT(m.pixelDistances[4], 80.0);
+    EXPECT_EQ(m.unitPixelLength, 100.0);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_NEAR(m.micronDistances[i], 2.5 * m.pixelDistances[i], 1e-9);
+    EXPECT_FALSE(result.unitLineTooShort);
+
+    EXPECT_EQ(lineCount(result.report), 50u);
+    EXPECT_EQ(result.report.rfind("A Top    Point: (", 0), 0u);
+}
+
+TEST(MeasurementPipeline, EachMissingInput_StopsAtItsStep)
+{
+    const SyntheticScan scan = smallFovea();
+
+    EXPECT_EQ(runMeasurement(RgbaImageView{}, L"", fovealParameters()).status, MeasurementStatus::NoImage);
+
+    MeasurementParameters outside = fovealParameters();
+    outside.selection = PixelRect{400, 10, 420, 20};
+    const MeasurementResult outsideResult = runMeasurement(scan.view(), L"", outside);
+    EXPECT_EQ(outsideResult.status, MeasurementStatus::EmptySelection);
+    EXPECT_TRUE(outsideResult.boundary.edgePoints.empty());
+    EXPECT_TRUE(outsideResult.report.empty());
+
+    // One colour everywhere: the region fills the image up to its margins
+    // and meets no edge.
+    const test::TestImage uniform(60, 40, RgbaColor{128, 128, 128, 255});
+    MeasurementParameters flat = fovealParameters();
+    flat.selection = PixelRect{10, 10, 30, 20};
+    EXPECT_EQ(runMeasurement(uniform.view(), L"", flat).status, MeasurementStatus::NoCurve);
+
+    MeasurementParameters onePoint = fovealParameters();
+    onePoint.referenceCurve.resize(1);
+    const MeasurementResult onePointResult = runMeasurement(scan.view(), L"", onePoint);
+    EXPECT_EQ(onePointResult.status, MeasurementStatus::NoReferenceCurve);
+    EXPECT_FALSE(onePointResult.boundary.curve.empty());
+    EXPECT_TRUE(onePointResult.report.empty());
+
+    // A reference curve that starts on the surface and falls away from it:
+    // the thinnest place is its first sample, so there is no rim before it.
+    MeasurementParameters slanted = fovealParameters();
+    slanted.referenceCurve = {{2, 140}, {397, 0}};
+    EXPECT_EQ(runMeasurement(scan.view(), L"", slanted).status, MeasurementStatus::NoFovealPoints);
+}
+
+} // namespace
+} // namespace quorrel

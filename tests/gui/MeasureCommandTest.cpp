@@ -1,0 +1,448 @@
+// The headless measurement command against the window: the same inputs give
+// the same report bytes; bad input gives one line, a non-zero status and no
+// report; a batch ends in one table.
+
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+
+#include "GuiTestSupport.h"
+#include "ViewTestSupport.h"
+#include "analysis/SyntheticScan.h"
+#include "ui/Quorrel.h"
+#include "view/MainViewWidget.h"
+
+#ifndef QUORREL_MEASURE_EXECUTABLE
+#error "the build passes the path of quorrel-measure"
+#endif
+
+namespace {
+
+constexpr int kImageWidth = 400;
+constexpr int kImageHeight = 200;
+
+// A 400 x 200 fovea, vitreous above viewer row 60, lower border at viewer
+// row 139; written as viewers expect it, top row first.
+QString writeFovea(const QString& path, double pitCentreX, std::uint64_t seed)
+{
+    quorrel::SyntheticScanParameters parameters;
+    parameters.width = kImageWidth;
+    parameters.height = kImageHeight;
+    parameters.surfaceRow = 140.0;
+    parameters.referenceRow = 60.0;
+    parameters.pitCentreX = pitCentreX;
+    parameters.pitDepth = 30.0;
+    parameters.pitSigma = 30.0;
+    parameters.rimHeight = 4.0;
+    parameters.rimSigma = 70.0;
+    parameters.seed = seed;
+    const quorrel::SyntheticScan scan = quorrel::makeSyntheticScan(parameters);
+    QImage image(scan.width, scan.height, QImage::Format_RGBA8888);
+    const int rowBytes = scan.width * 4;
+    for (int row = 0; row < scan.height; ++row)
+        memcpy(image.scanLine(scan.height - 1 - row), scan.rgba.data() + static_cast<std::size_t>(row) * rowBytes, rowBytes);
+    return testsupport::writeImage(path, image);
+}
+
+struct CommandRun {
+    int status = -1;
+    QByteArray output;
+    QByteArray errors;
+};
+
+CommandRun runCommand(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(QUORREL_MEASURE_EXECUTABLE), arguments);
+    CommandRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.output = process.readAllStandardOutput();
+    run.errors = process.readAllStandardError();
+    return run;
+}
+
+QString writeText(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// One measurement in viewer coordinates. Worked out by hand: the selection's
+// corners in image coordinates (rows counted up from the bottom), where the
+// window's rubber band runs, and the rectangle it covers once cut to the image.
+struct Inputs {
+    QRect selection;
+    QPoint bandStart;
+    QPoint bandEnd;
+    quorrel::PixelRect imageRect;
+    int tolerance = 0; // 0: estimate
+    double minConnection = 2.0;
+    double maxConnection = 3.0;
+    int smoothLevel = 2;
+    int smoothCount = 1;
+    int divideCount = 100;
+    QVector<QPoint> reference;
+    QPoint unitFrom;
+    QPoint unitTo;
+    double unitMicrons = 100.0;
+};
+
+QString joined(std::initializer_list<double> numbers)
+{
+    QStringList parts;
+    for (double number : numbers)
+        parts << QString::number(number, 'g', 17);
+    return parts.join(',');
+}
+
+QStringList commandOptions(const Inputs& in)
+{
+    QStringList options{"--selection", joined({double(in.selection.x()), double(in.selection.y()),
+                                               double(in.selection.width()), double(in.selection.height())}),
+                        "--tolerance", in.tolerance == 0 ? QStringLiteral("estimate") : QString::number(in.tolerance),
+                        "--min-connection", joined({in.minConnection}), "--max-connection", joined({in.maxConnection}),
+                        "--smooth-level", QString::number(in.smoothLevel), "--smooth-count", QString::number(in.smoothCount),
+                        "--divide-count", QString::number(in.divideCount), "--unit-microns", joined({in.unitMicrons})};
+    for (const QPoint& point : in.reference)
+        options << "--reference" << joined({double(point.x()), double(point.y())});
+    if (in.unitFrom != in.unitTo)
+        options << "--unit-line" << joined({double(in.unitFrom.x()), double(in.unitFrom.y()), double(in.unitTo.x()),
+                                            double(in.unitTo.y())});
+    return options;
+}
+
+// The same settings as a parameters file.
+QByteArray parametersJson(const Inputs& in)
+{
+    QStringList points;
+    for (const QPoint& point : in.reference)
+        points << QStringLiteral("[%1, %2]").arg(point.x()).arg(point.y());
+    return QStringLiteral(R"({"selection": {"x": %1, "y": %2, "width": %3, "height": %4},
+ "tolerance": %5, "minConnection": %6, "maxConnection": %7, "smoothLevel": %8,
+ "smoothCount": %9, "divideCount": %10, "reference": [%11],
+ "unitLine": [[%12, %13], [%14, %15]], "unitMicrons": %16})")
+        .arg(in.selection.x()).arg(in.selection.y()).arg(in.selection.width()).arg(in.selection.height())
+        .arg(in.tolerance == 0 ? QStringLiteral("\"estimate\"") : QString::number(in.tolerance))
+        .arg(joined({in.minConnection}), joined({in.maxConnection})).arg(in.smoothLevel).arg(in.smoothCount)
+        .arg(in.divideCount).arg(points.join(", "))
+        .arg(in.unitFrom.x()).arg(in.unitFrom.y()).arg(in.unitTo.x()).arg(in.unitTo.y()).arg(joined({in.unitMicrons}))
+        .toUtf8();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Inputs)
+
+class MeasureCommandTest : public QObject {
+    Q_OBJECT
+
+private:
+    testsupport::ScratchDirectory* scratch = nullptr;
+    QString foveaPath;
+    QStringList fovealReference{"--reference", "10,139", "--reference", "389,139"};
+
+    template <typename T>
+    static T* child(QObject* parent, const char* name)
+    {
+        T* found = parent->findChild<T*>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("missing child %s", name);
+        return found;
+    }
+
+    static void dragWithButton(MainViewWidget& view, QPoint from, QPoint to)
+    {
+        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, from);
+        QMouseEvent move(QEvent::MouseMove, to, view.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &move);
+        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    static void click(Quorrel& window, const char* buttonName)
+    {
+        QTest::mouseClick(child<QPushButton>(&window, buttonName), Qt::LeftButton);
+    }
+
+    // Drives the window as a user would and saves its report. The view is
+    // exactly the image's size, so the image sits at offset 0 and window
+    // pixel (x, y) shows viewer pixel (x, y).
+    static void measureInWindow(const QString& imagePath, const Inputs& in, const QString& reportPath,
+                                testsupport::ModalRecord* unitWarning)
+    {
+        Quorrel window;
+        MainViewWidget* view = window.view();
+        view->setFixedSize(kImageWidth, kImageHeight);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(view->size(), QSize(kImageWidth, kImageHeight));
+        QVERIFY(view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        QCOMPARE(view->currentImageOffset(), (quorrel::Point2d{0.0, 0.0}));
+
+        if (in.tolerance != 0)
+            child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->setValue(in.tolerance);
+        child<QDoubleSpinBox>(&window, "minLineConnectionDistanceDoubleSpinBox_")->setValue(in.minConnection);
+        child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->setValue(in.maxConnection);
+        child<QSpinBox>(&window, "smoothLevelSpinBox_")->setValue(in.smoothLevel);
+        child<QSpinBox>(&window, "curveDividingCountSpinBox_")->setValue(in.divideCount);
+        child<QDoubleSpinBox>(&window, "unitMicronSpinBox")->setValue(in.unitMicrons);
+
+        QCOMPARE(view->currentViewMode(), quorrel::Detect);
+        dragWithButton(*view, testsupport::windowPointForView(*view, in.bandStart.x(), in.bandStart.y()),
+                       testsupport::windowPointForView(*view, in.bandEnd.x(), in.bandEnd.y()));
+        const quorrel::PixelRect selected = view->selectionPixelRect();
+        const quorrel::PixelRect& rect = in.imageRect;
+        QCOMPARE((QList<int>{selected.left, selected.bottom, selected.right, selected.top}),
+                 (QList<int>{rect.left, rect.bottom, rect.right, rect.top}));
+        if (in.tolerance == 0)
+            click(window, "detectMaxColorDistanceButton_");
+        click(window, "detectBoundaryEdgesButton_");
+        click(window, "makeBoundaryCurveButton_");
+        QVERIFY(view->currentBoundary() && !view->currentBoundary()->curve.empty());
+        for (int press = 0; press < in.smoothCount; ++press)
+            click(window, "smoothBoundaryCurveButton_");
+
+        child<QAction>(&window, "action_Insert_Curve")->trigger();
+        for (const QPoint& point : in.reference)
+            QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, point);
+        QCOMPARE(view->currentBoundary()->referenceCurve.front(),
+                 (quorrel::Point2d{double(in.reference.front().x()), double(kImageHeight - 1 - in.reference.front().y())}));
+        child<QAction>(&window, "action_Measure_Unit")->trigger();
+        if (in.unitFrom != in.unitTo)
+            dragWithButton(*view, in.unitFrom, in.unitTo);
+        click(window, "detectFovealWidthAndDepthButton_");
+        QVERIFY(view->hasValidExtrema());
+
+        if (unitWarning)
+            testsupport::answerNextModal(unitWarning);
+        QVERIFY(view->writeMeasurementReport(reportPath.toStdWString()));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        scratch = new testsupport::ScratchDirectory;
+        foveaPath = writeFovea(scratch->filePath("fovea.png"), 200.0, 1);
+    }
+
+    void cleanupTestCase() { delete scratch; }
+
+    void sameInputs_GiveTheWindowsReportByteForByte_data()
+    {
+        QTest::addColumn<Inputs>("inputs");
+        QTest::addColumn<bool>("fromParametersFile");
+
+        Inputs estimated;
+        estimated.selection = QRect(150, 10, 100, 25);
+        estimated.bandStart = {150, 165};
+        estimated.bandEnd = {250, 190};
+        estimated.imageRect = quorrel::PixelRect{150, 165, 250, 190};
+        estimated.smoothCount = 2;
+        estimated.reference = {{10, 139}, {200, 141}, {389, 139}};
+        estimated.unitFrom = {10, 190};
+        estimated.unitTo = {110, 190};
+        estimated.unitMicrons = 250.0;
+        QTest::newRow("estimated tolerance, options") << estimated << false;
+
+        // The selection reaches past the top-left corner and is cut the same way.
+        Inputs given;
+        given.selection = QRect(-20, -5, 120, 30);
+        given.bandStart = {-20, 175};
+        given.bandEnd = {100, 205};
+        given.imageRect = quorrel::PixelRect{0, 175, 100, 200};
+        given.tolerance = 40;
+        given.minConnection = 1.5;
+        given.maxConnection = 4.25;
+        given.smoothLevel = 3;
+        given.divideCount = 50;
+        given.reference = {{15, 140}, {385, 138}};
+        given.unitFrom = {20, 180};
+        given.unitTo = {20, 100};
+        given.unitMicrons = 123.456;
+        QTest::newRow("given settings, parameters file") << given << true;
+
+        // Without a unit line both warn and write infinite micron figures.
+        Inputs noUnit = estimated;
+        noUnit.unitTo = noUnit.unitFrom;
+        noUnit.smoothCount = 0;
+        QTest::newRow("no unit line, no smoothing") << noUnit << false;
+    }
+
+    void sameInputs_GiveTheWindowsReportByteForByte()
+    {
+        QFETCH(Inputs, inputs);
+        QFETCH(bool, fromParametersFile);
+        const QString windowReportPath = scratch->filePath("window-report.txt");
+        const bool unitMissing = inputs.unitFrom == inputs.unitTo;
+        testsupport::ModalRecord unitWarning;
+        measureInWindow(foveaPath, inputs, windowReportPath, unitMissing ? &unitWarning : nullptr);
+        if (QTest::currentTestFailed())
+            return;
+        const QByteArray windowReport = readFile(windowReportPath);
+        QCOMPARE(windowReport.count('\n'), 50);
+        QCOMPARE(unitWarning.seen, unitMissing);
+
+        QStringList arguments{foveaPath, "-o", scratch->filePath("command-report.txt")};
+        if (fromParametersFile) {
+            arguments << "--params" << writeText(scratch->filePath("settings.json"), parametersJson(inputs));
+        } else {
+            arguments << commandOptions(inputs);
+        }
+        const CommandRun run = runCommand(arguments);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.errors.contains("warning: no unit line"), unitMissing);
+        QCOMPARE(readFile(scratch->filePath("command-report.txt")), windowReport);
+    }
+
+    void badInput_OneLineAndStatusAndNoReport_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+
+        const QString selection = "--selection=150,10,100,25";
+        const QString junkPath = writeText(scratch->filePath("junk.png"), "not a picture\n");
+        QImage grey(60, 40, QImage::Format_RGB32);
+        grey.fill(qRgb(128, 128, 128));
+        const QString greyPath = testsupport::writeImage(scratch->filePath("grey.png"), grey);
+        const QString badJsonPath = writeText(scratch->filePath("bad.json"), "{\"smoothLevel\": 3,}");
+        const QString typoPath = writeText(scratch->filePath("typo.json"), "{\"smoothLevl\": 3}");
+
+        auto row = [](const char* name, const QStringList& arguments, int status, const QString& message) {
+            QTest::newRow(name) << arguments << status << message;
+        };
+        row("missing image", QStringList{scratch->filePath("nothing.png"), selection} + fovealReference, 1,
+            QStringLiteral("cannot read image \"%1\": no such file").arg(scratch->filePath("nothing.png")));
+        row("not a picture", QStringList{junkPath, selection} + fovealReference, 1, "cannot read image");
+        row("letters after a number", QStringList{foveaPath, selection, "--tolerance", "12abc"} + fovealReference, 2,
+            "--tolerance: \"12abc\" is not a whole number from 1 to 255 or \"estimate\"");
+        row("empty number", QStringList{foveaPath, selection, "--divide-count="} + fovealReference, 2,
+            "--divide-count: \"\" is not");
+        row("not a number", QStringList{foveaPath, selection, "--unit-microns", "nan"} + fovealReference, 2,
+            "--unit-microns: \"nan\" is not a number greater than 0");
+        row("blank in a number", QStringList{foveaPath, selection, "--min-connection", " 2"} + fovealReference, 2,
+            "--min-connection: \" 2\" is not");
+        row("three numbers for a rectangle", QStringList{foveaPath, "--selection", "1,2,3"} + fovealReference, 2,
+            "--selection: \"1,2,3\" is not X,Y,WIDTH,HEIGHT");
+        row("selection right of the image", QStringList{foveaPath, "--selection", "400,0,10,10"} + fovealReference, 1,
+            "the selection 400,0,10,10 lies outside the 400 x 200 image");
+        row("no reference curve", QStringList{foveaPath, selection}, 2, "missing reference curve");
+        row("one reference point", QStringList{foveaPath, selection, "--reference", "10,139"}, 2,
+            "missing reference curve");
+        row("no curve found", QStringList{greyPath, "--selection", "10,10,20,10"} + fovealReference, 1,
+            "no curve found");
+        row("unknown option", QStringList{foveaPath, selection, "--smoothcount", "2"} + fovealReference, 2,
+            "Unknown option 'smoothcount'");
+        row("malformed parameters file", QStringList{foveaPath, "--params", badJsonPath}, 2, "parse error at line 1");
+        row("misspelt parameter", QStringList{foveaPath, "--params", typoPath}, 2, "unknown key \"smoothLevl\"");
+    }
+
+    void badInput_OneLineAndStatusAndNoReport()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const QString reportPath = scratch->filePath("never.txt");
+        const CommandRun run = runCommand(arguments << "-o" << reportPath);
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.errors.startsWith("quorrel-measure: ") && run.errors.endsWith('\n') && run.errors.count('\n') == 1,
+                 run.errors.constData());
+        QVERIFY2(run.errors.contains(message.toUtf8()), run.errors.constData());
+        QVERIFY(run.output.isEmpty());
+        QVERIFY(!QFile::exists(reportPath));
+    }
+
+    void failedRun_LeavesAnEarlierReportAsItWas()
+    {
+        const QString reportPath = writeText(scratch->filePath("earlier.txt"), "earlier report\n");
+        const CommandRun run = runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--reference", "10,100",
+                                                      "--reference", "389,199", "-o", reportPath});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.errors.contains("no foveal pit found"), run.errors.constData());
+        QCOMPARE(readFile(reportPath), QByteArray("earlier report\n"));
+    }
+
+    void batchOfThreeImages_EndsInOneHeaderAndThreeRows()
+    {
+        const QStringList images{writeFovea(scratch->filePath("batch-a.png"), 180.0, 2),
+                                 writeFovea(scratch->filePath("batch, b.png"), 200.0, 3),
+                                 writeFovea(scratch->filePath("batch-c.png"), 220.0, 4)};
+        const QString tablePath = scratch->filePath("study.csv");
+        for (const QString& image : images) {
+            const CommandRun run = runCommand(QStringList{image, "--selection", "150,10,100,25", "--unit-line",
+                                                          "10,190,110,190", "--csv", tablePath, "-o",
+                                                          image + ".txt"} + fovealReference);
+            QCOMPARE(run.status, 0);
+        }
+
+        const QList<QByteArray> lines = readFile(tablePath).split('\n');
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines.last().isEmpty());
+        const QList<QByteArray> header = lines[0].split(',');
+        QCOMPARE(header.front(), QByteArray("image"));
+        const int centreX = header.indexOf("C_top_x");
+        const int centreThickness = header.indexOf("C_thickness_px");
+        const int microns = header.indexOf("C_thickness_um");
+        QVERIFY(centreX > 0 && centreThickness > 0 && microns > 0);
+        const double pitCentres[] = {180.0, 200.0, 220.0};
+        for (int i = 0; i < 3; ++i) {
+            QByteArray line = lines[i + 1];
+            // The path with a comma is quoted; the figures after it are plain.
+            const QByteArray path = images[i].toUtf8();
+            const QByteArray field = path.contains(',') ? '"' + path + '"' : path;
+            QVERIFY2(line.startsWith(field + ','), line.constData());
+            QList<QByteArray> fields = line.mid(field.size() + 1).split(',');
+            fields.prepend(path);
+            QCOMPARE(fields.size(), header.size());
+            for (int column = 1; column < fields.size(); ++column) {
+                bool ok = false;
+                fields[column].toDouble(&ok);
+                QVERIFY2(ok, header[column].constData());
+            }
+            QVERIFY(qAbs(fields[centreX].toDouble() - pitCentres[i]) <= 2.0);
+            QVERIFY(qAbs(fields[centreThickness].toDouble() - 54.0) <= 1.5);
+            // A 100-pixel unit line of the default 100 microns: one micron a pixel.
+            QVERIFY(qAbs(fields[microns].toDouble() - fields[centreThickness].toDouble()) <= 1e-9);
+        }
+
+        // Another program's table is not appended to.
+        const QString otherTable = writeText(scratch->filePath("other.csv"), "name,value\nx,1\n");
+        const CommandRun refused = runCommand(QStringList{images[0], "--selection", "150,10,100,25", "--csv", otherTable,
+                                                          "-o", scratch->filePath("refused.txt")} + fovealReference);
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.errors.contains("header"), refused.errors.constData());
+        QCOMPARE(readFile(otherTable), QByteArray("name,value\nx,1\n"));
+    }
+
+    void savedParameters_RepeatTheMeasurementExactly()
+    {
+        const QString saved = scratch->filePath("saved.json");
+        const CommandRun first = runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--tolerance", "estimate",
+                                                        "--smooth-count", "3", "--unit-line", "10.5,190,110,190.25",
+                                                        "--save-params", saved} + fovealReference);
+        QCOMPARE(first.status, 0);
+        const CommandRun again = runCommand(QStringList{foveaPath, "--params", saved});
+        QCOMPARE(again.status, 0);
+        QCOMPARE(again.output, first.output);
+        // An option overrides the file.
+        const CommandRun changed = runCommand(QStringList{foveaPath, "--params", saved, "--smooth-count", "1"});
+        QCOMPARE(changed.status, 0);
+        QVERIFY(changed.output != first.output);
+    }
+};
+
+QTEST_MAIN(MeasureCommandTest)
+#include "MeasureCommandTest.moc"
