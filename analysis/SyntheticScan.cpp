@@ -37,10 +37,39 @@ double gaussian(double offset, double sigma)
     return std::exp(-(offset * offset) / (2.0 * sigma * sigma));
 }
 
-std::uint8_t noisyChannel(int base, double noise)
+std::uint8_t noisyChannel(double level, double noise)
 {
-    const double value = std::floor(static_cast<double>(base) + noise + 0.5);
+    const double value = std::floor(level + noise + 0.5);
     return static_cast<std::uint8_t>(std::min(std::max(value, 0.0), 255.0));
+}
+
+// Zero-mean, unit-deviation grains: each pixel sums the 4 x 2 uniform values
+// of a white field to its upper right, so neighbours share most of them. The
+// field comes from a stream of its own so that the grey noise stays the same.
+std::vector<double> makeSpeckleGrains(std::size_t width, std::size_t height, std::uint64_t seed)
+{
+    constexpr std::size_t grainColumns = 4;
+    constexpr std::size_t grainRows = 2;
+    const std::size_t fieldWidth = width + grainColumns - 1;
+    const std::size_t fieldHeight = height + grainRows - 1;
+    NoiseSource source(seed ^ 0xA5A5A5A5A5A5A5A5ull);
+    std::vector<double> white(fieldWidth * fieldHeight);
+    for (double& value : white)
+        value = source.next();
+
+    // A uniform value in [-1, 1) has variance 1/3.
+    const double unitDeviation = 1.0 / std::sqrt(static_cast<double>(grainColumns * grainRows) / 3.0);
+    std::vector<double> grains(width * height);
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < width; ++x) {
+            double sum = 0.0;
+            for (std::size_t dy = 0; dy < grainRows; ++dy)
+                for (std::size_t dx = 0; dx < grainColumns; ++dx)
+                    sum += white[(y + dy) * fieldWidth + x + dx];
+            grains[y * width + x] = sum * unitDeviation;
+        }
+    }
+    return grains;
 }
 
 // Slope of the vertical thickness (the tilt cancels out of it).
@@ -151,6 +180,8 @@ SyntheticScan makeSyntheticScan(const SyntheticScanParameters& parameters)
         referenceRows[x] = scan.referenceRowAt(static_cast<double>(x));
     }
 
+    const std::vector<double> grains =
+        parameters.speckleContrast != 0.0 ? makeSpeckleGrains(width, height, parameters.seed) : std::vector<double>();
     NoiseSource noise(parameters.seed);
     std::uint8_t* out = scan.rgba.data();
     for (std::size_t y = 0; y < height; ++y) {
@@ -159,10 +190,11 @@ SyntheticScan makeSyntheticScan(const SyntheticScanParameters& parameters)
             const RgbaColor& base = row > surfaceRows[x] ? parameters.vitreousColor
                                   : row >= referenceRows[x] ? parameters.retinaColor
                                                             : parameters.belowColor;
+            const double speckle = grains.empty() ? 1.0 : 1.0 + parameters.speckleContrast * grains[y * width + x];
             const double grey = parameters.noiseAmplitude * noise.next();
-            *out++ = noisyChannel(base.r, grey);
-            *out++ = noisyChannel(base.g, grey);
-            *out++ = noisyChannel(base.b, grey);
+            *out++ = noisyChannel(base.r * speckle, grey);
+            *out++ = noisyChannel(base.g * speckle, grey);
+            *out++ = noisyChannel(base.b * speckle, grey);
             *out++ = noisyChannel(base.a, 0.0);
         }
     }

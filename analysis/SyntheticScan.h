@@ -37,6 +37,12 @@ struct SyntheticScanParameters {
     RgbaColor vitreousColor{20, 20, 20, 255};
     RgbaColor retinaColor{190, 190, 190, 255};
     RgbaColor belowColor{110, 110, 110, 255};
+    // Speckle as in real scans: every level is scaled by 1 + speckleContrast * s
+    // before the grey noise is added, s a grain pattern of zero mean and unit
+    // deviation with grains about 4 columns wide and 2 rows high (speckle is
+    // longer across the scan than along the beam). It has its own random
+    // stream, so 0 leaves every byte as it was without it.
+    double speckleContrast = 0.0;
 };
 
 // A generated scan and its geometry. Pixel (x, y) is vitreous when

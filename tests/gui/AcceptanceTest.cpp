@@ -1,0 +1,580 @@
+// A whole measurement on each bundled sample, done as a user does it: the
+// image list, mouse drags and double-clicks on the view, the dock's buttons,
+// the mode actions, typing into "Unit Micron:", both graphs and the save
+// dialog. The report is then held against the sample's known geometry and
+// the view's framebuffer is searched for the drawn curve and points.
+//
+// With QUORREL_SCREENSHOT_DIR set, the walk through fovea-standard also saves
+// the README's screenshots into that folder.
+
+#include <cmath>
+
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMap>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTest>
+
+#include "ViewTestSupport.h"
+#include "dialogs/DifferentiateGraphDialog.h"
+#include "dialogs/DistanceGraphDialog.h"
+#include "qcustomplot.h"
+#include "ui/Quorrel.h"
+
+namespace {
+
+// Tolerances, in pixels of the sample, and why they are what they are.
+//
+// Thicknesses: the traced surface lies on the retina's top pixels, up to a
+// row below the true surface; each of the two smoothing presses scales
+// coordinates by the kernel's 1.001 (+0.2 rows at row 200); a click lands
+// half a pixel off the pixel it is on when the view centres the picture at
+// a half-pixel offset, and up to half a row off a tilted border. Together
+// they stay under a row; the other half row is for speckle grains at the
+// surface, which would let the fill a pixel into the retina.
+constexpr double kThicknessTolerance = 1.5;
+// Depth: the difference of two thicknesses whose errors mostly agree in
+// sign, plus up to half a pixel for a rim found off its top (below).
+constexpr double kDepthTolerance = 1.5;
+// Positions along the scan: at a rim, and at the bottom of the pit, the
+// thickness is flat, so a surface traced to the pixel puts the extreme
+// anywhere the true thickness is within half a pixel of it. Each sample's
+// geometry file gives that stretch; the smoothing's scaling (up to 1.5
+// columns at the right edge) and the half-pixel of the centring add 2. The
+// width may then lie anywhere from the inner ends of the two rim stretches
+// to their outer ends.
+constexpr double kStretchSlack = 2.0;
+// The drawn point is a 15-pixel square around the point.
+constexpr int kPointHalfSize = 7;
+
+const QRgb kCurveColour = qRgb(207, 245, 54);
+const QRgb kPointColour = qRgb(0, 255, 0);
+
+// The "key: value" lines of a sample's geometry file.
+class SampleGeometry {
+public:
+    explicit SampleGeometry(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return;
+        for (const QByteArray& raw : file.readAll().split('\n')) {
+            const QString line = QString::fromUtf8(raw);
+            const int colon = line.indexOf(QStringLiteral(": "));
+            if (line.startsWith('#') || colon < 0)
+                continue;
+            values.insert(line.left(colon), line.mid(colon + 2));
+        }
+    }
+
+    bool has(const QString& key) const { return values.contains(key); }
+    QString text(const QString& key) const { return values.value(key); }
+
+    // The value's first number.
+    double number(const QString& key) const
+    {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("-?[0-9]+(\\.[0-9]+)?")).match(values.value(key));
+        return match.hasMatch() ? match.captured(0).toDouble() : std::nan("");
+    }
+
+    // Every "(x, y)" of the value, in order.
+    QVector<QPointF> points(const QString& key) const
+    {
+        QVector<QPointF> result;
+        QRegularExpression pattern(QStringLiteral("\\((-?[0-9.]+), (-?[0-9.]+)\\)"));
+        auto matches = pattern.globalMatch(values.value(key));
+        while (matches.hasNext()) {
+            const QRegularExpressionMatch match = matches.next();
+            result << QPointF(match.captured(1).toDouble(), match.captured(2).toDouble());
+        }
+        return result;
+    }
+
+    // The two numbers of a "from a to b" value.
+    QPair<double, double> stretch(const QString& key) const
+    {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("^from (-?[0-9.]+) to (-?[0-9.]+)$")).match(values.value(key));
+        return match.hasMatch() ? qMakePair(match.captured(1).toDouble(), match.captured(2).toDouble())
+                                : qMakePair(std::nan(""), std::nan(""));
+    }
+
+    // The whole number before " px" in the scale bar's value.
+    int scaleBarPixels() const
+    {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("= ([0-9]+) px")).match(values.value(QStringLiteral("scale bar")));
+        return match.hasMatch() ? match.captured(1).toInt() : -1;
+    }
+
+private:
+    QMap<QString, QString> values;
+};
+
+// The report's lines by their label, the text before ": ".
+QMap<QString, QString> readReport(const QString& path, int* lineCount)
+{
+    QMap<QString, QString> values;
+    QFile file(path);
+    *lineCount = -1;
+    if (!file.open(QIODevice::ReadOnly))
+        return values;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    *lineCount = lines.size() - 1;  // every line ends in a line feed
+    for (const QByteArray& raw : lines) {
+        const QString line = QString::fromLatin1(raw);
+        const int colon = line.indexOf(QStringLiteral(": "));
+        if (colon >= 0)
+            values.insert(line.left(colon), line.mid(colon + 2));
+    }
+    return values;
+}
+
+QPointF reportPoint(const QString& value)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^\\((-?[0-9.e+-]+), (-?[0-9.e+-]+)\\)$")).match(value);
+    return match.hasMatch() ? QPointF(match.captured(1).toDouble(), match.captured(2).toDouble())
+                            : QPointF(std::nan(""), std::nan(""));
+}
+
+bool near(double actual, double expected, double tolerance)
+{
+    return std::fabs(actual - expected) <= tolerance;
+}
+
+QString mismatch(const char* what, double actual, double expected, double tolerance)
+{
+    return QStringLiteral("%1: %2, expected %3 within %4").arg(QLatin1String(what)).arg(actual).arg(expected).arg(tolerance);
+}
+
+} // namespace
+
+class AcceptanceTest : public QObject {
+    Q_OBJECT
+
+private:
+    QString screenshotFolder;
+    bool takingScreenshots = false;
+
+    template <typename T>
+    static T* child(QObject* parent, const char* name)
+    {
+        T* found = parent->findChild<T*>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("missing child %s", name);
+        return found;
+    }
+
+    static void click(Quorrel& window, const char* button)
+    {
+        QTest::mouseClick(child<QPushButton>(&window, button), Qt::LeftButton);
+    }
+
+    // Window position of a pixel given in viewer coordinates (rows counted
+    // down from the top of the picture).
+    static QPoint windowPointForViewer(const MainViewWidget& view, double x, double y)
+    {
+        const quorrel::Point2d offset = view.currentImageOffset();
+        const int imageRow = static_cast<int>(view.imageHeightPixels()) - 1 - static_cast<int>(std::floor(y));
+        return testsupport::windowPointForView(view, static_cast<int>(std::floor(x)) + static_cast<int>(offset.x),
+                                               imageRow + static_cast<int>(offset.y));
+    }
+
+    static void drag(MainViewWidget& view, QPoint from, QPoint to)
+    {
+        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, from);
+        const QPoint middle = (from + to) / 2;
+        for (const QPoint& position : {middle, to}) {
+            QMouseEvent move(QEvent::MouseMove, position, view.mapToGlobal(position), Qt::NoButton, Qt::LeftButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(&view, &move);
+        }
+        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    // Framebuffer pixel (0, 0 at the top left) under image point (x, y),
+    // rows counted up from the bottom as in the report.
+    static QPoint framePixel(const MainViewWidget& view, QPointF imagePoint)
+    {
+        const quorrel::Point2d offset = view.currentImageOffset();
+        const int column = static_cast<int>(std::floor(imagePoint.x() + offset.x));
+        const int rowFromBottom = static_cast<int>(std::floor(imagePoint.y() + offset.y));
+        return QPoint(column, view.height() - 1 - rowFromBottom);
+    }
+
+    static bool hasColourNear(const QImage& frame, QPoint centre, int reachX, int reachY, QRgb colour)
+    {
+        for (int y = centre.y() - reachY; y <= centre.y() + reachY; ++y) {
+            for (int x = centre.x() - reachX; x <= centre.x() + reachX; ++x) {
+                if (!frame.rect().contains(x, y))
+                    continue;
+                const QRgb pixel = frame.pixel(x, y);
+                if (std::abs(qRed(pixel) - qRed(colour)) <= 2 && std::abs(qGreen(pixel) - qGreen(colour)) <= 2
+                    && std::abs(qBlue(pixel) - qBlue(colour)) <= 2)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // What the screen shows of the window: the frame loop's latest frame
+    // included, since the view draws straight to the X window.
+    void screenshot(Quorrel& window, const QString& name, QRect windowArea = QRect())
+    {
+        if (!takingScreenshots)
+            return;
+        QApplication::processEvents();
+        window.view()->renderScene();
+        QApplication::processEvents();
+        const QRect area = windowArea.isNull() ? window.rect() : windowArea;
+        QPixmap shot = window.screen()->grabWindow(window.winId(), area.x(), area.y(), area.width(), area.height());
+        QVERIFY(shot.save(QDir(screenshotFolder).filePath(name), "PNG", 0));
+    }
+
+    void dialogScreenshot(QWidget* dialog, const QString& name)
+    {
+        if (!takingScreenshots)
+            return;
+        QVERIFY(dialog->grab().save(QDir(screenshotFolder).filePath(name), "PNG", 0));
+    }
+
+    // The picture's rectangle in window coordinates, with a margin for the
+    // labels drawn beside the points.
+    static QRect imageArea(const MainViewWidget& view, int margin)
+    {
+        const quorrel::Point2d offset = view.currentImageOffset();
+        const int left = static_cast<int>(offset.x);
+        const int top = view.height() - static_cast<int>(offset.y) - static_cast<int>(view.imageHeightPixels());
+        const QRect inView(left - margin, top - margin, static_cast<int>(view.imageWidthPixels()) + 2 * margin,
+                           static_cast<int>(view.imageHeightPixels()) + 2 * margin);
+        return QRect(view.mapTo(view.window(), inView.topLeft()), inView.size());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        screenshotFolder = qEnvironmentVariable("QUORREL_SCREENSHOT_DIR");
+        if (!screenshotFolder.isEmpty())
+            QVERIFY(QDir().mkpath(screenshotFolder));
+    }
+
+    void samples_SitNextToTheProgramWithTheirGeometry()
+    {
+        const QDir samples(QStringLiteral(QUORREL_SAMPLES_DIR));
+        const QDir programFolder = QFileInfo(QStringLiteral(QUORREL_EXECUTABLE)).absoluteDir();
+        const QStringList pictures = samples.entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
+        QVERIFY(pictures.size() >= 5);
+        for (const QString& picture : pictures) {
+            const QString geometry = QFileInfo(picture).completeBaseName() + QStringLiteral(".txt");
+            for (const QString& name : {picture, geometry}) {
+                QFile bundled(samples.filePath(name));
+                QFile copied(programFolder.filePath(name));
+                QVERIFY2(bundled.open(QIODevice::ReadOnly), qPrintable(name));
+                QVERIFY2(copied.open(QIODevice::ReadOnly), qPrintable(QStringLiteral("not next to the program: ") + name));
+                QVERIFY2(bundled.readAll() == copied.readAll(), qPrintable(QStringLiteral("stale copy: ") + name));
+            }
+        }
+    }
+
+    void wholeMeasurement_MatchesTheKnownGeometry_data()
+    {
+        QTest::addColumn<QString>("sample");
+        const QDir samples(QStringLiteral(QUORREL_SAMPLES_DIR));
+        for (const QString& picture : samples.entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name)) {
+            const QString name = QFileInfo(picture).completeBaseName();
+            QTest::newRow(qPrintable(name)) << name;
+        }
+    }
+
+    void wholeMeasurement_MatchesTheKnownGeometry()
+    {
+        QFETCH(QString, sample);
+        const QDir samples(QStringLiteral(QUORREL_SAMPLES_DIR));
+        const SampleGeometry geometry(samples.filePath(sample + QStringLiteral(".txt")));
+        QVERIFY2(geometry.has(QStringLiteral("foveal depth (px)")), "the geometry file is missing or incomplete");
+        takingScreenshots = !screenshotFolder.isEmpty() && sample == QStringLiteral("fovea-standard");
+
+        // The image list is filled from the folder that "settings.txt" names.
+        testsupport::ScratchDirectory scratch;
+        {
+            QFile settings(scratch.filePath(QStringLiteral("settings.txt")));
+            QVERIFY(settings.open(QIODevice::WriteOnly));
+            settings.write(samples.absolutePath().toUtf8() + '\n');
+        }
+        Quorrel window;
+        window.resize(1280, 800);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MainViewWidget* view = window.view();
+        view->updateFrame(0.0);
+
+        auto* images = child<QListWidget>(&window, "fileListWidget_");
+        const QList<QListWidgetItem*> items = images->findItems(sample + QStringLiteral(".png"), Qt::MatchExactly);
+        QCOMPARE(items.size(), 1);
+        images->scrollToItem(items.first());
+        // A real double-click: a click, then the second press that the
+        // system reports as a double-click.
+        const QPoint itemCentre = images->visualItemRect(items.first()).center();
+        QTest::mouseClick(images->viewport(), Qt::LeftButton, Qt::NoModifier, itemCentre);
+        QTest::mouseDClick(images->viewport(), Qt::LeftButton, Qt::NoModifier, itemCentre);
+        QVERIFY(view->hasImage());
+        QVERIFY(QString::fromStdWString(view->currentImagePath()).endsWith(sample + QStringLiteral(".png")));
+        QCOMPARE(QStringLiteral("%1 x %2").arg(view->imageWidthPixels()).arg(view->imageHeightPixels()),
+                 geometry.text(QStringLiteral("image size (px)")));
+        const double lastRow = view->imageHeightPixels() - 1.0;
+
+        // Detect mode is on at start: drag over the vitreous.
+        const QVector<QPointF> patch = geometry.points(QStringLiteral("vitreous patch (viewer px)"));
+        QCOMPARE(patch.size(), 2);
+        drag(*view, windowPointForViewer(*view, patch[0].x(), patch[0].y()),
+             windowPointForViewer(*view, patch[1].x(), patch[1].y()));
+        if (takingScreenshots) {
+            // The toolbar, the dock down to its last button, and the picture.
+            const QRect picture = imageArea(*view, 24);
+            auto* lastButton = child<QPushButton>(&window, "detectFovealWidthAndDepthButton_");
+            const int dockBottom = lastButton->mapTo(&window, QPoint(0, lastButton->height())).y() + 8;
+            screenshot(window, QStringLiteral("first-measurement-1-selection.png"),
+                       QRect(0, 0, picture.right() + 1, std::max(picture.bottom(), dockBottom) + 1));
+        }
+
+        click(window, "detectMaxColorDistanceButton_");
+        QCOMPARE(child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->value(), view->maxColorDistance());
+        click(window, "detectBoundaryEdgesButton_");
+        QCOMPARE(child<QListWidget>(&window, "colorListWidget_")->count(), 1);
+        click(window, "makeBoundaryCurveButton_");
+        click(window, "smoothBoundaryCurveButton_");
+        click(window, "smoothBoundaryCurveButton_");
+        QVERIFY(view->currentBoundary() && !view->currentBoundary()->curve.empty());
+
+        // Reference points on the retina's lowest row, across the picture.
+        child<QAction>(&window, "action_Insert_Curve")->trigger();
+        const QVector<QPointF> border = geometry.points(QStringLiteral("lower retinal border (viewer px)"));
+        QCOMPARE(border.size(), 2);
+        auto borderRowAt = [&border](double x) {
+            return border[0].y() + (border[1].y() - border[0].y()) * (x - border[0].x()) / (border[1].x() - border[0].x());
+        };
+        const int clicks = 5;
+        for (int i = 0; i < clicks; ++i) {
+            const double x = 8.0 + (view->imageWidthPixels() - 17.0) * i / (clicks - 1);
+            QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, windowPointForViewer(*view, x, borderRowAt(x)));
+        }
+        QCOMPARE(view->currentBoundary()->referenceCurve.size(), std::size_t(clicks));
+
+        // The unit line from tick to tick of the scale bar, and its length.
+        child<QAction>(&window, "action_Measure_Unit")->trigger();
+        const QVector<QPointF> bar = geometry.points(QStringLiteral("scale bar"));
+        QCOMPARE(bar.size(), 2);
+        const std::size_t barEndIndex =
+            static_cast<std::size_t>(lastRow - bar[1].y()) * view->imageWidthPixels() + static_cast<std::size_t>(bar[1].x());
+        const uchar* barEnd = view->pixelData() + barEndIndex * 4;
+        QCOMPARE(int(barEnd[0]), 255);  // the bar is where the file says
+        drag(*view, windowPointForViewer(*view, bar[0].x(), bar[0].y()), windowPointForViewer(*view, bar[1].x(), bar[1].y()));
+        const double barMicrons = geometry.number(QStringLiteral("scale bar"));
+        auto* unitMicron = child<QDoubleSpinBox>(&window, "unitMicronSpinBox");
+        unitMicron->selectAll();
+        QTest::keyClicks(unitMicron, QString::number(barMicrons));
+        QCOMPARE(view->unitMicronLength(), barMicrons);
+        screenshot(window, QStringLiteral("first-measurement-2-curves.png"), imageArea(*view, 24));
+
+        click(window, "detectFovealWidthAndDepthButton_");
+        QVERIFY(view->hasValidExtrema());
+        screenshot(window, QStringLiteral("first-measurement-3-points.png"), imageArea(*view, 24));
+
+        testsupport::ModalRecord distance;
+        int distancePoints = -1;
+        testsupport::answerNextModal(&distance, [&](QWidget* dialog) {
+            if (auto* graphs = qobject_cast<DistanceGraphDialog*>(dialog))
+                distancePoints = graphs->plot()->graphCount() > 0 ? graphs->plot()->graph(0)->data()->size() : 0;
+            dialogScreenshot(dialog, QStringLiteral("first-measurement-4-distance-graph.png"));
+            dialog->close();
+        });
+        child<QAction>(&window, "action_View_Distance_Graph")->trigger();
+        QCOMPARE(distance.title, QStringLiteral("Distance Graph"));
+        QCOMPARE(distancePoints, 100);
+
+        testsupport::ModalRecord differences;
+        int differenceGraphs = -1;
+        testsupport::answerNextModal(&differences, [&](QWidget* dialog) {
+            if (auto* graphs = qobject_cast<DifferentiateGraphDialog*>(dialog))
+                differenceGraphs = graphs->plot()->graphCount();
+            dialogScreenshot(dialog, QStringLiteral("first-measurement-5-differentiate-graph.png"));
+            dialog->close();
+        });
+        child<QAction>(&window, "action_View_Differentiate_Graph")->trigger();
+        QCOMPARE(differences.title, QStringLiteral("Differentiate Graph"));
+        QVERIFY(differenceGraphs > 0);
+
+        // Save through the dialog, as a user types a name into it.
+        const QString reportPath = scratch.filePath(sample + QStringLiteral("-report.txt"));
+        testsupport::ModalRecord save;
+        bool wasFileDialog = false;
+        testsupport::answerNextModal(&save, [&](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            wasFileDialog = files != nullptr;
+            if (!files) {
+                dialog->close();
+                return;
+            }
+            // The dialog opens in the working directory, the scratch folder:
+            // the name typed into its line edit and Return, as a user saves.
+            auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!name) {
+                files->reject();
+                return;
+            }
+            name->clear();
+            QTest::keyClicks(name, QFileInfo(reportPath).fileName());
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        child<QAction>(&window, "action_Save")->trigger();
+        QVERIFY(wasFileDialog);
+        QCOMPARE(save.title, QStringLiteral("Open Image"));
+
+        int lineCount = 0;
+        const QMap<QString, QString> report = readReport(reportPath, &lineCount);
+        QCOMPARE(lineCount, 50);
+        if (takingScreenshots) {
+            QFile::remove(QDir(screenshotFolder).filePath(QStringLiteral("first-measurement-report.txt")));
+            QVERIFY(QFile::copy(reportPath, QDir(screenshotFolder).filePath(QStringLiteral("first-measurement-report.txt"))));
+        }
+        auto figure = [&report](const char* label) {
+            const QString key = QString::fromLatin1(label);
+            return report.contains(key) ? report.value(key).toDouble() : std::nan("");
+        };
+        auto expected = [&geometry](const char* key) { return geometry.number(QString::fromLatin1(key)); };
+
+        const double micronPerPixel = expected("micron per pixel");
+        QCOMPARE(figure("Unit Micron Pixel  Length"), double(geometry.scaleBarPixels()));
+        QCOMPARE(figure("Unit Micron Actual Length"), barMicrons);
+
+        const double tilt = expected("lower border tilt (rows per column)");
+        const double alongBorder = std::sqrt(1.0 + tilt * tilt);
+        using Stretch = QPair<double, double>;
+        const Stretch centreStretch = geometry.stretch(QStringLiteral("pit centre, thickness within 0.5 px of it (px)"));
+        const Stretch leftStretch = geometry.stretch(QStringLiteral("left rim, thickness within 0.5 px of it (px)"));
+        const Stretch rightStretch = geometry.stretch(QStringLiteral("right rim, thickness within 0.5 px of it (px)"));
+        // A check of a value that may lie anywhere in [low, high].
+        struct Check {
+            const char* what;
+            double actual;
+            double expected;
+            double tolerance;
+        };
+        auto within = [](const char* what, double actual, double low, double high) {
+            return Check{what, actual, 0.5 * (low + high), 0.5 * (high - low) + kStretchSlack};
+        };
+        const QPointF aTop = reportPoint(report.value(QStringLiteral("A Top    Point")));
+        const QPointF cTop = reportPoint(report.value(QStringLiteral("C Top    Point")));
+        const QPointF eTop = reportPoint(report.value(QStringLiteral("E Top    Point")));
+        const double narrowest = (rightStretch.first - leftStretch.second) * alongBorder;
+        const double widest = (rightStretch.second - leftStretch.first) * alongBorder;
+        const Check widthCheck = within("width (px)", figure("Foveal Pixel  Width"), narrowest, widest);
+        const QVector<Check> checks = {
+            {"A thickness (px)", figure("A Bottom to A Top Pixel Distance"), expected("thickness at left rim (px)"),
+             kThicknessTolerance},
+            {"C thickness (px)", figure("C Bottom to C Top Pixel Distance"), expected("thickness at pit centre (px)"),
+             kThicknessTolerance},
+            {"E thickness (px)", figure("E Bottom to E Top Pixel Distance"), expected("thickness at right rim (px)"),
+             kThicknessTolerance},
+            {"A thickness (um)", figure("A Bottom to A Top Micron Distance"), expected("thickness at left rim (um)"),
+             kThicknessTolerance * micronPerPixel + 0.05},
+            {"C thickness (um)", figure("C Bottom to C Top Micron Distance"), expected("thickness at pit centre (um)"),
+             kThicknessTolerance * micronPerPixel + 0.05},
+            {"E thickness (um)", figure("E Bottom to E Top Micron Distance"), expected("thickness at right rim (um)"),
+             kThicknessTolerance * micronPerPixel + 0.05},
+            widthCheck,
+            {"width (um)", figure("Foveal Micron Width"), widthCheck.expected * micronPerPixel,
+             widthCheck.tolerance * micronPerPixel + 0.05},
+            {"depth along the C line (px)", figure("Foveal Pixel  Depth (C Bottom - C Top Line) to (A - E Top Line)"),
+             expected("foveal depth (px)"), kDepthTolerance},
+            {"depth along the C line (um)", figure("Foveal Micron Depth (C Bottom - C Top Line) to (A - E Top Line)"),
+             expected("foveal depth (um)"), kDepthTolerance * micronPerPixel + 0.05},
+            {"perpendicular depth (px)", figure("Foveal Pixel  Depth (A - E Top Perpendicular Line)"),
+             expected("foveal depth (px)"), kDepthTolerance},
+            {"perpendicular depth (um)", figure("Foveal Micron Depth (A - E Top Perpendicular Line)"),
+             expected("foveal depth (um)"), kDepthTolerance * micronPerPixel + 0.05},
+            within("C Top x", cTop.x(), centreStretch.first, centreStretch.second),
+            within("A Top x", aTop.x(), leftStretch.first, leftStretch.second),
+            within("E Top x", eTop.x(), rightStretch.first, rightStretch.second),
+            {"C Top row", cTop.y(), geometry.points(QStringLiteral("inner surface at pit centre (report px)")).value(0).y(),
+             kThicknessTolerance},
+        };
+        QStringList failures;
+        QStringList summary;
+        for (const Check& check : checks) {
+            if (!near(check.actual, check.expected, check.tolerance))
+                failures << mismatch(check.what, check.actual, check.expected, check.tolerance);
+            summary << QStringLiteral("%1 %2 (%3 to %4)")
+                           .arg(QLatin1String(check.what))
+                           .arg(check.actual, 0, 'f', 2)
+                           .arg(check.expected - check.tolerance, 0, 'f', 2)
+                           .arg(check.expected + check.tolerance, 0, 'f', 2);
+        }
+        qInfo("%s", qPrintable(summary.join(QStringLiteral(", "))));
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QStringLiteral("; "))));
+
+        // What the view draws: the curve along the surface away from the
+        // points, and a green point at each of A, C and E, Top and Bottom.
+        view->renderScene();
+        const QImage frame = view->grabFrameBuffer();
+        const QVector<QPointF> surface = geometry.points(QStringLiteral("inner surface every 64 columns (report px)"));
+        QVERIFY(surface.size() >= 10);
+        int curveSeen = 0;
+        int curveChecked = 0;
+        // The line from A Top to E Top is drawn over the curve where the
+        // two come within its width and the curve's.
+        auto offRimLine = [&aTop, &eTop](const QPointF& point) {
+            const QPointF along = eTop - aTop;
+            const QPointF offset = point - aTop;
+            const double cross = along.x() * offset.y() - along.y() * offset.x();
+            return std::fabs(cross) / std::sqrt(QPointF::dotProduct(along, along));
+        };
+        for (const QPointF& point : surface) {
+            const bool betweenRims = point.x() > aTop.x() - 10 && point.x() < eTop.x() + 10;
+            const bool underAPoint = std::fabs(point.x() - aTop.x()) < 16 || std::fabs(point.x() - cTop.x()) < 16
+                                  || std::fabs(point.x() - eTop.x()) < 16;
+            const bool atTheEdge = point.x() < 8 || point.x() > view->imageWidthPixels() - 8.0;
+            if (underAPoint || atTheEdge || (betweenRims && offRimLine(point) < 6.0))
+                continue;
+            ++curveChecked;
+            if (hasColourNear(frame, framePixel(*view, point), 2, 3, kCurveColour))
+                ++curveSeen;
+            else
+                qWarning("no curve at %g, %g", point.x(), point.y());
+        }
+        QVERIFY(curveChecked >= 5);
+        QCOMPARE(curveSeen, curveChecked);
+
+        const double lowerBorderOffset = 0.5;  // the clicks sit on the lowest retina row
+        const struct {
+            const char* name;
+            QPointF top;
+            QPair<double, double> stretch;
+        } markers[] = {
+            {"A", geometry.points(QStringLiteral("inner surface at left rim (report px)")).value(0), leftStretch},
+            {"C", geometry.points(QStringLiteral("inner surface at pit centre (report px)")).value(0), centreStretch},
+            {"E", geometry.points(QStringLiteral("inner surface at right rim (report px)")).value(0), rightStretch},
+        };
+        for (const auto& marker : markers) {
+            const double offStretch = std::fmax(marker.top.x() - marker.stretch.first, marker.stretch.second - marker.top.x());
+            const int reachX = kPointHalfSize + static_cast<int>(std::ceil(offStretch + kStretchSlack));
+            const int reachY = kPointHalfSize + 2;
+            QVERIFY2(hasColourNear(frame, framePixel(*view, marker.top), reachX, reachY, kPointColour), marker.name);
+            const QPointF bottom(marker.top.x(), lastRow - borderRowAt(marker.top.x()) + lowerBorderOffset);
+            QVERIFY2(hasColourNear(frame, framePixel(*view, bottom), reachX, reachY, kPointColour), marker.name);
+        }
+    }
+};
+
+QTEST_MAIN(AcceptanceTest)
+#include "AcceptanceTest.moc"
