@@ -1,5 +1,6 @@
 // Writes the bundled sample scans: synthetic fovea B-scans with a scale bar
-// drawn in, each beside a text file of its known geometry.
+// drawn in, each beside a text file of its known geometry and the settings
+// that measure it with quorrel-measure.
 //
 //   quorrel-make-samples OUTPUT_FOLDER
 
@@ -317,6 +318,38 @@ std::string describe(const Sample& sample, const quorrel::SyntheticScan& scan, i
     return text;
 }
 
+template <typename... Values>
+std::string printed(const char* pattern, Values... values)
+{
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, pattern, values...);
+    return buffer;
+}
+
+// The measurement settings a user would choose on this sample, in the form
+// quorrel-measure reads with --params: the vitreous patch, points along the
+// lower border, and the scale bar with its length.
+std::string measurementSettings(const Sample& sample, const quorrel::SyntheticScan& scan, int barLeft, int barRight)
+{
+    const int lastRow = scan.height - 1;
+    std::string reference;
+    for (int i = 0; i < 5; ++i) {
+        const double x = 10.0 + (scan.width - 21.0) * i / 4.0;
+        const double row = std::floor(lastRow - scan.referenceRowAt(x) + 0.5);
+        reference += (i == 0 ? "" : ", ") + printed("[%g, %g]", x, row);
+    }
+    std::string text = "{\n";
+    text += printed("  \"selection\": {\"x\": %d, \"y\": %d, \"width\": %d, \"height\": %d},\n", kPatchLeft, kPatchTop,
+                   kPatchRight - kPatchLeft, kPatchBottom - kPatchTop);
+    text += "  \"tolerance\": \"estimate\",\n";
+    text += "  \"smoothCount\": 2,\n";
+    text += "  \"reference\": [" + reference + "],\n";
+    text += printed("  \"unitLine\": [[%d, %d], [%d, %d]],\n", barLeft, lastRow - kScaleBarRow, barRight, lastRow - kScaleBarRow);
+    text += printed("  \"unitMicrons\": %d\n", sample.scaleBarMicrons);
+    text += "}\n";
+    return text;
+}
+
 bool writeText(const QString& path, const std::string& text)
 {
     std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
@@ -365,7 +398,8 @@ int main(int argc, char* argv[])
         drawScaleBar(scan, barLeft, barRight, sample.scaleBarMicrons);
         const QString base = folder.filePath(QString::fromLatin1(sample.name));
         if (!writePicture(scan, base + QStringLiteral(".png"))
-            || !writeText(base + QStringLiteral(".txt"), describe(sample, scan, barLeft, barRight))) {
+            || !writeText(base + QStringLiteral(".txt"), describe(sample, scan, barLeft, barRight))
+            || !writeText(base + QStringLiteral(".json"), measurementSettings(sample, scan, barLeft, barRight))) {
             std::fprintf(stderr, "%s: cannot write the sample\n", sample.name);
             return 1;
         }
