@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Quorrel and runs the whole test suite.
-# Widget tests run in a real window on a virtual X server.
+# Installs what is missing, builds Quorrel and runs the whole test suite:
+# first the measurement library's tests under the address and undefined-
+# behaviour sanitizers, then every test of the normal build. Widget tests run
+# in real windows on a virtual X server.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
+
+sanitize=${QUORREL_SANITIZE_BUILD_DIR:-$root/build-sanitize}
+QUORREL_BUILD_DIR=$sanitize "$root/scripts/build.sh" -DQUORREL_BUILD_GUI=OFF -DQUORREL_SANITIZE=ON
+(cd "$sanitize" && ctest --output-on-failure -j"$(nproc)")
+
 "$root/scripts/build.sh"
 build=${QUORREL_BUILD_DIR:-$root/build}
 cd "$build"
