@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <utility>
+
+#include "analysis/ExchangeSort.h"
+#include "analysis/PointGrid.h"
 
 namespace quorrel {
 
@@ -16,47 +20,196 @@ double distanceBetween(const Point2d& a, const Point2d& b)
     return std::sqrt(dx * dx + dy * dy);
 }
 
-// Every position is compared with every later one and the two are swapped
-// when the earlier key is strictly greater. The procedure is not stable, and
-// the curve depends on the order of equal keys it leaves, so no library sort
-// may replace it.
-template <typename Key>
-void exchangeSort(std::vector<Point2d>& points, std::vector<Key>& keys, std::size_t begin, std::size_t end)
+bool isFinitePoint(const Point2d& point)
 {
-    for (std::size_t a = begin; a < end; ++a) {
-        for (std::size_t b = a + 1; b < end; ++b) {
-            if (keys[a] > keys[b]) {
-                std::swap(keys[a], keys[b]);
-                std::swap(points[a], points[b]);
-            }
-        }
-    }
+    return std::isfinite(point.x) && std::isfinite(point.y);
+}
+
+// Reorders points[begin, end) so that position begin + k holds what was at
+// begin + order[k].
+void applyOrder(std::vector<Point2d>& points, std::size_t begin, const std::vector<std::size_t>& order,
+                std::vector<Point2d>& scratch)
+{
+    scratch.assign(points.begin() + static_cast<std::ptrdiff_t>(begin),
+                   points.begin() + static_cast<std::ptrdiff_t>(begin + order.size()));
+    for (std::size_t k = 0; k < order.size(); ++k)
+        points[begin + k] = scratch[order[k]];
 }
 
 enum JoinType { EndToStart = 0, EndToEnd = 1, StartToStart = 2, StartToEnd = 3 };
+
+struct JoinChoice {
+    JoinType type = EndToStart;
+    double distance = 0.0;
+};
+
+// How polyline A (ends a0, a1) would meet polyline B (ends b0, b1). The rules
+// are tested in the order 0, 1, 3, 2; ties between them are settled by that
+// order. Without NaN the distance chosen is the smallest of the four.
+JoinChoice chooseJoin(const Point2d& a0, const Point2d& a1, const Point2d& b0, const Point2d& b1)
+{
+    const double endToStart = distanceBetween(a1, b0);
+    const double endToEnd = distanceBetween(a1, b1);
+    const double startToStart = distanceBetween(a0, b0);
+    const double startToEnd = distanceBetween(a0, b1);
+    if (endToStart <= endToEnd && endToStart <= startToStart && endToStart <= startToEnd)
+        return {EndToStart, endToStart};
+    if (endToEnd <= startToStart && endToEnd <= startToEnd)
+        return {EndToEnd, endToEnd};
+    if (startToEnd <= startToStart)
+        return {StartToEnd, startToEnd};
+    return {StartToStart, startToStart};
+}
+
+// Pass after pass from the first polyline, restarted after every join. Only
+// for ends with a NaN or infinite coordinate, where a chosen distance need
+// not be the smallest of the four and the shortcut of joinPolylines fails.
+void joinByRestartedPasses(std::vector<Polyline>& polylines, double maxDistance)
+{
+    std::size_t i = 0;
+    while (i < polylines.size()) {
+        bool found = false;
+        std::size_t bestOther = 0;
+        JoinChoice best;
+        const Polyline& a = polylines[i];
+        for (std::size_t j = i + 1; j < polylines.size(); ++j) {
+            const Polyline& b = polylines[j];
+            if (a.empty() || b.empty())
+                continue;
+            const JoinChoice choice = chooseJoin(a.front(), a.back(), b.front(), b.back());
+            if (choice.distance < maxDistance && (!found || choice.distance < best.distance)) {
+                found = true;
+                bestOther = j;
+                best = choice;
+            }
+        }
+        if (!found) {
+            ++i;
+            continue;
+        }
+        switch (best.type) {
+        case EndToStart:
+            break;
+        case EndToEnd:
+            std::reverse(polylines[bestOther].begin(), polylines[bestOther].end());
+            break;
+        case StartToStart:
+            std::reverse(polylines[i].begin(), polylines[i].end());
+            break;
+        case StartToEnd:
+            std::swap(polylines[i], polylines[bestOther]);
+            break;
+        }
+        polylines[i].insert(polylines[i].end(), polylines[bestOther].begin(), polylines[bestOther].end());
+        polylines.erase(polylines.begin() + static_cast<std::ptrdiff_t>(bestOther));
+        i = 0;
+    }
+}
+
+// A polyline being grown by joins, kept as a list of untouched source
+// polylines, each read forwards or backwards, so that reversing or extending
+// it at either end never copies points. The points are written out once at
+// the end.
+class JoinedPolyline {
+public:
+    JoinedPolyline(const std::vector<Polyline>& sources, std::size_t first) : sources_(sources)
+    {
+        pieces_.push_back(Piece{first, false});
+    }
+
+    Point2d front() const { return flipped_ ? lastOf(pieces_.back()) : firstOf(pieces_.front()); }
+    Point2d back() const { return flipped_ ? firstOf(pieces_.front()) : lastOf(pieces_.back()); }
+    bool isUnjoined() const { return pieces_.size() == 1; }
+
+    void reverse() { flipped_ = !flipped_; }
+
+    void append(std::size_t source, bool reversed)
+    {
+        if (flipped_)
+            pieces_.push_front(Piece{source, !reversed});
+        else
+            pieces_.push_back(Piece{source, reversed});
+    }
+
+    void prepend(std::size_t source)
+    {
+        if (flipped_)
+            pieces_.push_back(Piece{source, true});
+        else
+            pieces_.push_front(Piece{source, false});
+    }
+
+    Polyline points() const
+    {
+        std::size_t count = 0;
+        for (const Piece& piece : pieces_)
+            count += sources_[piece.source].size();
+        Polyline result;
+        result.reserve(count);
+        const auto write = [&](const Piece& piece, bool backwards) {
+            const Polyline& source = sources_[piece.source];
+            if (backwards)
+                result.insert(result.end(), source.rbegin(), source.rend());
+            else
+                result.insert(result.end(), source.begin(), source.end());
+        };
+        if (flipped_) {
+            for (auto piece = pieces_.rbegin(); piece != pieces_.rend(); ++piece)
+                write(*piece, !piece->reversed);
+        } else {
+            for (const Piece& piece : pieces_)
+                write(piece, piece.reversed);
+        }
+        return result;
+    }
+
+private:
+    struct Piece {
+        std::size_t source;
+        bool reversed;
+    };
+
+    Point2d firstOf(const Piece& piece) const
+    {
+        const Polyline& source = sources_[piece.source];
+        return piece.reversed ? source.back() : source.front();
+    }
+    Point2d lastOf(const Piece& piece) const
+    {
+        const Polyline& source = sources_[piece.source];
+        return piece.reversed ? source.front() : source.back();
+    }
+
+    const std::vector<Polyline>& sources_;
+    std::deque<Piece> pieces_;
+    bool flipped_ = false;
+};
 
 } // namespace
 
 void sortEdgePoints(std::vector<Point2d>& points)
 {
     const std::size_t count = points.size();
-    std::vector<double> columns(count);
+    std::vector<double> keys(count);
     for (std::size_t i = 0; i < count; ++i)
-        columns[i] = points[i].x;
-    exchangeSort(points, columns, 0, count);
+        keys[i] = points[i].x;
+    std::vector<Point2d> scratch;
+    applyOrder(points, 0, exchangeSortOrder(keys), scratch);
 
     // Keys and the previous row are truncated toward zero; std::trunc gives
     // the same values as an int conversion without its overflow.
-    std::vector<double> rowKeys(count);
     double previousRow = 0.0;
     std::size_t runBegin = 0;
     while (runBegin < count) {
         std::size_t runEnd = runBegin + 1;
         while (runEnd < count && points[runEnd].x == points[runBegin].x)
             ++runEnd;
-        for (std::size_t k = runBegin; k < runEnd; ++k)
-            rowKeys[k] = std::trunc(std::fabs(points[k].y - previousRow));
-        exchangeSort(points, rowKeys, runBegin, runEnd);
+        if (runEnd - runBegin > 1) {
+            keys.resize(runEnd - runBegin);
+            for (std::size_t k = runBegin; k < runEnd; ++k)
+                keys[k - runBegin] = std::trunc(std::fabs(points[k].y - previousRow));
+            applyOrder(points, runBegin, exchangeSortOrder(keys), scratch);
+        }
         previousRow = std::trunc(points[runBegin].y);
         runBegin = runEnd;
     }
@@ -69,16 +222,37 @@ std::vector<CurveNode> buildNeighbourGraph(const std::vector<Point2d>& points, d
         nodes[i].point = points[i];
 
     const double radiusSquared = radius * radius;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        for (std::size_t j = i + 1; j < points.size(); ++j) {
-            const double dx = points[i].x - points[j].x;
-            const double dy = points[i].y - points[j].y;
-            const double distanceSquared = dx * dx + dy * dy;
-            if (distanceSquared <= radiusSquared) {
-                nodes[i].neighbours.push_back(static_cast<int>(j));
-                nodes[i].neighbourDistances.push_back(std::sqrt(distanceSquared));
-            }
+    const auto linkIfNear = [&](std::size_t i, std::size_t j) {
+        const double dx = points[i].x - points[j].x;
+        const double dy = points[i].y - points[j].y;
+        const double distanceSquared = dx * dx + dy * dy;
+        if (distanceSquared <= radiusSquared) {
+            nodes[i].neighbours.push_back(static_cast<int>(j));
+            nodes[i].neighbourDistances.push_back(std::sqrt(distanceSquared));
         }
+    };
+    if (std::isnan(radiusSquared))
+        return nodes;
+    if (std::isinf(radiusSquared)) {
+        // Every pair links: the output itself is quadratic.
+        for (std::size_t i = 0; i < points.size(); ++i)
+            for (std::size_t j = i + 1; j < points.size(); ++j)
+                linkIfNear(i, j);
+        return nodes;
+    }
+
+    // A point with a NaN or infinite coordinate is at an infinite or NaN
+    // squared distance from every other, so it links to none and the grid
+    // may leave it out.
+    const PointGrid grid(points, std::fabs(radius));
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        candidates.clear();
+        grid.forEachNear(points[i], i + 1, [&candidates](std::size_t j) { candidates.push_back(j); });
+        // Neighbours are stored in index order, as a scan of j = i+1, i+2, ... finds them.
+        std::sort(candidates.begin(), candidates.end());
+        for (const std::size_t j : candidates)
+            linkIfNear(i, j);
     }
     return nodes;
 }
@@ -125,73 +299,90 @@ std::vector<Polyline> collectChains(const std::vector<CurveNode>& nodes)
 
 void joinPolylines(std::vector<Polyline>& polylines, double maxDistance)
 {
-    std::size_t i = 0;
-    while (i < polylines.size()) {
-        // Of equal distances the first candidate wins, so the best is replaced
-        // only by a strictly smaller one.
-        bool found = false;
-        std::size_t bestOther = 0;
-        double bestDistance = 0.0;
-        JoinType bestType = EndToStart;
+    // No distance is below a maximum that is zero, negative or NaN.
+    if (polylines.size() < 2 || !(maxDistance > 0.0))
+        return;
 
-        const Polyline& a = polylines[i];
-        for (std::size_t j = i + 1; j < polylines.size(); ++j) {
-            const Polyline& b = polylines[j];
-            if (a.empty() || b.empty())
-                continue;
-            const double endToStart = distanceBetween(a.back(), b.front());
-            const double endToEnd = distanceBetween(a.back(), b.back());
-            const double startToStart = distanceBetween(a.front(), b.front());
-            const double startToEnd = distanceBetween(a.front(), b.back());
-
-            // The rules are tested in the order 0, 1, 3, 2; ties between them
-            // are settled by that order.
-            JoinType type;
-            double distance;
-            if (endToStart <= endToEnd && endToStart <= startToStart && endToStart <= startToEnd) {
-                type = EndToStart;
-                distance = endToStart;
-            } else if (endToEnd <= startToStart && endToEnd <= startToEnd) {
-                type = EndToEnd;
-                distance = endToEnd;
-            } else if (startToEnd <= startToStart) {
-                type = StartToEnd;
-                distance = startToEnd;
-            } else {
-                type = StartToStart;
-                distance = startToStart;
-            }
-
-            if (distance < maxDistance && (!found || distance < bestDistance)) {
-                found = true;
-                bestOther = j;
-                bestDistance = distance;
-                bestType = type;
-            }
+    std::vector<Point2d> ends(2 * polylines.size(), Point2d{std::numeric_limits<double>::quiet_NaN(), 0.0});
+    for (std::size_t k = 0; k < polylines.size(); ++k) {
+        if (polylines[k].empty())
+            continue;
+        ends[2 * k] = polylines[k].front();
+        ends[2 * k + 1] = polylines[k].back();
+        if (!isFinitePoint(ends[2 * k]) || !isFinitePoint(ends[2 * k + 1])) {
+            joinByRestartedPasses(polylines, maxDistance);
+            return;
         }
+    }
 
-        if (!found) {
-            ++i;
+    // A pass restarted after a join at (i, j) finds nothing before i again:
+    // the joined polyline's ends are ends that polylines before i were
+    // already too far from, and the chosen distance is always the smallest of
+    // the four. So the joins of polyline i go on at i until it has no
+    // candidate left, and only polylines after i, still untouched, are
+    // candidates. Their ends sit in a grid; removing j keeps the order of the
+    // others, so the first of equal distances is the one of lowest index.
+    const PointGrid grid(ends, maxDistance);
+    std::vector<char> joinedAway(polylines.size(), 0);
+    std::vector<Polyline> result;
+    for (std::size_t i = 0; i < polylines.size(); ++i) {
+        if (joinedAway[i])
+            continue;
+        if (polylines[i].empty()) {
+            result.push_back(std::move(polylines[i]));
             continue;
         }
 
-        switch (bestType) {
-        case EndToStart:
-            break;
-        case EndToEnd:
-            std::reverse(polylines[bestOther].begin(), polylines[bestOther].end());
-            break;
-        case StartToStart:
-            std::reverse(polylines[i].begin(), polylines[i].end());
-            break;
-        case StartToEnd:
-            std::swap(polylines[i], polylines[bestOther]);
-            break;
+        JoinedPolyline joined(polylines, i);
+        for (;;) {
+            const Point2d start = joined.front();
+            const Point2d end = joined.back();
+            bool found = false;
+            std::size_t bestOther = 0;
+            JoinChoice best;
+            const auto consider = [&](std::size_t endIndex) {
+                const std::size_t other = endIndex / 2;
+                // An empty polyline is only in a grid of one cell (an infinite maximum).
+                if (joinedAway[other] || polylines[other].empty())
+                    return;
+                const Polyline& b = polylines[other];
+                const JoinChoice choice = chooseJoin(start, end, b.front(), b.back());
+                if (choice.distance < maxDistance
+                    && (!found || choice.distance < best.distance
+                        || (choice.distance == best.distance && other < bestOther))) {
+                    found = true;
+                    bestOther = other;
+                    best = choice;
+                }
+            };
+            grid.forEachNear(start, 2 * (i + 1), consider);
+            grid.forEachNear(end, 2 * (i + 1), consider);
+            if (!found)
+                break;
+
+            switch (best.type) {
+            case EndToStart:
+                joined.append(bestOther, false);
+                break;
+            case EndToEnd:
+                joined.append(bestOther, true);
+                break;
+            case StartToStart:
+                joined.reverse();
+                joined.append(bestOther, false);
+                break;
+            case StartToEnd:
+                joined.prepend(bestOther);
+                break;
+            }
+            joinedAway[bestOther] = 1;
         }
-        polylines[i].insert(polylines[i].end(), polylines[bestOther].begin(), polylines[bestOther].end());
-        polylines.erase(polylines.begin() + static_cast<std::ptrdiff_t>(bestOther));
-        i = 0;
+        if (joined.isUnjoined())
+            result.push_back(std::move(polylines[i]));
+        else
+            result.push_back(joined.points());
     }
+    polylines = std::move(result);
 }
 
 Polyline selectLongestPolyline(std::vector<Polyline>& polylines, int minPointCount)

@@ -16,9 +16,10 @@ constexpr int kResampledPointCount = 100;
 
 // Nearest of the candidate points Pi + (Pi+1 - Pi)*t, t = 0, 1/N, 2/N, ...
 // (accumulated) on every segment; the last polyline point is never a
-// candidate and the first of equal candidates wins. Plain search over every
-// candidate, kept as the reference for faster versions. A one-point polyline
-// gives that point; an empty polyline or a count below 1 gives (NaN, NaN).
+// candidate and the first of equal candidates wins. Most candidates are
+// ruled out by bounds instead of being visited; the result is the point the
+// visit of every candidate gives. A one-point polyline gives that point; an
+// empty polyline or a count below 1 gives (NaN, NaN).
 Point2d findNearestCurvePoint(const std::vector<Point2d>& polyline, Point2d point, int dividingCount);
 
 // Fills referenceSamples with dividingCount points per reference segment

@@ -1,7 +1,10 @@
 #include "analysis/RegionGrowing.h"
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "analysis/ColorDistance.h"
 
@@ -9,54 +12,137 @@ namespace quorrel {
 
 namespace {
 
+// Last in, first out, in blocks that never move: the fill's stack holds
+// millions of entries, and growing one array would copy them and touch twice
+// the memory. Blocks stay allocated once used, since the stack shrinks and
+// grows again many times.
+template <typename Value>
+class BlockStack {
+public:
+    BlockStack() { enterBlock(0); }
+
+    bool empty() const { return top_ == begin_ && block_ == 0; }
+
+    void push(Value value)
+    {
+        if (top_ == end_)
+            enterBlock(block_ + 1);
+        *top_++ = value;
+    }
+
+    // Only on a stack that is not empty.
+    Value pop()
+    {
+        if (top_ == begin_) {
+            enterBlock(block_ - 1);
+            top_ = end_;
+        }
+        return *--top_;
+    }
+
+private:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 14;
+
+    void enterBlock(std::size_t block)
+    {
+        if (block == blocks_.size())
+            blocks_.push_back(std::unique_ptr<Value[]>(new Value[kBlockSize]));
+        block_ = block;
+        begin_ = blocks_[block].get();
+        end_ = begin_ + kBlockSize;
+        top_ = begin_;
+    }
+
+    std::vector<std::unique_ptr<Value[]>> blocks_;
+    std::size_t block_ = 0;
+    Value* begin_ = nullptr;
+    Value* end_ = nullptr;
+    Value* top_ = nullptr;
+};
+
+// The test colorDistance(pixel, reference) >= tolerance with the four squared
+// channel differences looked up instead of computed. They are the same
+// doubles, added in the same order, so every pixel is classified the same.
+class EdgeTest {
+public:
+    EdgeTest(const RgbaColor& reference, int tolerance) : tolerance_(tolerance)
+    {
+        const int channels[4] = {reference.r, reference.g, reference.b, reference.a};
+        for (std::size_t channel = 0; channel < 4; ++channel) {
+            for (int level = 0; level < 256; ++level) {
+                const double difference = static_cast<double>(level) - channels[channel];
+                squares_[channel][static_cast<std::size_t>(level)] = difference * difference;
+            }
+        }
+    }
+
+    bool isEdge(const std::uint8_t* pixel) const
+    {
+        const double sum = squares_[0][pixel[0]] + squares_[1][pixel[1]] + squares_[2][pixel[2]] + squares_[3][pixel[3]];
+        return std::sqrt(sum) >= tolerance_;
+    }
+
+private:
+    double squares_[4][256];
+    int tolerance_;
+};
+
 // Depth-first fill with an explicit stack of linear pixel indices. Index is
 // 32 bits whenever the image allows it, which halves the stack's memory.
 template <typename Index>
 std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY, const RgbaColor& reference,
                                 int tolerance)
 {
-    const std::int64_t width = image.width;
-    const std::int64_t height = image.height;
-    const auto isExamined = [width, height](std::int64_t x, std::int64_t y) {
-        return x >= 1 && y >= 1 && x < width - 2 && y < height - 2;
-    };
+    const auto width = static_cast<std::uint64_t>(image.width);
+    const auto height = static_cast<std::uint64_t>(image.height);
 
+    // The margin that is never examined starts out marked as visited, so one
+    // bit test decides whether a neighbour is pushed, and a neighbour's index
+    // is just the pixel's index plus or minus 1 or the width: every examined
+    // pixel has all four neighbours inside the buffer.
     std::vector<std::uint64_t> visited(static_cast<std::size_t>((width * height + 63) / 64), 0);
+    const auto mark = [&visited](std::uint64_t index) { visited[index >> 6] |= std::uint64_t{1} << (index & 63u); };
     const auto isVisited = [&visited](std::uint64_t index) { return (visited[index >> 6] >> (index & 63u)) & 1u; };
+    for (std::uint64_t x = 0; x < width; ++x) {
+        mark(x);
+        mark((height - 2) * width + x);
+        mark((height - 1) * width + x);
+    }
+    for (std::uint64_t y = 1; y + 2 < height; ++y) {
+        mark(y * width);
+        mark(y * width + width - 2);
+        mark(y * width + width - 1);
+    }
 
+    const EdgeTest edgeTest(reference, tolerance);
+    const std::uint8_t* const pixels = image.pixels;
     std::vector<Point2d> edgePoints;
-    std::vector<Index> stack;
-    stack.push_back(static_cast<Index>(seedY * width + seedX));
-
-    // A neighbour that is already visited or lies in the margin would be
-    // discarded when popped, so leaving it off the stack keeps the visit
-    // order and bounds the stack by the region's size.
-    const auto pushIfOpen = [&](std::int64_t x, std::int64_t y) {
-        if (!isExamined(x, y))
-            return;
-        const auto index = static_cast<std::uint64_t>(y * width + x);
-        if (!isVisited(index))
-            stack.push_back(static_cast<Index>(index));
-    };
-
-    while (!stack.empty()) {
-        const std::uint64_t index = stack.back();
-        stack.pop_back();
-        if (isVisited(index))
-            continue;
-        visited[index >> 6] |= std::uint64_t{1} << (index & 63u);
-
-        const auto x = static_cast<std::int64_t>(index % static_cast<std::uint64_t>(width));
-        const auto y = static_cast<std::int64_t>(index / static_cast<std::uint64_t>(width));
-        if (colorDistance(image.pixel(static_cast<int>(x), static_cast<int>(y)), reference) >= tolerance) {
-            edgePoints.push_back(Point2d{static_cast<double>(x), static_cast<double>(y)});
+    BlockStack<Index> stack;
+    std::uint64_t index = static_cast<std::uint64_t>(seedY) * width + static_cast<std::uint64_t>(seedX);
+    for (;;) {
+        if (isVisited(index)) {
+            if (stack.empty())
+                break;
+            index = stack.pop();
             continue;
         }
-        // Pushed last, (x, y - 1) is examined next; the edge order depends on it.
-        pushIfOpen(x - 1, y);
-        pushIfOpen(x + 1, y);
-        pushIfOpen(x, y + 1);
-        pushIfOpen(x, y - 1);
+        mark(index);
+        if (edgeTest.isEdge(pixels + index * 4u)) {
+            edgePoints.push_back(Point2d{static_cast<double>(index % width), static_cast<double>(index / width)});
+            continue;
+        }
+        // Neighbours go on the stack as (x - 1, y), (x + 1, y), (x, y + 1),
+        // (x, y - 1); the last would come straight back off, so it is not
+        // pushed but examined next. The edge order depends on this order. A
+        // neighbour already visited would be discarded when popped, so
+        // leaving it off keeps the visit order.
+        if (!isVisited(index - 1))
+            stack.push(static_cast<Index>(index - 1));
+        if (!isVisited(index + 1))
+            stack.push(static_cast<Index>(index + 1));
+        if (!isVisited(index + width))
+            stack.push(static_cast<Index>(index + width));
+        index -= width;
     }
     return edgePoints;
 }
