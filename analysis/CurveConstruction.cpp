@@ -112,7 +112,8 @@ void joinByRestartedPasses(std::vector<Polyline>& polylines, double maxDistance)
 // the end.
 class JoinedPolyline {
 public:
-    JoinedPolyline(const std::vector<Polyline>& sources, std::size_t first) : sources_(sources)
+    JoinedPolyline(const std::vector<Polyline>& sources, std::size_t first)
+        : sources_(sources)
     {
         pieces_.push_back(Piece{first, false});
     }

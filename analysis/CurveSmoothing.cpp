@@ -26,10 +26,10 @@ void smoothCurve(std::vector<Point2d>& curve, int smoothLevel)
     smoothed.reserve(curve.size() + 1);
     smoothed.push_back(curve.front());
     for (std::ptrdiff_t centre = 0; centre < count; ++centre) {
-        const double x = smoothingTap([&](std::ptrdiff_t i) { return curve[static_cast<std::size_t>(i)].x; }, centre,
-                                      count);
-        const double y = smoothingTap([&](std::ptrdiff_t i) { return curve[static_cast<std::size_t>(i)].y; }, centre,
-                                      count);
+        const double x =
+            smoothingTap([&](std::ptrdiff_t i) { return curve[static_cast<std::size_t>(i)].x; }, centre, count);
+        const double y =
+            smoothingTap([&](std::ptrdiff_t i) { return curve[static_cast<std::size_t>(i)].y; }, centre, count);
         smoothed.push_back(Point2d{x, y});
     }
 

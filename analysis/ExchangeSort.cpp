@@ -18,7 +18,8 @@ constexpr std::size_t kDirectQueueLimit = 128;
 // unmarked or marked one, each in O(log n).
 class PositionCounter {
 public:
-    explicit PositionCounter(std::size_t size) : tree_(size + 1, 0)
+    explicit PositionCounter(std::size_t size)
+        : tree_(size + 1, 0)
     {
         highestBit_ = 1;
         while (highestBit_ * 2 <= size)
@@ -134,9 +135,8 @@ std::vector<std::size_t> orderComparableKeys(const std::vector<double>& keys)
     }
 
     std::vector<std::size_t> byKey = order;
-    std::sort(byKey.begin(), byKey.end(), [&keys](std::size_t a, std::size_t b) {
-        return keys[a] < keys[b] || (!(keys[b] < keys[a]) && a < b);
-    });
+    std::sort(byKey.begin(), byKey.end(),
+              [&keys](std::size_t a, std::size_t b) { return keys[a] < keys[b] || (!(keys[b] < keys[a]) && a < b); });
 
     PositionCounter smaller(count);
     std::vector<std::size_t> turns;

@@ -156,7 +156,9 @@ Point2d visitEveryCandidate(const std::vector<Point2d>& polyline, Point2d point,
 class NearestCurvePointSearch {
 public:
     NearestCurvePointSearch(const std::vector<Point2d>& polyline, const std::vector<double>& parameters)
-        : polyline_(polyline), parameters_(parameters), segmentCount_(polyline.size() - 1)
+        : polyline_(polyline)
+        , parameters_(parameters)
+        , segmentCount_(polyline.size() - 1)
     {
         const double farthestParameter = std::max(1.0, parameters.back());
         segments_.resize(segmentCount_);
@@ -179,10 +181,9 @@ public:
                 block.trusted = block.trusted && segments_[i].trusted;
                 if (!block.trusted)
                     break;
-                block.box = Box{std::min(block.box.left, segments_[i].box.left),
-                                std::max(block.box.right, segments_[i].box.right),
-                                std::min(block.box.bottom, segments_[i].box.bottom),
-                                std::max(block.box.top, segments_[i].box.top)};
+                block.box = Box{
+                    std::min(block.box.left, segments_[i].box.left), std::max(block.box.right, segments_[i].box.right),
+                    std::min(block.box.bottom, segments_[i].box.bottom), std::max(block.box.top, segments_[i].box.top)};
             }
             blocks_.push_back(block);
         }
@@ -312,8 +313,7 @@ private:
         const double wx = point.x - from.x;
         const double wy = point.y - from.y;
         const double foot = (wx * dx + wy * dy) / lengthSquared;
-        const double footSlack =
-            1e-9 * (std::sqrt((wx * wx + wy * wy) / lengthSquared) + std::fabs(foot) + 1.0);
+        const double footSlack = 1e-9 * (std::sqrt((wx * wx + wy * wy) / lengthSquared) + std::fabs(foot) + 1.0);
         const auto lowBound = std::lower_bound(parameters_.begin(), parameters_.end(), foot - footSlack);
         const auto highBound = std::upper_bound(parameters_.begin(), parameters_.end(), foot + footSlack);
         const std::size_t low = std::min(static_cast<std::size_t>(lowBound - parameters_.begin()), lastIndex);
@@ -368,7 +368,8 @@ void sampleReferenceCurve(Boundary& boundary, int dividingCount)
     // the figures do not depend on the way the user drew the reference curve.
     const std::vector<Point2d>& drawn = boundary.referenceCurve;
     const bool drawnRightToLeft = drawn.size() >= 2 && drawn.front().x - drawn.back().x > 0.0;
-    const std::vector<Point2d> reference = drawnRightToLeft ? std::vector<Point2d>(drawn.rbegin(), drawn.rend()) : drawn;
+    const std::vector<Point2d> reference =
+        drawnRightToLeft ? std::vector<Point2d>(drawn.rbegin(), drawn.rend()) : drawn;
     const std::vector<Point2d>& curve = boundary.curve;
     if (dividingCount < 1 || reference.size() < 2)
         return;
@@ -524,7 +525,8 @@ void findSlopePoints(Boundary& boundary)
     boundary.resampledDistances.clear();
     const std::size_t size = std::min(boundary.resampledCurve.size(), boundary.resampledReference.size());
     for (std::size_t i = 0; i < size; ++i)
-        boundary.resampledDistances.push_back(distanceBetween(boundary.resampledCurve[i], boundary.resampledReference[i]));
+        boundary.resampledDistances.push_back(
+            distanceBetween(boundary.resampledCurve[i], boundary.resampledReference[i]));
     const int count = static_cast<int>(size);
     const int c = boundary.resampledIndexC;
     if (!indexInRange(c, size))
@@ -577,15 +579,15 @@ void detectFovealWidthAndDepth(Boundary& boundary, int dividingCount)
 bool hasValidExtrema(const Boundary& boundary)
 {
     const std::size_t count = boundary.curveSamples.size();
-    return boundary.referenceSamples.size() == count && indexInRange(boundary.indexA, count) &&
-           indexInRange(boundary.indexC, count) && indexInRange(boundary.indexE, count);
+    return boundary.referenceSamples.size() == count && indexInRange(boundary.indexA, count)
+        && indexInRange(boundary.indexC, count) && indexInRange(boundary.indexE, count);
 }
 
 bool hasReportableExtrema(const Boundary& boundary)
 {
     const std::size_t count = std::min(boundary.resampledCurve.size(), boundary.resampledReference.size());
-    return hasValidExtrema(boundary) && indexInRange(boundary.indexB, count) &&
-           indexInRange(boundary.indexD, count) && indexInRange(boundary.resampledIndexC, count);
+    return hasValidExtrema(boundary) && indexInRange(boundary.indexB, count) && indexInRange(boundary.indexD, count)
+        && indexInRange(boundary.resampledIndexC, count);
 }
 
 } // namespace quorrel

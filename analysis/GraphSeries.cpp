@@ -11,8 +11,8 @@ namespace {
 
 bool hasPlottableExtrema(const Boundary* boundary)
 {
-    return boundary && !boundary->curveSamples.empty() && !boundary->referenceSamples.empty() && boundary->indexA != -1 &&
-           boundary->indexC != -1 && boundary->indexE != -1;
+    return boundary && !boundary->curveSamples.empty() && !boundary->referenceSamples.empty() && boundary->indexA != -1
+        && boundary->indexC != -1 && boundary->indexE != -1;
 }
 
 double distance(const Point2d& a, const Point2d& b)

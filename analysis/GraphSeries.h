@@ -14,11 +14,11 @@ struct PlotSeries {
 };
 
 struct DistanceProfile {
-    bool available = false;  // false: nothing to plot
-    PlotSeries profile;      // distance of each resampled pair, keyed 0 .. n-1
-    PlotSeries maximumPoints;  // the A and E ends
-    PlotSeries minimumPoint;   // C
-    PlotSeries middlePoints;   // B and D, each only when its index lies in the lists
+    bool available = false; // false: nothing to plot
+    PlotSeries profile; // distance of each resampled pair, keyed 0 .. n-1
+    PlotSeries maximumPoints; // the A and E ends
+    PlotSeries minimumPoint; // C
+    PlotSeries middlePoints; // B and D, each only when its index lies in the lists
     double largestDistance = 0.0;
 };
 
@@ -28,9 +28,9 @@ DistanceProfile makeDistanceProfile(const Boundary* boundary);
 
 struct DifferenceProfile {
     bool available = false;
-    PlotSeries differences;    // forward differences of the once-smoothed distances
-    double smallest = 0.0;     // smallest difference (0 when there is none)
-    double largest = 0.0;      // largest difference (0 when there is none)
+    PlotSeries differences; // forward differences of the once-smoothed distances
+    double smallest = 0.0; // smallest difference (0 when there is none)
+    double largest = 0.0; // largest difference (0 when there is none)
 };
 
 // Forward differences of the once-smoothed resampled distances. With fewer

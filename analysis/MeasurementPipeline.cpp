@@ -41,7 +41,8 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
         parameters.estimateTolerance ? estimateMaxColorDistance(image, rect) : parameters.maxColorDistance;
     Boundary& boundary = result.boundary;
     boundary = makeCandidateBoundary(image, imagePath, rect, result.maxColorDistance);
-    boundary.edgePoints = collectEdgePoints(image, boundary.seedPoint, boundary.referenceColor, result.maxColorDistance);
+    boundary.edgePoints =
+        collectEdgePoints(image, boundary.seedPoint, boundary.referenceColor, result.maxColorDistance);
 
     sortEdgePoints(boundary.edgePoints);
     buildBoundaryCurve(boundary, parameters.minLineConnectionDistance, parameters.maxLineConnectionDistance,

@@ -17,7 +17,7 @@ namespace quorrel {
 // image coordinates (rows counted up from the bottom row); the defaults are
 // the window's start values.
 struct MeasurementParameters {
-    PixelRect selection;            // cut to the image before use
+    PixelRect selection; // cut to the image before use
     bool estimateTolerance = false; // estimate from the selection instead of maxColorDistance
     int maxColorDistance = 30;
     double minLineConnectionDistance = 2.0;
@@ -35,19 +35,19 @@ struct MeasurementParameters {
 // The step that stopped a measurement, or Ok.
 enum class MeasurementStatus {
     Ok,
-    NoImage,          // the image has no pixels
-    EmptySelection,   // nothing of the selection lies inside the image
-    NoCurve,          // no connected edge of minCurvePointCount points was found
+    NoImage, // the image has no pixels
+    EmptySelection, // nothing of the selection lies inside the image
+    NoCurve, // no connected edge of minCurvePointCount points was found
     NoReferenceCurve, // fewer than two reference points
-    NoFovealPoints    // the thickness profile gave no A, C and E, or no B and D
+    NoFovealPoints // the thickness profile gave no A, C and E, or no B and D
 };
 
 struct MeasurementResult {
     MeasurementStatus status = MeasurementStatus::NoImage;
-    int maxColorDistance = 0;      // the tolerance used, estimated or given
-    Boundary boundary;             // filled as far as the measurement got
+    int maxColorDistance = 0; // the tolerance used, estimated or given
+    Boundary boundary; // filled as far as the measurement got
     FovealMeasurements measurements; // valid when status is Ok
-    std::string report;            // the 50 lines when status is Ok, else empty
+    std::string report; // the 50 lines when status is Ok, else empty
     bool unitLineTooShort = false; // the micron figures are then not meaningful
 
     bool ok() const { return status == MeasurementStatus::Ok; }

@@ -196,7 +196,8 @@ std::string formatMeasurementReport(const FovealMeasurements& m)
 
     for (std::size_t i = 0; i < m.pixelDistances.size(); ++i) {
         const std::string label(1, kFovealPointLabels[i]);
-        appendLine(text, label + " Bottom to " + label + " Top Pixel Distance: " + formatReportNumber(m.pixelDistances[i]));
+        appendLine(text,
+                   label + " Bottom to " + label + " Top Pixel Distance: " + formatReportNumber(m.pixelDistances[i]));
     }
     appendLine(text, "");
 
@@ -215,10 +216,12 @@ std::string formatMeasurementReport(const FovealMeasurements& m)
     appendLine(text, "Foveal Micron Width: " + formatReportNumber(m.fovealMicronWidth));
     // The undetermined rows are worded differently ("Top) line to") on purpose.
     if (m.depthAlongCLineDetermined) {
-        appendLine(text, "Foveal Pixel  Depth (C Bottom - C Top Line) to (A - E Top Line): " +
-                             formatReportNumber(m.depthAlongCLinePixel));
-        appendLine(text, "Foveal Micron Depth (C Bottom - C Top Line) to (A - E Top Line): " +
-                             formatReportNumber(m.depthAlongCLineMicron));
+        appendLine(text,
+                   "Foveal Pixel  Depth (C Bottom - C Top Line) to (A - E Top Line): "
+                       + formatReportNumber(m.depthAlongCLinePixel));
+        appendLine(text,
+                   "Foveal Micron Depth (C Bottom - C Top Line) to (A - E Top Line): "
+                       + formatReportNumber(m.depthAlongCLineMicron));
     } else {
         appendLine(text, "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
         appendLine(text, "Foveal Micron Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
@@ -226,10 +229,12 @@ std::string formatMeasurementReport(const FovealMeasurements& m)
     appendLine(text, "");
 
     if (m.perpendicularDepthDetermined) {
-        appendLine(text, "Foveal Pixel  Depth (A - E Top Perpendicular Line): " +
-                             formatReportNumber(m.perpendicularDepthPixel));
-        appendLine(text, "Foveal Micron Depth (A - E Top Perpendicular Line): " +
-                             formatReportNumber(m.perpendicularDepthMicron));
+        appendLine(text,
+                   "Foveal Pixel  Depth (A - E Top Perpendicular Line): "
+                       + formatReportNumber(m.perpendicularDepthPixel));
+        appendLine(text,
+                   "Foveal Micron Depth (A - E Top Perpendicular Line): "
+                       + formatReportNumber(m.perpendicularDepthMicron));
     } else {
         appendLine(text, "Foveal Pixel  Depth (A - E Top Perpendicular Line): Not Determined");
         appendLine(text, "Foveal Micron Depth (A - E Top Perpendicular Line): Not Determined");
@@ -241,12 +246,14 @@ std::string formatMeasurementReport(const FovealMeasurements& m)
         appendLine(text, std::string("Slope (") + kSlopeSegmentLabels[i] + "): " + formatReportNumber(m.slopes[i]));
     appendLine(text, "");
     for (std::size_t i = 0; i < m.slopeRadians.size(); ++i)
-        appendLine(text, std::string("Slope Radian Angle (") + kSlopeSegmentLabels[i] +
-                             "): " + formatReportNumber(m.slopeRadians[i]));
+        appendLine(text,
+                   std::string("Slope Radian Angle (") + kSlopeSegmentLabels[i]
+                       + "): " + formatReportNumber(m.slopeRadians[i]));
     appendLine(text, "");
     for (std::size_t i = 0; i < m.slopeDegrees.size(); ++i)
-        appendLine(text, std::string("Slope Degree Angle (") + kSlopeSegmentLabels[i] +
-                             "): " + formatReportNumber(m.slopeDegrees[i]));
+        appendLine(text,
+                   std::string("Slope Degree Angle (") + kSlopeSegmentLabels[i]
+                       + "): " + formatReportNumber(m.slopeDegrees[i]));
     appendLine(text, "");
     return text;
 }

@@ -19,8 +19,8 @@ constexpr std::array<const char*, 4> kSlopeSegmentLabels = {"A -> B", "B -> C", 
 // Every figure of the report. A figure that cannot be computed is NaN or an
 // infinity, never a stand-in number.
 struct FovealMeasurements {
-    std::array<Point2d, 5> topPoints;     // on the boundary curve
-    std::array<Point2d, 5> bottomPoints;  // on the reference curve
+    std::array<Point2d, 5> topPoints; // on the boundary curve
+    std::array<Point2d, 5> bottomPoints; // on the reference curve
     std::array<double, 5> pixelDistances{}; // Bottom to Top
     double unitPixelLength = 0.0;
     double unitMicron = 0.0;

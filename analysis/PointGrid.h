@@ -26,8 +26,7 @@ public:
     // the query (sqrt(dx*dx + dy*dy), or its square against the squared reach)
     // is at most reach is among them. A query point with a NaN or infinite
     // coordinate visits nothing unless the grid has a single cell.
-    template <typename Visit>
-    void forEachNear(Point2d query, std::size_t firstIndex, Visit&& visit) const
+    template <typename Visit> void forEachNear(Point2d query, std::size_t firstIndex, Visit&& visit) const
     {
         if (singleCell_) {
             if (!cellStarts_.empty())
@@ -57,8 +56,7 @@ private:
     std::size_t slotOf(std::int64_t column, std::int64_t row) const;
     std::int32_t findCell(std::int64_t column, std::int64_t row) const;
 
-    template <typename Visit>
-    void visitCell(std::size_t cell, std::size_t firstIndex, Visit& visit) const
+    template <typename Visit> void visitCell(std::size_t cell, std::size_t firstIndex, Visit& visit) const
     {
         const auto end = members_.begin() + static_cast<std::ptrdiff_t>(cellStarts_[cell + 1]);
         auto member = members_.begin() + static_cast<std::ptrdiff_t>(cellStarts_[cell]);

@@ -16,8 +16,7 @@ namespace {
 // millions of entries, and growing one array would copy them and touch twice
 // the memory. Blocks stay allocated once used, since the stack shrinks and
 // grows again many times.
-template <typename Value>
-class BlockStack {
+template <typename Value> class BlockStack {
 public:
     BlockStack() { enterBlock(0); }
 
@@ -65,7 +64,8 @@ private:
 // doubles, added in the same order, so every pixel is classified the same.
 class EdgeTest {
 public:
-    EdgeTest(const RgbaColor& reference, int tolerance) : tolerance_(tolerance)
+    EdgeTest(const RgbaColor& reference, int tolerance)
+        : tolerance_(tolerance)
     {
         const int channels[4] = {reference.r, reference.g, reference.b, reference.a};
         for (std::size_t channel = 0; channel < 4; ++channel) {
@@ -78,7 +78,8 @@ public:
 
     bool isEdge(const std::uint8_t* pixel) const
     {
-        const double sum = squares_[0][pixel[0]] + squares_[1][pixel[1]] + squares_[2][pixel[2]] + squares_[3][pixel[3]];
+        const double sum =
+            squares_[0][pixel[0]] + squares_[1][pixel[1]] + squares_[2][pixel[2]] + squares_[3][pixel[3]];
         return std::sqrt(sum) >= tolerance_;
     }
 

@@ -15,8 +15,7 @@ constexpr std::array<double, 7> kSmoothingWeights = {0.006, 0.061, 0.242, 0.383,
 // Weighted sum around index centre with indices clamped to 0 .. size-1.
 // The taps are added from offset -3 to +3, starting from 0.0, so every
 // machine gives the same double. read(i) returns element i.
-template <typename Read>
-double smoothingTap(Read read, std::ptrdiff_t centre, std::ptrdiff_t size)
+template <typename Read> double smoothingTap(Read read, std::ptrdiff_t centre, std::ptrdiff_t size)
 {
     double sum = 0.0;
     for (std::ptrdiff_t k = -3; k <= 3; ++k) {
@@ -37,7 +36,8 @@ inline std::vector<double> smoothValues(const std::vector<double>& values)
     const auto size = static_cast<std::ptrdiff_t>(values.size());
     smoothed.reserve(values.size());
     for (std::ptrdiff_t i = 0; i < size; ++i)
-        smoothed.push_back(smoothingTap([&](std::ptrdiff_t j) { return values[static_cast<std::size_t>(j)]; }, i, size));
+        smoothed.push_back(
+            smoothingTap([&](std::ptrdiff_t j) { return values[static_cast<std::size_t>(j)]; }, i, size));
     return smoothed;
 }
 

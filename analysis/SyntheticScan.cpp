@@ -12,7 +12,10 @@ namespace {
 // standard distributions whose output differs between library versions.
 class NoiseSource {
 public:
-    explicit NoiseSource(std::uint64_t seed) : state(seed) {}
+    explicit NoiseSource(std::uint64_t seed)
+        : state(seed)
+    {
+    }
 
     // Uniform in [-1, 1).
     double next()
@@ -79,10 +82,10 @@ double thicknessSlopeAt(const SyntheticScanParameters& parameters, double x)
     double slope = 0.0;
     if (parameters.pitSigma > 0.0)
         slope += parameters.pitDepth * offset / (parameters.pitSigma * parameters.pitSigma)
-               * gaussian(offset, parameters.pitSigma);
+            * gaussian(offset, parameters.pitSigma);
     if (parameters.rimSigma > 0.0)
         slope -= parameters.rimHeight * offset / (parameters.rimSigma * parameters.rimSigma)
-               * gaussian(offset, parameters.rimSigma);
+            * gaussian(offset, parameters.rimSigma);
     return slope;
 }
 
@@ -127,7 +130,7 @@ double SyntheticScan::surfaceRowAt(double x) const
 {
     const double offset = x - parameters.pitCentreX;
     return parameters.surfaceRow - parameters.pitDepth * gaussian(offset, parameters.pitSigma)
-         + parameters.rimHeight * gaussian(offset, parameters.rimSigma) + parameters.tiltRowsPerColumn * offset;
+        + parameters.rimHeight * gaussian(offset, parameters.rimSigma) + parameters.tiltRowsPerColumn * offset;
 }
 
 double SyntheticScan::referenceRowAt(double x) const
@@ -188,8 +191,8 @@ SyntheticScan makeSyntheticScan(const SyntheticScanParameters& parameters)
         const auto row = static_cast<double>(y);
         for (std::size_t x = 0; x < width; ++x) {
             const RgbaColor& base = row > surfaceRows[x] ? parameters.vitreousColor
-                                  : row >= referenceRows[x] ? parameters.retinaColor
-                                                            : parameters.belowColor;
+                : row >= referenceRows[x]                ? parameters.retinaColor
+                                                         : parameters.belowColor;
             const double speckle = grains.empty() ? 1.0 : 1.0 + parameters.speckleContrast * grains[y * width + x];
             const double grey = parameters.noiseAmplitude * noise.next();
             *out++ = noisyChannel(base.r * speckle, grey);

@@ -17,7 +17,7 @@ struct SyntheticScanParameters {
     int width = 800;
     int height = 400;
     // Rows count upward from the bottom row, as in the view's buffer.
-    double surfaceRow = 280.0;   // inner surface far from the pit
+    double surfaceRow = 280.0; // inner surface far from the pit
     double referenceRow = 120.0; // lower border of the retina
     double pitCentreX = 400.0;
     // The surface is surfaceRow - pitDepth * G(pitSigma) + rimHeight * G(rimSigma),
@@ -55,9 +55,9 @@ struct SyntheticScan {
     int height = 0;
     std::vector<std::uint8_t> rgba; // bottom row first, 4 bytes per pixel
 
-    double pitCentreX = 0.0;        // smallest thickness when the pit outweighs the rim
-    double leftRimX = 0.0;          // largest thickness in columns 0 .. pit centre
-    double rightRimX = 0.0;         // largest thickness in columns pit centre .. width-1
+    double pitCentreX = 0.0; // smallest thickness when the pit outweighs the rim
+    double leftRimX = 0.0; // largest thickness in columns 0 .. pit centre
+    double rightRimX = 0.0; // largest thickness in columns pit centre .. width-1
     double thicknessAtCentre = 0.0;
     double thicknessAtLeftRim = 0.0;
     double thicknessAtRightRim = 0.0;

@@ -15,8 +15,14 @@ struct Point2d {
     double y = 0.0;
 };
 
-inline bool operator==(const Point2d& a, const Point2d& b) { return a.x == b.x && a.y == b.y; }
-inline bool operator!=(const Point2d& a, const Point2d& b) { return !(a == b); }
+inline bool operator==(const Point2d& a, const Point2d& b)
+{
+    return a.x == b.x && a.y == b.y;
+}
+inline bool operator!=(const Point2d& a, const Point2d& b)
+{
+    return !(a == b);
+}
 
 // A colour as four integer channels, each 0 to 255.
 struct RgbaColor {
@@ -60,7 +66,8 @@ struct RgbaImageView {
     bool isEmpty() const { return pixels == nullptr || width <= 0 || height <= 0; }
     const std::uint8_t* pixel(int x, int y) const
     {
-        return pixels + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4u;
+        return pixels
+            + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 4u;
     }
 };
 
@@ -108,20 +115,9 @@ enum ViewMode {
     MeasureUnit = 6
 };
 
-enum ImageDisplayMode {
-    OriginalSize = 0,
-    FitToScreen = 1
-};
+enum ImageDisplayMode { OriginalSize = 0, FitToScreen = 1 };
 
-enum ExtremumHandle {
-    NoHandle = -1,
-    CTop = 0,
-    CBottom = 1,
-    ATop = 2,
-    ABottom = 3,
-    ETop = 4,
-    EBottom = 5
-};
+enum ExtremumHandle { NoHandle = -1, CTop = 0, CBottom = 1, ATop = 2, ABottom = 3, ETop = 4, EBottom = 5 };
 
 // True when index lies within a list of the given size.
 inline bool indexInRange(int index, std::size_t size)

@@ -53,12 +53,30 @@ void release(void* block) noexcept
 }
 } // namespace
 
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* block) noexcept { release(block); }
-void operator delete[](void* block) noexcept { release(block); }
-void operator delete(void* block, std::size_t) noexcept { release(block); }
-void operator delete[](void* block, std::size_t) noexcept { release(block); }
+void* operator new(std::size_t size)
+{
+    return allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return allocate(size);
+}
+void operator delete(void* block) noexcept
+{
+    release(block);
+}
+void operator delete[](void* block) noexcept
+{
+    release(block);
+}
+void operator delete(void* block, std::size_t) noexcept
+{
+    release(block);
+}
+void operator delete[](void* block, std::size_t) noexcept
+{
+    release(block);
+}
 
 namespace quorrel {
 namespace {
@@ -66,8 +84,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Measurement {
-    double seconds = 0.0;       // best of the runs
-    double firstSeconds = 0.0;  // the first run, which also pays for fresh memory pages
+    double seconds = 0.0; // best of the runs
+    double firstSeconds = 0.0; // the first run, which also pays for fresh memory pages
     std::size_t peakExtraBytes = 0;
     bool ran = false;
 };
@@ -178,10 +196,14 @@ bool sameDetection(const Boundary& a, const Boundary& b)
     return samePoints(a.curveSamples, b.curveSamples) && samePoints(a.referenceSamples, b.referenceSamples)
         && samePoints(a.resampledCurve, b.resampledCurve) && samePoints(a.resampledReference, b.resampledReference)
         && a.resampledDistances == b.resampledDistances && a.indexA == b.indexA && a.indexB == b.indexB
-        && a.indexC == b.indexC && a.indexD == b.indexD && a.indexE == b.indexE && a.resampledIndexC == b.resampledIndexC;
+        && a.indexC == b.indexC && a.indexD == b.indexD && a.indexE == b.indexE
+        && a.resampledIndexC == b.resampledIndexC;
 }
 
-const char* yesNo(bool value) { return value ? "yes" : "NO"; }
+const char* yesNo(bool value)
+{
+    return value ? "yes" : "NO";
+}
 
 // A 4096 x 2048 scan with strong speckle: the vitreous has holes, and the
 // retina's surface frays where dark grains reach into it, so the region's
@@ -241,7 +263,8 @@ void benchmarkMakeCurve(const std::vector<Point2d>& edgePoints, bool runPlain, c
     std::vector<CurveNode> nodesProduction;
     Measurement plainGraph;
     if (runPlain)
-        plainGraph = measure(1, [&] { nodesPlain = plain::buildNeighbourGraph(sortedProduction, kMinLineConnectionDistance); });
+        plainGraph =
+            measure(1, [&] { nodesPlain = plain::buildNeighbourGraph(sortedProduction, kMinLineConnectionDistance); });
     const Measurement productionGraph =
         measure(3, [&] { nodesProduction = buildNeighbourGraph(sortedProduction, kMinLineConnectionDistance); });
     printRow("  buildNeighbourGraph, " + size + " points", plainGraph, productionGraph,
@@ -273,7 +296,8 @@ void benchmarkMakeCurve(const std::vector<Point2d>& edgePoints, bool runPlain, c
             Boundary boundary;
             boundary.edgePoints = edgePoints;
             plain::sortEdgePoints(boundary.edgePoints);
-            plain::buildBoundaryCurve(boundary, kMinLineConnectionDistance, kMaxLineConnectionDistance, kMinCurvePointCount);
+            plain::buildBoundaryCurve(boundary, kMinLineConnectionDistance, kMaxLineConnectionDistance,
+                                      kMinCurvePointCount);
             plainResult = {boundary.edgePoints, boundary.curveNodes, boundary.curve};
         });
     }
@@ -286,8 +310,8 @@ void benchmarkMakeCurve(const std::vector<Point2d>& edgePoints, bool runPlain, c
     });
     productionResult = {boundary.edgePoints, boundary.curveNodes, boundary.curve};
     const bool identical = runPlain && samePoints(plainResult.sortedEdgePoints, productionResult.sortedEdgePoints)
-                        && sameNodes(plainResult.nodes, productionResult.nodes)
-                        && samePoints(plainResult.curve, productionResult.curve);
+        && sameNodes(plainResult.nodes, productionResult.nodes)
+        && samePoints(plainResult.curve, productionResult.curve);
     // The boundary's copy of the edge points, its nodes and its curve are the output.
     printRow("Make Curve, " + size + " edge points", plainTotal, productionTotal, runPlain ? yesNo(identical) : "-",
              inputBytes, bytesOf(boundary.edgePoints) + bytesOf(boundary.curveNodes) + bytesOf(boundary.curve));
@@ -314,8 +338,8 @@ Boundary fovealInput()
     const SyntheticScan scan = makeSyntheticScan(parameters);
     const PixelRect rect = selectionPixelRect(950, 560, 1050, 520, Point2d{}, scan.width, scan.height);
     Boundary boundary = makeCandidateBoundary(scan.view(), L"", rect, estimateMaxColorDistance(scan.view(), rect));
-    boundary.edgePoints = collectEdgePoints(scan.view(), boundary.seedPoint, boundary.referenceColor,
-                                            boundary.maxColorDistance);
+    boundary.edgePoints =
+        collectEdgePoints(scan.view(), boundary.seedPoint, boundary.referenceColor, boundary.maxColorDistance);
     sortEdgePoints(boundary.edgePoints);
     buildBoundaryCurve(boundary, kMinLineConnectionDistance, kMaxLineConnectionDistance, kMinCurvePointCount);
     if (boundary.curve.size() > 2000)
@@ -334,8 +358,8 @@ Boundary fovealInput()
 std::size_t detectionBytes(const Boundary& boundary)
 {
     return bytesOf(boundary.curve) + bytesOf(boundary.referenceCurve) + bytesOf(boundary.curveSamples)
-         + bytesOf(boundary.referenceSamples) + bytesOf(boundary.resampledCurve) + bytesOf(boundary.resampledReference)
-         + boundary.resampledDistances.capacity() * sizeof(double);
+        + bytesOf(boundary.referenceSamples) + bytesOf(boundary.resampledCurve) + bytesOf(boundary.resampledReference)
+        + boundary.resampledDistances.capacity() * sizeof(double);
 }
 
 void benchmarkFoveal(const Boundary& input, int dividingCount, bool runPlain)
@@ -349,7 +373,8 @@ void benchmarkFoveal(const Boundary& input, int dividingCount, bool runPlain)
     });
     if (runPlain) {
         Boundary plainBoundary = input;
-        const Measurement plainTime = measure(1, [&] { plain::detectFovealWidthAndDepth(plainBoundary, dividingCount); });
+        const Measurement plainTime =
+            measure(1, [&] { plain::detectFovealWidthAndDepth(plainBoundary, dividingCount); });
         printRow(step, plainTime, productionTime, yesNo(sameDetection(plainBoundary, production)), inputBytes,
                  detectionBytes(production));
         return;
@@ -359,7 +384,8 @@ void benchmarkFoveal(const Boundary& input, int dividingCount, bool runPlain)
     bool identical = true;
     std::size_t checked = 0;
     for (std::size_t k = 0; k < production.curveSamples.size(); k += 50, ++checked) {
-        const Point2d expected = plain::findNearestCurvePoint(input.curve, production.referenceSamples[k], dividingCount);
+        const Point2d expected =
+            plain::findNearestCurvePoint(input.curve, production.referenceSamples[k], dividingCount);
         identical = identical && samePoints({expected}, {production.curveSamples[k]});
     }
     char note[64];
@@ -385,7 +411,8 @@ int main(int argc, char** argv)
             plainMakeCurve100k = true;
         if (full || std::strcmp(argv[k], "--plain-foveal-1000") == 0)
             plainFoveal1000 = true;
-        if (!full && std::strcmp(argv[k], "--plain-make-curve-100k") != 0 && std::strcmp(argv[k], "--plain-foveal-1000") != 0) {
+        if (!full && std::strcmp(argv[k], "--plain-make-curve-100k") != 0
+            && std::strcmp(argv[k], "--plain-foveal-1000") != 0) {
             std::fprintf(stderr, "usage: quorrel-bench [--plain-make-curve-100k] [--plain-foveal-1000] [--full]\n");
             return 2;
         }
@@ -400,7 +427,8 @@ int main(int argc, char** argv)
     const RgbaImageView image = scan.view();
     const PixelRect patch = selectionPixelRect(1900, 1900, 2200, 1700, Point2d{}, scan.width, scan.height);
     const Boundary candidate = makeCandidateBoundary(image, L"", patch, estimateMaxColorDistance(image, patch));
-    std::printf("speckled scan %d x %d (noise %.0f, speckle contrast %.1f) made in %.2f s; tolerance %d from a vitreous patch\n\n",
+    std::printf("speckled scan %d x %d (noise %.0f, speckle contrast %.1f) made in %.2f s; tolerance %d from a "
+                "vitreous patch\n\n",
                 scan.width, scan.height, parameters.noiseAmplitude, parameters.speckleContrast,
                 std::chrono::duration<double>(Clock::now() - start).count(), candidate.maxColorDistance);
 
@@ -408,7 +436,8 @@ int main(int argc, char** argv)
     std::vector<Point2d> plainEdges;
     std::vector<Point2d> edges;
     const Measurement plainFill = measure(1, [&] {
-        plainEdges = plain::collectEdgePoints(image, candidate.seedPoint, candidate.referenceColor, candidate.maxColorDistance);
+        plainEdges =
+            plain::collectEdgePoints(image, candidate.seedPoint, candidate.referenceColor, candidate.maxColorDistance);
     });
     const Measurement productionFill = measure(3, [&] {
         edges = collectEdgePoints(image, candidate.seedPoint, candidate.referenceColor, candidate.maxColorDistance);

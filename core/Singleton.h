@@ -2,8 +2,7 @@
 
 // Registers the one live object of type T so that any part of the program
 // can reach it: set by the object's constructor, reset by its destructor.
-template <typename T>
-class Singleton {
+template <typename T> class Singleton {
 public:
     static T* instance() { return s_instance; }
 

@@ -41,7 +41,7 @@ void DifferentiateGraphDialog::showEvent(QShowEvent* event)
     graphs->xAxis->setRange(0.0, static_cast<double>(boundary->resampledDistances.size()));
     graphs->yAxis->setLabel(QStringLiteral("Differences"));
     if (profile.differences.keys.empty())
-        graphs->yAxis->setRange(-1.0, 1.0);  // nothing to show: a finite default instead of the running extremes
+        graphs->yAxis->setRange(-1.0, 1.0); // nothing to show: a finite default instead of the running extremes
     else
         graphs->yAxis->setRange(profile.smallest * 1.1, profile.largest * 1.1);
     QCPGraph* graph = graphs->addGraph();

@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <climits>
-#include <iterator>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <system_error>
 
 #include <QCommandLineOption>
@@ -80,7 +80,10 @@ bool inRange(const DecimalRule& rule, double value)
     return rule.exclusive ? value > rule.minimum : value >= rule.minimum;
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
 
 std::string optionError(const char* option, const std::string& value, const std::string& expected)
 {
@@ -197,14 +200,15 @@ bool readSelection(const Json& value, ViewerRect& rect, std::string& error)
     bool valid = value.is_object() && value.size() == 4;
     for (int i = 0; valid && i < 4; ++i) {
         const auto found = value.find(names[i]);
-        valid = found != value.end() && found->is_number_integer() && found->get<long long>() >= INT_MIN &&
-                found->get<long long>() <= INT_MAX;
+        valid = found != value.end() && found->is_number_integer() && found->get<long long>() >= INT_MIN
+            && found->get<long long>() <= INT_MAX;
         if (valid)
             values[i] = static_cast<int>(found->get<long long>());
     }
     if (!valid || values[2] < 1 || values[3] < 1) {
-        error = keyError(kSelectionKey, "{\"x\": X, \"y\": Y, \"width\": WIDTH, \"height\": HEIGHT} in whole pixels "
-                                        "with WIDTH and HEIGHT at least 1");
+        error = keyError(kSelectionKey,
+                         "{\"x\": X, \"y\": Y, \"width\": WIDTH, \"height\": HEIGHT} in whole pixels "
+                         "with WIDTH and HEIGHT at least 1");
         return false;
     }
     rect = ViewerRect{values[0], values[1], values[2], values[3]};
@@ -236,25 +240,25 @@ bool readSettingsObject(const Json& root, MeasureSettings& settings, std::string
             }
             read.tolerance = tolerance;
         } else if (key == kMinConnectionRule.key || key == kMaxConnectionRule.key || key == kUnitMicronsRule.key) {
-            const DecimalRule& rule = key == kMinConnectionRule.key   ? kMinConnectionRule
-                                      : key == kMaxConnectionRule.key ? kMaxConnectionRule
-                                                                      : kUnitMicronsRule;
+            const DecimalRule& rule = key == kMinConnectionRule.key ? kMinConnectionRule
+                : key == kMaxConnectionRule.key                     ? kMaxConnectionRule
+                                                                    : kUnitMicronsRule;
             double number = 0.0;
             if (!readDecimal(value, rule, number, error))
                 return false;
-            (key == kMinConnectionRule.key   ? read.minConnection
-             : key == kMaxConnectionRule.key ? read.maxConnection
-                                             : read.unitMicrons) = number;
+            (key == kMinConnectionRule.key       ? read.minConnection
+                 : key == kMaxConnectionRule.key ? read.maxConnection
+                                                 : read.unitMicrons) = number;
         } else if (key == kSmoothLevelRule.key || key == kSmoothCountRule.key || key == kDivideCountRule.key) {
-            const WholeRule& rule = key == kSmoothLevelRule.key   ? kSmoothLevelRule
-                                    : key == kSmoothCountRule.key ? kSmoothCountRule
-                                                                  : kDivideCountRule;
+            const WholeRule& rule = key == kSmoothLevelRule.key ? kSmoothLevelRule
+                : key == kSmoothCountRule.key                   ? kSmoothCountRule
+                                                                : kDivideCountRule;
             int number = 0;
             if (!readWhole(value, rule, number, error))
                 return false;
-            (key == kSmoothLevelRule.key   ? read.smoothLevel
-             : key == kSmoothCountRule.key ? read.smoothCount
-                                           : read.divideCount) = number;
+            (key == kSmoothLevelRule.key       ? read.smoothLevel
+                 : key == kSmoothCountRule.key ? read.smoothCount
+                                               : read.divideCount) = number;
         } else if (key == kReferenceKey) {
             std::vector<Point2d> points;
             bool valid = value.is_array();
@@ -270,7 +274,8 @@ bool readSettingsObject(const Json& root, MeasureSettings& settings, std::string
             read.reference = points;
         } else if (key == kUnitLineKey) {
             std::array<Point2d, 2> ends;
-            if (!value.is_array() || value.size() != 2 || !readPoint(value[0], ends[0]) || !readPoint(value[1], ends[1])) {
+            if (!value.is_array() || value.size() != 2 || !readPoint(value[0], ends[0])
+                || !readPoint(value[1], ends[1])) {
                 error = keyError(kUnitLineKey, "[[X1, Y1], [X2, Y2]]");
                 return false;
             }
@@ -293,7 +298,10 @@ std::string withoutTag(const std::string& message)
     return message.size() > 0 && message[0] == '[' && close != std::string::npos ? message.substr(close + 2) : message;
 }
 
-nlohmann::ordered_json pointToJson(const Point2d& point) { return nlohmann::ordered_json::array({point.x, point.y}); }
+nlohmann::ordered_json pointToJson(const Point2d& point)
+{
+    return nlohmann::ordered_json::array({point.x, point.y});
+}
 
 } // namespace
 
@@ -586,8 +594,7 @@ void overlaySettings(MeasureSettings& base, const MeasureSettings& overrides)
     take(base.unitMicrons, overrides.unitMicrons);
 }
 
-quorrel::MeasurementParameters toMeasurementParameters(const MeasureSettings& settings, int imageWidth,
-                                                       int imageHeight)
+quorrel::MeasurementParameters toMeasurementParameters(const MeasureSettings& settings, int imageWidth, int imageHeight)
 {
     quorrel::MeasurementParameters parameters;
     if (settings.selection) {

@@ -50,8 +50,8 @@ struct CommandLine {
     bool showHelp = false;
     bool showVersion = false;
     QString imagePath;
-    QString outputPath;     // empty: standard output
-    QString csvPath;        // empty: no table
+    QString outputPath; // empty: standard output
+    QString csvPath; // empty: no table
     QString parametersPath; // empty: no parameters file
     QString saveParametersPath;
     MeasureSettings settings; // only what the options give

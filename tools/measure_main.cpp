@@ -24,7 +24,10 @@ int fail(int status, const std::string& message)
     return status;
 }
 
-std::string quoted(const QString& text) { return "\"" + text.toStdString() + "\""; }
+std::string quoted(const QString& text)
+{
+    return "\"" + text.toStdString() + "\"";
+}
 
 std::string loadFailure(const QString& path, quorrel::LoadStatus status)
 {
@@ -73,33 +76,41 @@ int main(int argc, char* argv[])
         return writeToStandardOutput("quorrel-measure " QUORREL_VERSION "\n") ? kMeasured : kMeasurementFailed;
 
     measure::MeasureSettings settings;
-    if (!commandLine.parametersPath.isEmpty() && !measure::readSettingsFile(commandLine.parametersPath, settings, error))
+    if (!commandLine.parametersPath.isEmpty()
+        && !measure::readSettingsFile(commandLine.parametersPath, settings, error))
         return fail(kBadArguments, error);
     measure::overlaySettings(settings, commandLine.settings);
     if (!settings.selection)
-        return fail(kBadArguments, "no selection: give --selection X,Y,WIDTH,HEIGHT or \"selection\" in the parameters file");
+        return fail(kBadArguments,
+                    "no selection: give --selection X,Y,WIDTH,HEIGHT or \"selection\" in the parameters file");
     if (!settings.reference || settings.reference->size() < 2)
-        return fail(kBadArguments, "missing reference curve: give at least two --reference X,Y points or \"reference\" "
-                                   "in the parameters file");
+        return fail(kBadArguments,
+                    "missing reference curve: give at least two --reference X,Y points or \"reference\" "
+                    "in the parameters file");
 
     const QString& imageName = commandLine.imagePath;
     const std::wstring imagePath = imageName.toStdWString();
     const quorrel::LoadedRegion loaded = quorrel::loadImageRegion(imagePath, 0.0, 0.0, 1.0, 1.0);
     if (loaded.status != quorrel::LoadStatus::Ok || !loaded.pixels)
-        return fail(kMeasurementFailed, "cannot read image " + quoted(imageName) + ": " + loadFailure(imageName, loaded.status));
-    const quorrel::RgbaImageView image{loaded.pixels.get(), static_cast<int>(loaded.width), static_cast<int>(loaded.height)};
+        return fail(kMeasurementFailed,
+                    "cannot read image " + quoted(imageName) + ": " + loadFailure(imageName, loaded.status));
+    const quorrel::RgbaImageView image{loaded.pixels.get(), static_cast<int>(loaded.width),
+                                       static_cast<int>(loaded.height)};
 
-    const quorrel::MeasurementParameters parameters = measure::toMeasurementParameters(settings, image.width, image.height);
+    const quorrel::MeasurementParameters parameters =
+        measure::toMeasurementParameters(settings, image.width, image.height);
     if (parameters.selection.isEmpty()) {
         const measure::ViewerRect& rect = *settings.selection;
-        return fail(kMeasurementFailed, "the selection " + std::to_string(rect.x) + "," + std::to_string(rect.y) + "," +
-                                            std::to_string(rect.width) + "," + std::to_string(rect.height) +
-                                            " lies outside the " + std::to_string(image.width) + " x " +
-                                            std::to_string(image.height) + " image " + quoted(imageName));
+        return fail(kMeasurementFailed,
+                    "the selection " + std::to_string(rect.x) + "," + std::to_string(rect.y) + ","
+                        + std::to_string(rect.width) + "," + std::to_string(rect.height) + " lies outside the "
+                        + std::to_string(image.width) + " x " + std::to_string(image.height) + " image "
+                        + quoted(imageName));
     }
     const quorrel::MeasurementResult result = quorrel::runMeasurement(image, imagePath, parameters);
     if (!result.ok())
-        return fail(kMeasurementFailed, "image " + quoted(imageName) + ": " + quorrel::describeMeasurementStatus(result.status));
+        return fail(kMeasurementFailed,
+                    "image " + quoted(imageName) + ": " + quorrel::describeMeasurementStatus(result.status));
 
     const QString& outputPath = commandLine.outputPath;
     if (outputPath.isEmpty() || outputPath == QLatin1String("-")) {
@@ -108,14 +119,16 @@ int main(int argc, char* argv[])
     } else if (!measure::writeFileCompletely(outputPath, result.report, error)) {
         return fail(kMeasurementFailed, error);
     }
-    if (!commandLine.saveParametersPath.isEmpty() &&
-        !measure::writeFileCompletely(commandLine.saveParametersPath, measure::settingsToJson(settings), error))
+    if (!commandLine.saveParametersPath.isEmpty()
+        && !measure::writeFileCompletely(commandLine.saveParametersPath, measure::settingsToJson(settings), error))
         return fail(kMeasurementFailed, error);
-    if (!commandLine.csvPath.isEmpty() &&
-        !measure::appendCsvRow(commandLine.csvPath, measure::csvRow(imageName.toStdString(), result.measurements), error))
+    if (!commandLine.csvPath.isEmpty()
+        && !measure::appendCsvRow(commandLine.csvPath, measure::csvRow(imageName.toStdString(), result.measurements),
+                                  error))
         return fail(kMeasurementFailed, error);
     // The window warns too but writes the report all the same.
     if (result.unitLineTooShort)
-        std::fprintf(stderr, "quorrel-measure: warning: no unit line (--unit-line): the micron figures cannot be calculated\n");
+        std::fprintf(stderr,
+                     "quorrel-measure: warning: no unit line (--unit-line): the micron figures cannot be calculated\n");
     return kMeasured;
 }

@@ -100,8 +100,9 @@ void Quorrel::on_action_SelectFolder_triggered()
     QString start = QString::fromUtf8(settings.imageFolderPath.c_str());
     if (!QFile::exists(start))
         start = QCoreApplication::applicationDirPath();
-    const QString chosen = QFileDialog::getExistingDirectory(this, tr("Select Folder for Quorrel images"), start,
-                                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, tr("Select Folder for Quorrel images"), start,
+                                          QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (chosen.isEmpty() || !QFile::exists(chosen))
         return;
     settings.imageFolderPath = chosen.toUtf8().toStdString();
@@ -153,8 +154,8 @@ void Quorrel::addColorListItem(const quorrel::Boundary& boundary)
     const QString path = QString::fromStdWString(boundary.imagePath);
     const QString name = path.mid(path.lastIndexOf(QDir::separator()) + 1);
     const quorrel::RgbaColor& color = boundary.referenceColor;
-    const QString text = name + QStringLiteral(" - ") +
-                         QString::asprintf("(%d, %d, %d), %d", color.r, color.g, color.b, boundary.maxColorDistance);
+    const QString text = name + QStringLiteral(" - ")
+        + QString::asprintf("(%d, %d, %d), %d", color.r, color.g, color.b, boundary.maxColorDistance);
     auto* item = new QListWidgetItem(text);
     item->setBackground(QBrush(QColor(color.r, color.g, color.b, 255)));
     ui->colorListWidget_->addItem(item);
@@ -162,9 +163,8 @@ void Quorrel::addColorListItem(const quorrel::Boundary& boundary)
 
 void Quorrel::selectMode(QAction* action, quorrel::ViewMode mode)
 {
-    QAction* const modeActions[] = {ui->action_Detect,      ui->action_Cut,
-                                    ui->action_Cut_Squared, ui->action_Clear,
-                                    ui->action_Insert_Curve, ui->action_Control_Local_MinMax,
+    QAction* const modeActions[] = {ui->action_Detect,      ui->action_Cut,          ui->action_Cut_Squared,
+                                    ui->action_Clear,       ui->action_Insert_Curve, ui->action_Control_Local_MinMax,
                                     ui->action_Measure_Unit};
     if (action->isChecked()) {
         for (QAction* other : modeActions) {
@@ -266,7 +266,8 @@ void Quorrel::on_action_About_triggered()
 
 void Quorrel::on_action_Save_triggered()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Open Image"), QDir::currentPath(), tr("Text File (*.txt);;"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Open Image"), QDir::currentPath(), tr("Text File (*.txt);;"));
     if (path.isNull())
         return;
     view()->writeMeasurementReport(path.toStdWString());

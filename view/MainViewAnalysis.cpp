@@ -22,8 +22,8 @@ bool MainViewWidget::hasValidExtrema() const
 
 quorrel::PixelRect MainViewWidget::selectionPixelRect() const
 {
-    return quorrel::selectionPixelRect(selectionStart.x(), selectionStart.y(), selectionEnd.x(), selectionEnd.y(), imageOffset,
-                                       static_cast<int>(imageWidth), static_cast<int>(imageHeight));
+    return quorrel::selectionPixelRect(selectionStart.x(), selectionStart.y(), selectionEnd.x(), selectionEnd.y(),
+                                       imageOffset, static_cast<int>(imageWidth), static_cast<int>(imageHeight));
 }
 
 void MainViewWidget::detectMaxColorDistance()
@@ -65,23 +65,26 @@ void MainViewWidget::makeBoundaryCurve()
         return;
     BusyCursor busy;
     quorrel::sortEdgePoints(boundary->edgePoints);
-    quorrel::buildBoundaryCurve(*boundary, m_minLineConnectionDistance, m_maxLineConnectionDistance, minCurvePointCount);
+    quorrel::buildBoundaryCurve(*boundary, m_minLineConnectionDistance, m_maxLineConnectionDistance,
+                                minCurvePointCount);
 }
 
 void MainViewWidget::smoothLine()
 {
     if (boundaries.empty() || m_currentBoundaryIndex < 0) {
-        QMessageBox::information(this, tr("Information"), tr("Before smoothing lines,\nplease make lines first"), QMessageBox::Ok);
+        QMessageBox::information(this, tr("Information"), tr("Before smoothing lines,\nplease make lines first"),
+                                 QMessageBox::Ok);
         return;
     }
     Boundary* boundary = currentBoundary();
     if (!boundary) {
-        QMessageBox::warning(this, tr("Internal Error"), tr("MainViewWidget::smoothLine - Current Boundary Index is invalid"),
-                             QMessageBox::Ok);
+        QMessageBox::warning(this, tr("Internal Error"),
+                             tr("MainViewWidget::smoothLine - Current Boundary Index is invalid"), QMessageBox::Ok);
         return;
     }
     if (boundary->curve.empty()) {
-        QMessageBox::information(this, tr("Information"), tr("Before smoothing lines,\nplease make lines first"), QMessageBox::Ok);
+        QMessageBox::information(this, tr("Information"), tr("Before smoothing lines,\nplease make lines first"),
+                                 QMessageBox::Ok);
         return;
     }
     BusyCursor busy;
@@ -98,7 +101,8 @@ void MainViewWidget::detectFovealWidthAndDepth()
     Boundary* boundary = currentBoundary();
     if (!boundary) {
         QMessageBox::warning(this, tr("Internal Error"),
-                             tr("MainViewWidget::detectFovealWidthAndDepth - Current Boundary Index is invalid"), QMessageBox::Ok);
+                             tr("MainViewWidget::detectFovealWidthAndDepth - Current Boundary Index is invalid"),
+                             QMessageBox::Ok);
         return;
     }
     switch (quorrel::checkFovealInput(*boundary)) {
@@ -106,9 +110,10 @@ void MainViewWidget::detectFovealWidthAndDepth()
         QMessageBox::information(this, tr("Information"), noCurveText, QMessageBox::Ok);
         return;
     case quorrel::FovealInputCheck::NoReferenceCurve:
-        QMessageBox::warning(this, tr("Warning"),
-                             tr("Before detecting foveal width and depth,\nplease draw reference curve on the other side"),
-                             QMessageBox::Ok);
+        QMessageBox::warning(
+            this, tr("Warning"),
+            tr("Before detecting foveal width and depth,\nplease draw reference curve on the other side"),
+            QMessageBox::Ok);
         return;
     case quorrel::FovealInputCheck::Ok:
         break;
@@ -122,7 +127,8 @@ bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
     const Point2d unitStart{static_cast<double>(unitLineStart.x()), static_cast<double>(unitLineStart.y())};
     const Point2d unitEnd{static_cast<double>(unitLineEnd.x()), static_cast<double>(unitLineEnd.y())};
     if (quorrel::unitLineTooShort(unitStart, unitEnd))
-        QMessageBox::warning(this, tr("Warning"), tr("Unit micron is not specified yet.\nMicron distance cannot be calculated"),
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("Unit micron is not specified yet.\nMicron distance cannot be calculated"),
                              QMessageBox::Ok);
 
     QFile file(QString::fromStdWString(path));
@@ -132,7 +138,8 @@ bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
     if (!boundary)
         return true;
     if (!quorrel::hasReportableExtrema(*boundary)) {
-        QMessageBox::warning(this, tr("Warning"), tr("Local Min & Max Points do not exist.\nPlease detect Local Min & Max points first"),
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("Local Min & Max Points do not exist.\nPlease detect Local Min & Max points first"),
                              QMessageBox::Ok);
         return false;
     }

@@ -63,8 +63,8 @@ void MainViewWidget::uploadTexture()
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(imageWidth), static_cast<GLsizei>(imageHeight), 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, pixels.get());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(imageWidth), static_cast<GLsizei>(imageHeight), 0,
+                 GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
     glBindTexture(GL_TEXTURE_2D, 0);
     // The toolkit's text drawing uploads its glyphs with the default alignment.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);

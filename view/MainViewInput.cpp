@@ -134,8 +134,8 @@ void MainViewWidget::keyPressEvent(QKeyEvent* event)
 bool MainViewWidget::isHit(const QPoint& viewPoint, const Point2d& imagePoint) const
 {
     const double tolerance = imageWidth / 200.0;
-    return std::fabs(viewPoint.x() - (imagePoint.x + imageOffset.x)) <= tolerance &&
-           std::fabs(viewPoint.y() - (imagePoint.y + imageOffset.y)) <= tolerance;
+    return std::fabs(viewPoint.x() - (imagePoint.x + imageOffset.x)) <= tolerance
+        && std::fabs(viewPoint.y() - (imagePoint.y + imageOffset.y)) <= tolerance;
 }
 
 void MainViewWidget::pickReferencePoint(const QPoint& viewPoint)
@@ -223,8 +223,8 @@ struct BandBounds {
     int top;
 };
 
-BandBounds rubberBandBounds(const QPoint& start, const QPoint& end, const quorrel::Point2d& offset, std::uint32_t imageWidth,
-                            std::uint32_t imageHeight)
+BandBounds rubberBandBounds(const QPoint& start, const QPoint& end, const quorrel::Point2d& offset,
+                            std::uint32_t imageWidth, std::uint32_t imageHeight)
 {
     const int xa = static_cast<int>(end.x() - offset.x);
     const int xb = static_cast<int>(start.x() - offset.x);
@@ -245,8 +245,8 @@ void MainViewWidget::cutImage()
     if (!pixels)
         return;
     if (imageCut) {
-        QMessageBox::warning(this, tr("Cut Failed"), tr("Image was cut before, please load original image before cutting"),
-                             QMessageBox::Ok);
+        QMessageBox::warning(this, tr("Cut Failed"),
+                             tr("Image was cut before, please load original image before cutting"), QMessageBox::Ok);
         return;
     }
     const BandBounds band = rubberBandBounds(selectionStart, selectionEnd, imageOffset, imageWidth, imageHeight);
@@ -267,7 +267,8 @@ void MainViewWidget::clearSelection()
     const BandBounds band = rubberBandBounds(selectionStart, selectionEnd, imageOffset, imageWidth, imageHeight);
     for (int row = band.bottom; row < band.top; ++row) {
         for (int column = band.left; column < band.right; ++column) {
-            std::uint8_t* pixel = pixels.get() + (static_cast<std::size_t>(row) * imageWidth + static_cast<std::size_t>(column)) * 4u;
+            std::uint8_t* pixel =
+                pixels.get() + (static_cast<std::size_t>(row) * imageWidth + static_cast<std::size_t>(column)) * 4u;
             std::fill(pixel, pixel + 4, std::uint8_t{255});
         }
     }

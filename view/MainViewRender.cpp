@@ -227,13 +227,15 @@ void MainViewWidget::drawExtrema(const Boundary& boundary)
     label(aBottom, true, tr("A Bottom"), labelFont);
     if (hasB) {
         label(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexB)], true, tr("B Top"), smallLabelFont);
-        label(boundary.resampledReference[static_cast<std::size_t>(boundary.indexB)], true, tr("B Bottom"), smallLabelFont);
+        label(boundary.resampledReference[static_cast<std::size_t>(boundary.indexB)], true, tr("B Bottom"),
+              smallLabelFont);
     }
     label(cTop, false, tr("C Top"), labelFont);
     label(cBottom, true, tr("C Bottom"), labelFont);
     if (hasD) {
         label(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexD)], true, tr("D Top"), smallLabelFont);
-        label(boundary.resampledReference[static_cast<std::size_t>(boundary.indexD)], true, tr("D Bottom"), smallLabelFont);
+        label(boundary.resampledReference[static_cast<std::size_t>(boundary.indexD)], true, tr("D Bottom"),
+              smallLabelFont);
     }
     label(eTop, false, tr("E Top"), labelFont);
     label(eBottom, true, tr("E Bottom"), labelFont);

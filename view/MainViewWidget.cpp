@@ -100,7 +100,8 @@ QPoint MainViewWidget::mapToView(const QPoint& windowPosition) const
     case quorrel::FitToScreen: {
         const double w = imageWidth;
         const double h = imageHeight;
-        return QPoint(static_cast<int>(w / widgetWidth * wx + 0.5), static_cast<int>(h - 1.0 - h / widgetHeight * wy + 0.5));
+        return QPoint(static_cast<int>(w / widgetWidth * wx + 0.5),
+                      static_cast<int>(h - 1.0 - h / widgetHeight * wy + 0.5));
     }
     }
     return QPoint(0, 0);

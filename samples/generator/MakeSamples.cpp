@@ -57,7 +57,8 @@ std::vector<Sample> samples()
 {
     std::vector<Sample> list;
 
-    Sample standard{"fovea-standard", "a typical pit: about 1.5 mm from rim to rim and 100 um deep", sampleFrame(), 5.0, 250};
+    Sample standard{"fovea-standard", "a typical pit: about 1.5 mm from rim to rim and 100 um deep", sampleFrame(), 5.0,
+                    250};
     standard.scan.pitDepth = 30.0;
     standard.scan.pitSigma = 65.0;
     standard.scan.rimHeight = 14.0;
@@ -84,7 +85,8 @@ std::vector<Sample> samples()
     shallow.scan.seed = 13;
     list.push_back(shallow);
 
-    Sample tilted{"fovea-tilted", "the whole retina tilted by about 5.7 degrees, rising to the right", sampleFrame(), 5.0, 500};
+    Sample tilted{"fovea-tilted", "the whole retina tilted by about 5.7 degrees, rising to the right", sampleFrame(),
+                  5.0, 500};
     tilted.scan.referenceRow = 150.0;
     tilted.scan.surfaceRow = 214.0;
     tilted.scan.pitCentreX = 400.0;
@@ -98,7 +100,8 @@ std::vector<Sample> samples()
 
     // An unaveraged scan: the grains give the retina's level a standard
     // deviation of about 40 grey levels, the vitreous's about 10.
-    Sample speckle{"fovea-speckle", "strong speckle, as in a scan made without frame averaging", sampleFrame(), 6.0, 300};
+    Sample speckle{"fovea-speckle", "strong speckle, as in a scan made without frame averaging", sampleFrame(), 6.0,
+                   300};
     speckle.scan.pitCentreX = 370.0;
     speckle.scan.pitDepth = 32.0;
     speckle.scan.pitSigma = 60.0;
@@ -145,7 +148,10 @@ const Glyph* findGlyph(char character)
 
 class RgbaCanvas {
 public:
-    explicit RgbaCanvas(quorrel::SyntheticScan& scan) : scan(scan) {}
+    explicit RgbaCanvas(quorrel::SyntheticScan& scan)
+        : scan(scan)
+    {
+    }
 
     // Sets pixel (x, row counted up from the bottom) to a grey level; points
     // outside the picture are left out.
@@ -214,7 +220,7 @@ bool writePicture(const quorrel::SyntheticScan& scan, const QString& path)
             target[x] = source[x * 4];
         }
     }
-    return image.save(path, "PNG", 0);  // quality 0: the strongest compression
+    return image.save(path, "PNG", 0); // quality 0: the strongest compression
 }
 
 std::string format(const char* pattern, double value)
@@ -283,12 +289,14 @@ std::string describe(const Sample& sample, const quorrel::SyntheticScan& scan, i
     text += "# of the picture; report pixels count rows up from the bottom, as the report does.\n";
     line("image size (px)", std::to_string(scan.width) + " x " + std::to_string(scan.height));
     line("micron per pixel", format("%g", um));
-    line("scale bar", std::to_string(sample.scaleBarMicrons) + " um = " + std::to_string(barRight - barLeft) + " px from "
-                          + pixel(barLeft, lastRow - kScaleBarRow) + " to " + pixel(barRight, lastRow - kScaleBarRow)
-                          + " in viewer pixels");
+    line("scale bar",
+         std::to_string(sample.scaleBarMicrons) + " um = " + std::to_string(barRight - barLeft) + " px from "
+             + pixel(barLeft, lastRow - kScaleBarRow) + " to " + pixel(barRight, lastRow - kScaleBarRow)
+             + " in viewer pixels");
     line("vitreous patch (viewer px)", pixel(kPatchLeft, kPatchTop) + " to " + pixel(kPatchRight, kPatchBottom));
-    line("lower retinal border (viewer px)", "from " + point(0, lastRow - scan.referenceRowAt(0)) + " to "
-                                                 + point(scan.width - 1, lastRow - scan.referenceRowAt(scan.width - 1)));
+    line("lower retinal border (viewer px)",
+         "from " + point(0, lastRow - scan.referenceRowAt(0)) + " to "
+             + point(scan.width - 1, lastRow - scan.referenceRowAt(scan.width - 1)));
     line("lower border tilt (rows per column)", format("%g", tilt));
     line("pit centre x (px)", format("%.2f", scan.pitCentreX));
     line("left rim x (px)", format("%.2f", scan.leftRimX));
@@ -318,8 +326,7 @@ std::string describe(const Sample& sample, const quorrel::SyntheticScan& scan, i
     return text;
 }
 
-template <typename... Values>
-std::string printed(const char* pattern, Values... values)
+template <typename... Values> std::string printed(const char* pattern, Values... values)
 {
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, pattern, values...);
@@ -340,11 +347,12 @@ std::string measurementSettings(const Sample& sample, const quorrel::SyntheticSc
     }
     std::string text = "{\n";
     text += printed("  \"selection\": {\"x\": %d, \"y\": %d, \"width\": %d, \"height\": %d},\n", kPatchLeft, kPatchTop,
-                   kPatchRight - kPatchLeft, kPatchBottom - kPatchTop);
+                    kPatchRight - kPatchLeft, kPatchBottom - kPatchTop);
     text += "  \"tolerance\": \"estimate\",\n";
     text += "  \"smoothCount\": 2,\n";
     text += "  \"reference\": [" + reference + "],\n";
-    text += printed("  \"unitLine\": [[%d, %d], [%d, %d]],\n", barLeft, lastRow - kScaleBarRow, barRight, lastRow - kScaleBarRow);
+    text += printed("  \"unitLine\": [[%d, %d], [%d, %d]],\n", barLeft, lastRow - kScaleBarRow, barRight,
+                    lastRow - kScaleBarRow);
     text += printed("  \"unitMicrons\": %d\n", sample.scaleBarMicrons);
     text += "}\n";
     return text;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/ColorDistance.h"
 #include "TestImage.h"
+#include "analysis/ColorDistance.h"
 
 namespace quorrel {
 namespace {

@@ -152,8 +152,8 @@ TEST(MeasurementReport, ParallelLines_WriteNotDeterminedRowsInTheirOwnWording)
 
 TEST(MeasurementReport, RimTopsInLineWithCTop_GiveZeroDepths)
 {
-    const FovealMeasurements m =
-        computeFovealMeasurements(reportBoundary({0, 0}, {2, 1}, {4, 2}, {7, 3.5}, {10, 5}, {6, -2}), {0, 0}, {10, 0}, 1.0);
+    const FovealMeasurements m = computeFovealMeasurements(
+        reportBoundary({0, 0}, {2, 1}, {4, 2}, {7, 3.5}, {10, 5}, {6, -2}), {0, 0}, {10, 0}, 1.0);
     EXPECT_NEAR(m.depthAlongCLinePixel, 0.0, 1e-12);
     EXPECT_NEAR(m.perpendicularDepthPixel, 0.0, 1e-12);
 }
@@ -162,8 +162,8 @@ TEST(MeasurementReport, TiltedCLine_MeasuresSlopesAcrossIt)
 {
     // C line at 45 degrees: a wall along x reads as slope 1 in its frame, a
     // wall along y as slope -1.
-    const FovealMeasurements m = computeFovealMeasurements(
-        reportBoundary({0, 0}, {1, 0}, {1, 1}, {2, 1}, {2, 2}, {0, 0}), {0, 0}, {10, 0}, 1.0);
+    const FovealMeasurements m =
+        computeFovealMeasurements(reportBoundary({0, 0}, {1, 0}, {1, 1}, {2, 1}, {2, 2}, {0, 0}), {0, 0}, {10, 0}, 1.0);
     EXPECT_NEAR(m.slopes[0], 1.0, 1e-12);
     EXPECT_NEAR(m.slopes[1], -1.0, 1e-12);
 

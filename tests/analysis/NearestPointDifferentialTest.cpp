@@ -99,8 +99,8 @@ std::vector<Point2d> pixelPit(int width, double depth)
     std::vector<Point2d> curve;
     for (int x = 0; x < width; ++x) {
         const double offset = (x - width / 2.0) / (width / 6.0);
-        const double row = std::floor(80.0 - depth * std::exp(-offset * offset)
-                                       + 0.4 * depth * std::exp(-offset * offset / 6.0));
+        const double row =
+            std::floor(80.0 - depth * std::exp(-offset * offset) + 0.4 * depth * std::exp(-offset * offset / 6.0));
         if (!curve.empty() && row < curve.back().y - 1)
             curve.push_back(Point2d{double(x), curve.back().y - 1});
         curve.push_back(Point2d{double(x), row});
@@ -142,8 +142,8 @@ TEST(DetectFovealWidthAndDepthDifferential, PixelCurves_GiveTheLiteralSamplesAnd
 
 TEST(SampleReferenceCurveDifferential, ShortCurves_GiveTheLiteralSamples)
 {
-    for (const std::vector<Point2d>& curve : {std::vector<Point2d>{}, std::vector<Point2d>{{3, 4}},
-                                              std::vector<Point2d>{{0, 5}, {0, 5}, {9, 5}}}) {
+    for (const std::vector<Point2d>& curve :
+         {std::vector<Point2d>{}, std::vector<Point2d>{{3, 4}}, std::vector<Point2d>{{0, 5}, {0, 5}, {9, 5}}}) {
         Boundary boundary;
         boundary.curve = curve;
         boundary.referenceCurve = {{0, 0}, {4, 1}, {8, 0}};

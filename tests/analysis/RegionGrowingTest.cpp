@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/RegionGrowing.h"
 #include "TestImage.h"
+#include "analysis/RegionGrowing.h"
 
 namespace quorrel {
 namespace {

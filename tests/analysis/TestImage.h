@@ -13,7 +13,9 @@ namespace quorrel::test {
 class TestImage {
 public:
     TestImage(int width, int height, RgbaColor fill = RgbaColor{0, 0, 0, 255})
-        : width_(width), height_(height), bytes_(static_cast<std::size_t>(width * height) * 4u)
+        : width_(width)
+        , height_(height)
+        , bytes_(static_cast<std::size_t>(width * height) * 4u)
     {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
@@ -22,7 +24,9 @@ public:
 
     void set(int x, int y, RgbaColor color)
     {
-        std::uint8_t* pixel = &bytes_[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)) * 4u];
+        std::uint8_t* pixel =
+            &bytes_[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x))
+                    * 4u];
         pixel[0] = static_cast<std::uint8_t>(color.r);
         pixel[1] = static_cast<std::uint8_t>(color.g);
         pixel[2] = static_cast<std::uint8_t>(color.b);

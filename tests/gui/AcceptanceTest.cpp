@@ -129,7 +129,7 @@ QMap<QString, QString> readReport(const QString& path, int* lineCount)
     if (!file.open(QIODevice::ReadOnly))
         return values;
     const QList<QByteArray> lines = file.readAll().split('\n');
-    *lineCount = lines.size() - 1;  // every line ends in a line feed
+    *lineCount = lines.size() - 1; // every line ends in a line feed
     for (const QByteArray& raw : lines) {
         const QString line = QString::fromLatin1(raw);
         const int colon = line.indexOf(QStringLiteral(": "));
@@ -154,7 +154,11 @@ bool near(double actual, double expected, double tolerance)
 
 QString mismatch(const char* what, double actual, double expected, double tolerance)
 {
-    return QStringLiteral("%1: %2, expected %3 within %4").arg(QLatin1String(what)).arg(actual).arg(expected).arg(tolerance);
+    return QStringLiteral("%1: %2, expected %3 within %4")
+        .arg(QLatin1String(what))
+        .arg(actual)
+        .arg(expected)
+        .arg(tolerance);
 }
 
 } // namespace
@@ -166,8 +170,7 @@ private:
     QString screenshotFolder;
     bool takingScreenshots = false;
 
-    template <typename T>
-    static T* child(QObject* parent, const char* name)
+    template <typename T> static T* child(QObject* parent, const char* name)
     {
         T* found = parent->findChild<T*>(QString::fromLatin1(name));
         if (!found)
@@ -280,7 +283,8 @@ private slots:
                 QFile bundled(samples.filePath(name));
                 QFile copied(programFolder.filePath(name));
                 QVERIFY2(bundled.open(QIODevice::ReadOnly), qPrintable(name));
-                QVERIFY2(copied.open(QIODevice::ReadOnly), qPrintable(QStringLiteral("not next to the program: ") + name));
+                QVERIFY2(copied.open(QIODevice::ReadOnly),
+                         qPrintable(QStringLiteral("not next to the program: ") + name));
                 QVERIFY2(bundled.readAll() == copied.readAll(), qPrintable(QStringLiteral("stale copy: ") + name));
             }
         }
@@ -361,7 +365,8 @@ private slots:
         const QVector<QPointF> border = geometry.points(QStringLiteral("lower retinal border (viewer px)"));
         QCOMPARE(border.size(), 2);
         auto borderRowAt = [&border](double x) {
-            return border[0].y() + (border[1].y() - border[0].y()) * (x - border[0].x()) / (border[1].x() - border[0].x());
+            return border[0].y()
+                + (border[1].y() - border[0].y()) * (x - border[0].x()) / (border[1].x() - border[0].x());
         };
         const int clicks = 5;
         for (int i = 0; i < clicks; ++i) {
@@ -374,11 +379,12 @@ private slots:
         child<QAction>(&window, "action_Measure_Unit")->trigger();
         const QVector<QPointF> bar = geometry.points(QStringLiteral("scale bar"));
         QCOMPARE(bar.size(), 2);
-        const std::size_t barEndIndex =
-            static_cast<std::size_t>(lastRow - bar[1].y()) * view->imageWidthPixels() + static_cast<std::size_t>(bar[1].x());
+        const std::size_t barEndIndex = static_cast<std::size_t>(lastRow - bar[1].y()) * view->imageWidthPixels()
+            + static_cast<std::size_t>(bar[1].x());
         const uchar* barEnd = view->pixelData() + barEndIndex * 4;
-        QCOMPARE(int(barEnd[0]), 255);  // the bar is where the file says
-        drag(*view, windowPointForViewer(*view, bar[0].x(), bar[0].y()), windowPointForViewer(*view, bar[1].x(), bar[1].y()));
+        QCOMPARE(int(barEnd[0]), 255); // the bar is where the file says
+        drag(*view, windowPointForViewer(*view, bar[0].x(), bar[0].y()),
+             windowPointForViewer(*view, bar[1].x(), bar[1].y()));
         const double barMicrons = geometry.number(QStringLiteral("scale bar"));
         auto* unitMicron = child<QDoubleSpinBox>(&window, "unitMicronSpinBox");
         unitMicron->selectAll();
@@ -445,7 +451,8 @@ private slots:
         QCOMPARE(lineCount, 50);
         if (takingScreenshots) {
             QFile::remove(QDir(screenshotFolder).filePath(QStringLiteral("first-measurement-report.txt")));
-            QVERIFY(QFile::copy(reportPath, QDir(screenshotFolder).filePath(QStringLiteral("first-measurement-report.txt"))));
+            QVERIFY(QFile::copy(reportPath,
+                                QDir(screenshotFolder).filePath(QStringLiteral("first-measurement-report.txt"))));
         }
         auto figure = [&report](const char* label) {
             const QString key = QString::fromLatin1(label);
@@ -460,7 +467,8 @@ private slots:
         const double tilt = expected("lower border tilt (rows per column)");
         const double alongBorder = std::sqrt(1.0 + tilt * tilt);
         using Stretch = QPair<double, double>;
-        const Stretch centreStretch = geometry.stretch(QStringLiteral("pit centre, thickness within 0.5 px of it (px)"));
+        const Stretch centreStretch =
+            geometry.stretch(QStringLiteral("pit centre, thickness within 0.5 px of it (px)"));
         const Stretch leftStretch = geometry.stretch(QStringLiteral("left rim, thickness within 0.5 px of it (px)"));
         const Stretch rightStretch = geometry.stretch(QStringLiteral("right rim, thickness within 0.5 px of it (px)"));
         // A check of a value that may lie anywhere in [low, high].
@@ -506,7 +514,8 @@ private slots:
             within("C Top x", cTop.x(), centreStretch.first, centreStretch.second),
             within("A Top x", aTop.x(), leftStretch.first, leftStretch.second),
             within("E Top x", eTop.x(), rightStretch.first, rightStretch.second),
-            {"C Top row", cTop.y(), geometry.points(QStringLiteral("inner surface at pit centre (report px)")).value(0).y(),
+            {"C Top row", cTop.y(),
+             geometry.points(QStringLiteral("inner surface at pit centre (report px)")).value(0).y(),
              kThicknessTolerance},
         };
         QStringList failures;
@@ -542,7 +551,7 @@ private slots:
         for (const QPointF& point : surface) {
             const bool betweenRims = point.x() > aTop.x() - 10 && point.x() < eTop.x() + 10;
             const bool underAPoint = std::fabs(point.x() - aTop.x()) < 16 || std::fabs(point.x() - cTop.x()) < 16
-                                  || std::fabs(point.x() - eTop.x()) < 16;
+                || std::fabs(point.x() - eTop.x()) < 16;
             const bool atTheEdge = point.x() < 8 || point.x() > view->imageWidthPixels() - 8.0;
             if (underAPoint || atTheEdge || (betweenRims && offRimLine(point) < 6.0))
                 continue;
@@ -555,7 +564,7 @@ private slots:
         QVERIFY(curveChecked >= 5);
         QCOMPARE(curveSeen, curveChecked);
 
-        const double lowerBorderOffset = 0.5;  // the clicks sit on the lowest retina row
+        const double lowerBorderOffset = 0.5; // the clicks sit on the lowest retina row
         const struct {
             const char* name;
             QPointF top;
@@ -566,7 +575,8 @@ private slots:
             {"E", geometry.points(QStringLiteral("inner surface at right rim (report px)")).value(0), rightStretch},
         };
         for (const auto& marker : markers) {
-            const double offStretch = std::fmax(marker.top.x() - marker.stretch.first, marker.stretch.second - marker.top.x());
+            const double offStretch =
+                std::fmax(marker.top.x() - marker.stretch.first, marker.stretch.second - marker.top.x());
             const int reachX = kPointHalfSize + static_cast<int>(std::ceil(offStretch + kStretchSlack));
             const int reachY = kPointHalfSize + 2;
             QVERIFY2(hasColourNear(frame, framePixel(*view, marker.top), reachX, reachY, kPointColour), marker.name);

@@ -42,11 +42,12 @@ private:
     {
         const quorrel::Point2d offset = view.currentImageOffset();
         auto window = [&](int x, int y) {
-            return testsupport::windowPointForView(view, x + static_cast<int>(offset.x), y + static_cast<int>(offset.y));
+            return testsupport::windowPointForView(view, x + static_cast<int>(offset.x),
+                                                   y + static_cast<int>(offset.y));
         };
         QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, window(x0, y0));
-        QMouseEvent move(QEvent::MouseMove, window(x1, y1), view.mapToGlobal(window(x1, y1)), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, window(x1, y1), view.mapToGlobal(window(x1, y1)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&view, &move);
         QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, window(x1, y1));
     }
@@ -71,7 +72,8 @@ private slots:
         parameters.pitSigma = 30;
         parameters.rimHeight = 4;
         parameters.rimSigma = 70;
-        scanPath = testsupport::writeSyntheticScan(scratch->filePath("fovea.png"), quorrel::makeSyntheticScan(parameters));
+        scanPath =
+            testsupport::writeSyntheticScan(scratch->filePath("fovea.png"), quorrel::makeSyntheticScan(parameters));
     }
 
     void cleanupTestCase() { delete scratch; }
@@ -104,8 +106,9 @@ private slots:
         testsupport::answerNextModal(&noReference);
         click(*window, "detectFovealWidthAndDepthButton_");
         QCOMPARE(noReference.title, QStringLiteral("Warning"));
-        QCOMPARE(noReference.text,
-                 QStringLiteral("Before detecting foveal width and depth,\nplease draw reference curve on the other side"));
+        QCOMPARE(
+            noReference.text,
+            QStringLiteral("Before detecting foveal width and depth,\nplease draw reference curve on the other side"));
         QCOMPARE(window->view()->currentBoundary()->indexC, -1);
     }
 
@@ -115,7 +118,8 @@ private slots:
         MainViewWidget* view = window->view();
         selectImageRect(*view, 20, 170, 60, 190);
         click(*window, "detectMaxColorDistanceButton_");
-        QCOMPARE(window->findChild<QSpinBox*>(QStringLiteral("maxColorDistanceSpinBox_"))->value(), view->maxColorDistance());
+        QCOMPARE(window->findChild<QSpinBox*>(QStringLiteral("maxColorDistanceSpinBox_"))->value(),
+                 view->maxColorDistance());
         QVERIFY(view->maxColorDistance() >= 30 && view->maxColorDistance() <= 128);
 
         click(*window, "detectBoundaryEdgesButton_");
@@ -195,7 +199,8 @@ private slots:
         testsupport::ModalRecord extrema;
         testsupport::answerNextModal(&extrema);
         QVERIFY(!view->writeMeasurementReport(path.toStdWString()));
-        QCOMPARE(extrema.text, QStringLiteral("Local Min & Max Points do not exist.\nPlease detect Local Min & Max points first"));
+        QCOMPARE(extrema.text,
+                 QStringLiteral("Local Min & Max Points do not exist.\nPlease detect Local Min & Max points first"));
         QCOMPARE(readFile(path), QByteArray());
     }
 
@@ -235,7 +240,7 @@ private slots:
         const QString path = scratch->filePath("measured.txt");
         QVERIFY(view->writeMeasurementReport(path.toStdWString()));
         const QList<QByteArray> lines = readFile(path).split('\n');
-        QCOMPARE(lines.size(), 51);  // 50 lines, each ending in a line feed
+        QCOMPARE(lines.size(), 51); // 50 lines, each ending in a line feed
         QVERIFY(lines[0].startsWith("A Top    Point: ("));
         QVERIFY(lines[17].startsWith("Unit Micron Pixel  Length: 100"));
     }

@@ -38,9 +38,9 @@ private slots:
         program.start(QStringLiteral(QUORREL_EXECUTABLE), QStringList());
         QVERIFY(program.waitForStarted());
 
-        const QString windowId =
-            xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(program.processId()), "--name", "^Quorrel$"})
-                .section('\n', 0, 0);
+        const QString windowId = xdotool({"search", "--sync", "--onlyvisible", "--pid",
+                                          QString::number(program.processId()), "--name", "^Quorrel$"})
+                                     .section('\n', 0, 0);
         QVERIFY2(!windowId.isEmpty(), "the main window did not appear");
 
         // Alt+F opens "&File", E picks "&Exit". Retry in case the first keys

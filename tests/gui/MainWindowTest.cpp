@@ -21,8 +21,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    template <typename T>
-    static T* child(QObject* parent, const char* name)
+    template <typename T> static T* child(QObject* parent, const char* name)
     {
         T* found = parent->findChild<T*>(QString::fromLatin1(name));
         if (!found)
@@ -33,8 +32,8 @@ private:
     static QStringList checkedModeActions(Quorrel& window)
     {
         QStringList checked;
-        for (const char* name : {"action_Detect", "action_Cut", "action_Cut_Squared", "action_Clear", "action_Insert_Curve",
-                                 "action_Control_Local_MinMax", "action_Measure_Unit"}) {
+        for (const char* name : {"action_Detect", "action_Cut", "action_Cut_Squared", "action_Clear",
+                                 "action_Insert_Curve", "action_Control_Local_MinMax", "action_Measure_Unit"}) {
             if (child<QAction>(&window, name)->isChecked())
                 checked << QString::fromLatin1(name);
         }
@@ -60,12 +59,12 @@ private slots:
         QStringList toolbar;
         for (QAction* action : child<QToolBar>(&window, "mainToolBar")->actions())
             toolbar << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-        QCOMPARE(toolbar, (QStringList{"action_SelectFolder", "action_Save", "|", "action_Detect", "action_Cut",
-                                       "action_Cut_Squared", "action_Clear", "action_Insert_Curve",
-                                       "action_Control_Local_MinMax", "action_Measure_Unit", "|",
-                                       "action_Original_Image_Size", "action_Image_Fit_To_Screen", "|",
-                                       "action_View_Debug_Info", "action_View_Distance_Graph",
-                                       "action_View_Differentiate_Graph", "|", "action_Exit"}));
+        QCOMPARE(
+            toolbar,
+            (QStringList{"action_SelectFolder", "action_Save", "|", "action_Detect", "action_Cut", "action_Cut_Squared",
+                         "action_Clear", "action_Insert_Curve", "action_Control_Local_MinMax", "action_Measure_Unit",
+                         "|", "action_Original_Image_Size", "action_Image_Fit_To_Screen", "|", "action_View_Debug_Info",
+                         "action_View_Distance_Graph", "action_View_Differentiate_Graph", "|", "action_Exit"}));
         for (QAction* action : child<QToolBar>(&window, "mainToolBar")->actions()) {
             if (!action->isSeparator())
                 QVERIFY2(!action->icon().isNull(), qPrintable(action->objectName()));
@@ -134,7 +133,7 @@ private slots:
         auto* original = child<QAction>(&window, "action_Original_Image_Size");
         auto* fit = child<QAction>(&window, "action_Image_Fit_To_Screen");
 
-        original->trigger();  // clicking the checked one keeps it
+        original->trigger(); // clicking the checked one keeps it
         QVERIFY(original->isChecked() && !fit->isChecked());
         QCOMPARE(window.view()->currentImageDisplayMode(), quorrel::OriginalSize);
 
@@ -142,7 +141,7 @@ private slots:
         QVERIFY(!original->isChecked() && fit->isChecked());
         QCOMPARE(window.view()->currentImageDisplayMode(), quorrel::FitToScreen);
 
-        fit->trigger();  // clicking the checked fit action returns to original size
+        fit->trigger(); // clicking the checked fit action returns to original size
         QVERIFY(original->isChecked() && !fit->isChecked());
         QCOMPARE(window.view()->currentImageDisplayMode(), quorrel::OriginalSize);
 
@@ -175,7 +174,8 @@ private slots:
         QDir folder(scratch.path());
         folder.mkdir("images");
         folder.cd("images");
-        for (const char* name : {"e.Tga", "c.txt", "B.jpg", "a.PNG", "d.jpeg", "scan.tar.bmp", "nodot", "g.jp2", "h.gif"}) {
+        for (const char* name :
+             {"e.Tga", "c.txt", "B.jpg", "a.PNG", "d.jpeg", "scan.tar.bmp", "nodot", "g.jp2", "h.gif"}) {
             QFile file(folder.filePath(QString::fromLatin1(name)));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
@@ -210,7 +210,7 @@ private slots:
         Quorrel window;
         window.fillImageList(folder.path());
         auto* list = child<QListWidget>(&window, "fileListWidget_");
-        QCOMPARE(list->count(), 3001);  // the dangling link is no file
+        QCOMPARE(list->count(), 3001); // the dangling link is no file
         QCOMPARE(list->item(0)->text(), QStringLiteral("locked.bmp"));
         QCOMPARE(list->item(3000)->text(), QStringLiteral("scan2999.png"));
     }

@@ -44,7 +44,8 @@ QString writeFovea(const QString& path, double pitCentreX, std::uint64_t seed)
     QImage image(scan.width, scan.height, QImage::Format_RGBA8888);
     const int rowBytes = scan.width * 4;
     for (int row = 0; row < scan.height; ++row)
-        memcpy(image.scanLine(scan.height - 1 - row), scan.rgba.data() + static_cast<std::size_t>(row) * rowBytes, rowBytes);
+        memcpy(image.scanLine(scan.height - 1 - row), scan.rgba.data() + static_cast<std::size_t>(row) * rowBytes,
+               rowBytes);
     return testsupport::writeImage(path, image);
 }
 
@@ -111,17 +112,29 @@ QString joined(std::initializer_list<double> numbers)
 
 QStringList commandOptions(const Inputs& in)
 {
-    QStringList options{"--selection", joined({double(in.selection.x()), double(in.selection.y()),
-                                               double(in.selection.width()), double(in.selection.height())}),
-                        "--tolerance", in.tolerance == 0 ? QStringLiteral("estimate") : QString::number(in.tolerance),
-                        "--min-connection", joined({in.minConnection}), "--max-connection", joined({in.maxConnection}),
-                        "--smooth-level", QString::number(in.smoothLevel), "--smooth-count", QString::number(in.smoothCount),
-                        "--divide-count", QString::number(in.divideCount), "--unit-microns", joined({in.unitMicrons})};
+    QStringList options{"--selection",
+                        joined({double(in.selection.x()), double(in.selection.y()), double(in.selection.width()),
+                                double(in.selection.height())}),
+                        "--tolerance",
+                        in.tolerance == 0 ? QStringLiteral("estimate") : QString::number(in.tolerance),
+                        "--min-connection",
+                        joined({in.minConnection}),
+                        "--max-connection",
+                        joined({in.maxConnection}),
+                        "--smooth-level",
+                        QString::number(in.smoothLevel),
+                        "--smooth-count",
+                        QString::number(in.smoothCount),
+                        "--divide-count",
+                        QString::number(in.divideCount),
+                        "--unit-microns",
+                        joined({in.unitMicrons})};
     for (const QPoint& point : in.reference)
         options << "--reference" << joined({double(point.x()), double(point.y())});
     if (in.unitFrom != in.unitTo)
-        options << "--unit-line" << joined({double(in.unitFrom.x()), double(in.unitFrom.y()), double(in.unitTo.x()),
-                                            double(in.unitTo.y())});
+        options << "--unit-line"
+                << joined({double(in.unitFrom.x()), double(in.unitFrom.y()), double(in.unitTo.x()),
+                           double(in.unitTo.y())});
     return options;
 }
 
@@ -135,11 +148,21 @@ QByteArray parametersJson(const Inputs& in)
  "tolerance": %5, "minConnection": %6, "maxConnection": %7, "smoothLevel": %8,
  "smoothCount": %9, "divideCount": %10, "reference": [%11],
  "unitLine": [[%12, %13], [%14, %15]], "unitMicrons": %16})")
-        .arg(in.selection.x()).arg(in.selection.y()).arg(in.selection.width()).arg(in.selection.height())
+        .arg(in.selection.x())
+        .arg(in.selection.y())
+        .arg(in.selection.width())
+        .arg(in.selection.height())
         .arg(in.tolerance == 0 ? QStringLiteral("\"estimate\"") : QString::number(in.tolerance))
-        .arg(joined({in.minConnection}), joined({in.maxConnection})).arg(in.smoothLevel).arg(in.smoothCount)
-        .arg(in.divideCount).arg(points.join(", "))
-        .arg(in.unitFrom.x()).arg(in.unitFrom.y()).arg(in.unitTo.x()).arg(in.unitTo.y()).arg(joined({in.unitMicrons}))
+        .arg(joined({in.minConnection}), joined({in.maxConnection}))
+        .arg(in.smoothLevel)
+        .arg(in.smoothCount)
+        .arg(in.divideCount)
+        .arg(points.join(", "))
+        .arg(in.unitFrom.x())
+        .arg(in.unitFrom.y())
+        .arg(in.unitTo.x())
+        .arg(in.unitTo.y())
+        .arg(joined({in.unitMicrons}))
         .toUtf8();
 }
 
@@ -155,8 +178,7 @@ private:
     QString foveaPath;
     QStringList fovealReference{"--reference", "10,139", "--reference", "389,139"};
 
-    template <typename T>
-    static T* child(QObject* parent, const char* name)
+    template <typename T> static T* child(QObject* parent, const char* name)
     {
         T* found = parent->findChild<T*>(QString::fromLatin1(name));
         if (!found)
@@ -218,8 +240,9 @@ private:
         child<QAction>(&window, "action_Insert_Curve")->trigger();
         for (const QPoint& point : in.reference)
             QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, point);
-        QCOMPARE(view->currentBoundary()->referenceCurve.front(),
-                 (quorrel::Point2d{double(in.reference.front().x()), double(kImageHeight - 1 - in.reference.front().y())}));
+        QCOMPARE(
+            view->currentBoundary()->referenceCurve.front(),
+            (quorrel::Point2d{double(in.reference.front().x()), double(kImageHeight - 1 - in.reference.front().y())}));
         child<QAction>(&window, "action_Measure_Unit")->trigger();
         if (in.unitFrom != in.unitTo)
             dragWithButton(*view, in.unitFrom, in.unitTo);
@@ -368,8 +391,8 @@ private slots:
     void failedRun_LeavesAnEarlierReportAsItWas()
     {
         const QString reportPath = writeText(scratch->filePath("earlier.txt"), "earlier report\n");
-        const CommandRun run = runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--reference", "10,100",
-                                                      "--reference", "389,199", "-o", reportPath});
+        const CommandRun run = runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--reference",
+                                                      "10,100", "--reference", "389,199", "-o", reportPath});
         QCOMPARE(run.status, 1);
         QVERIFY2(run.errors.contains("no foveal pit found"), run.errors.constData());
         QCOMPARE(readFile(reportPath), QByteArray("earlier report\n"));
@@ -383,8 +406,8 @@ private slots:
         const QString tablePath = scratch->filePath("study.csv");
         for (const QString& image : images) {
             const CommandRun run = runCommand(QStringList{image, "--selection", "150,10,100,25", "--unit-line",
-                                                          "10,190,110,190", "--csv", tablePath, "-o",
-                                                          image + ".txt"} + fovealReference);
+                                                          "10,190,110,190", "--csv", tablePath, "-o", image + ".txt"}
+                                              + fovealReference);
             QCOMPARE(run.status, 0);
         }
 
@@ -420,8 +443,9 @@ private slots:
 
         // Another program's table is not appended to.
         const QString otherTable = writeText(scratch->filePath("other.csv"), "name,value\nx,1\n");
-        const CommandRun refused = runCommand(QStringList{images[0], "--selection", "150,10,100,25", "--csv", otherTable,
-                                                          "-o", scratch->filePath("refused.txt")} + fovealReference);
+        const CommandRun refused = runCommand(QStringList{images[0], "--selection", "150,10,100,25", "--csv",
+                                                          otherTable, "-o", scratch->filePath("refused.txt")}
+                                              + fovealReference);
         QCOMPARE(refused.status, 1);
         QVERIFY2(refused.errors.contains("header"), refused.errors.constData());
         QCOMPARE(readFile(otherTable), QByteArray("name,value\nx,1\n"));
@@ -430,9 +454,10 @@ private slots:
     void savedParameters_RepeatTheMeasurementExactly()
     {
         const QString saved = scratch->filePath("saved.json");
-        const CommandRun first = runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--tolerance", "estimate",
-                                                        "--smooth-count", "3", "--unit-line", "10.5,190,110,190.25",
-                                                        "--save-params", saved} + fovealReference);
+        const CommandRun first =
+            runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--tolerance", "estimate",
+                                   "--smooth-count", "3", "--unit-line", "10.5,190,110,190.25", "--save-params", saved}
+                       + fovealReference);
         QCOMPARE(first.status, 0);
         const CommandRun again = runCommand(QStringList{foveaPath, "--params", saved});
         QCOMPARE(again.status, 0);

@@ -107,7 +107,7 @@ private slots:
     void unwritableLocation_IsSilentlySkipped()
     {
         testsupport::ScratchDirectory scratch;
-        QDir(scratch.path()).mkdir(QStringLiteral("settings.txt"));  // a folder where the file should go
+        QDir(scratch.path()).mkdir(QStringLiteral("settings.txt")); // a folder where the file should go
         Settings settings;
         QVERIFY(!settings.save());
     }

@@ -218,7 +218,7 @@ private slots:
         quorrel::Boundary* boundary = makeBoundary(*view);
         view->setViewMode(quorrel::ControlLocalMinMax);
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 50));
-        QCOMPARE(view->currentSelectedExtremumHandle(), -1);  // no extrema yet
+        QCOMPARE(view->currentSelectedExtremumHandle(), -1); // no extrema yet
         boundary->curveSamples = {{50, 60}, {51, 60}, {150, 60}};
         boundary->referenceSamples = {{50, 10}, {100, 10}, {150, 10}};
         boundary->indexA = 0;
@@ -252,12 +252,12 @@ private slots:
 
     void unboundKeysAndMissingData_DoNothing()
     {
-        MainViewWidget view;  // no image, no boundary
+        MainViewWidget view; // no image, no boundary
         view.setFixedSize(50, 50);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        for (quorrel::ViewMode mode : {quorrel::Detect, quorrel::Cut, quorrel::CutSquared, quorrel::Clear, quorrel::InsertCurve,
-                                       quorrel::ControlLocalMinMax, quorrel::MeasureUnit}) {
+        for (quorrel::ViewMode mode : {quorrel::Detect, quorrel::Cut, quorrel::CutSquared, quorrel::Clear,
+                                       quorrel::InsertCurve, quorrel::ControlLocalMinMax, quorrel::MeasureUnit}) {
             view.setViewMode(mode);
             dragWithButton(view, QPoint(1, 1), QPoint(40, 40));
             QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));

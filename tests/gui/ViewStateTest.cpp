@@ -96,12 +96,13 @@ private slots:
     {
         testsupport::ScratchDirectory scratch;
         auto view = testsupport::makeShownView(100, 50);
-        const QString path = testsupport::writeImage(scratch.filePath("double.png"), testsupport::gradientImage(200, 100));
+        const QString path =
+            testsupport::writeImage(scratch.filePath("double.png"), testsupport::gradientImage(200, 100));
         QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
         view->setImageDisplayMode(quorrel::FitToScreen);
         QCOMPARE(view->currentImageOffset(), quorrel::Point2d{});
         QCOMPARE(view->mapToView(QPoint(10, 0)), QPoint(20, 99));
-        view->setImageDisplayMode(quorrel::FitToScreen);  // no change the second time
+        view->setImageDisplayMode(quorrel::FitToScreen); // no change the second time
         QCOMPARE(view->currentImageOffset(), quorrel::Point2d{});
         view->setImageDisplayMode(quorrel::OriginalSize);
         QCOMPARE(view->currentImageOffset().x, -50.0);

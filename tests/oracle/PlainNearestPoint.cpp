@@ -58,7 +58,8 @@ void sampleReferenceCurve(Boundary& boundary, int dividingCount)
     boundary.referenceSamples.clear();
     const std::vector<Point2d>& drawn = boundary.referenceCurve;
     const bool drawnRightToLeft = drawn.size() >= 2 && drawn.front().x - drawn.back().x > 0.0;
-    const std::vector<Point2d> reference = drawnRightToLeft ? std::vector<Point2d>(drawn.rbegin(), drawn.rend()) : drawn;
+    const std::vector<Point2d> reference =
+        drawnRightToLeft ? std::vector<Point2d>(drawn.rbegin(), drawn.rend()) : drawn;
     if (dividingCount < 1 || reference.size() < 2)
         return;
 
