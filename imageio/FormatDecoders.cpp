@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <csetjmp>
-#include <cstdio>
+#include <cstdio> // before jpeglib.h, which uses FILE
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -14,8 +14,8 @@
 #include <QImage>
 #include <QImageReader>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <openjpeg.h>
 #include <png.h>
 
@@ -59,7 +59,9 @@ void readPngBytes(png_structp png, png_bytep target, png_size_t length)
     png_longjmp(png, 1);
 }
 
-void ignorePngWarning(png_structp, png_const_charp) {}
+void ignorePngWarning(png_structp, png_const_charp)
+{
+}
 
 struct PngHeader {
     png_uint_32 width = 0;
@@ -82,8 +84,8 @@ bool readPngHeader(png_structp png, png_infop info, PngHeader& header)
 
 // Decodes every row of every pass and reads on to the end chunk. picture,
 // when given, receives all rows; otherwise each row lands in scratchRow.
-bool readPngRows(png_structp png, png_infop info, std::uint8_t* picture, std::uint8_t* scratchRow,
-    std::size_t rowBytes, png_uint_32 height)
+bool readPngRows(png_structp png, png_infop info, std::uint8_t* picture, std::uint8_t* scratchRow, std::size_t rowBytes,
+                 png_uint_32 height)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
@@ -105,7 +107,7 @@ bool readPngRows(png_structp png, png_infop info, std::uint8_t* picture, std::ui
 }
 
 bool decodePng(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount, Detail detail,
-    VettedFile& result)
+               VettedFile& result)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failPng, ignorePngWarning);
     if (!png)
@@ -188,7 +190,9 @@ void judgeJpegMessage(j_common_ptr info, int level)
     }
 }
 
-void silenceJpeg(j_common_ptr) {}
+void silenceJpeg(j_common_ptr)
+{
+}
 
 void limitJpegScans(j_common_ptr info)
 {
@@ -197,7 +201,7 @@ void limitJpegScans(j_common_ptr info)
 }
 
 bool readJpegHeader(jpeg_decompress_struct& info, JpegErrors& errors, const std::uint8_t* data, std::size_t size,
-    std::uint64_t memoryLimit)
+                    std::uint64_t memoryLimit)
 {
     if (setjmp(errors.jump))
         return false;
@@ -208,7 +212,7 @@ bool readJpegHeader(jpeg_decompress_struct& info, JpegErrors& errors, const std:
 }
 
 bool readJpegRows(jpeg_decompress_struct& info, JpegErrors& errors, std::uint8_t* picture, std::uint8_t* scratchRow,
-    std::size_t rowBytes)
+                  std::size_t rowBytes)
 {
     if (setjmp(errors.jump))
         return false;
@@ -244,7 +248,7 @@ void cmykToRgba(std::uint8_t* pixels, std::uint64_t pixelCount, bool inverted)
 }
 
 bool decodeJpeg(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount, Detail detail,
-    VettedFile& result)
+                VettedFile& result)
 {
     jpeg_decompress_struct info{};
     JpegErrors errors{};
@@ -340,7 +344,9 @@ OPJ_BOOL seekJpeg2000Bytes(OPJ_OFF_T position, void* user)
     return OPJ_TRUE;
 }
 
-void ignoreJpeg2000Message(const char*, void*) {}
+void ignoreJpeg2000Message(const char*, void*)
+{
+}
 
 std::uint8_t sampleToByte(OPJ_INT32 sample, const opj_image_comp_t& component)
 {
@@ -357,7 +363,7 @@ std::uint8_t sampleToByte(OPJ_INT32 sample, const opj_image_comp_t& component)
 // Nearest sample of a component for a pixel of the full grid; components
 // may be subsampled.
 std::uint8_t componentByte(const opj_image_comp_t& component, std::uint64_t x, std::uint64_t y, std::uint32_t width,
-    std::uint32_t height)
+                           std::uint32_t height)
 {
     const std::uint64_t column = x * component.w / width;
     const std::uint64_t row = y * component.h / height;
@@ -417,7 +423,7 @@ bool jpeg2000ToRgba(const opj_image_t& image, std::uint32_t width, std::uint32_t
 }
 
 bool decodeJpeg2000(const std::uint8_t* data, std::size_t size, bool boxed, std::uint64_t maxPixelCount,
-    VettedFile& result)
+                    VettedFile& result)
 {
     MemoryInput input{data, size, 0};
     opj_stream_t* stream = opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_TRUE);
@@ -483,7 +489,7 @@ bool qtReadsFormat(const char* format)
 }
 
 bool decodeWithQt(const std::uint8_t* data, std::size_t size, const char* format, std::uint32_t width,
-    std::uint32_t height, RgbaPicture& picture)
+                  std::uint32_t height, RgbaPicture& picture)
 {
     if (size > static_cast<std::size_t>(INT_MAX))
         return false;
@@ -528,8 +534,7 @@ bool vetBmp(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCo
     return decodeWithQt(data, size, "bmp", layout.width, layout.height, result.picture);
 }
 
-bool vetTga(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount, Detail detail,
-    VettedFile& result)
+bool vetTga(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount, Detail detail, VettedFile& result)
 {
     TgaLayout layout;
     if (!checkTgaLayout(data, size, maxPixelCount, layout))
@@ -580,7 +585,7 @@ FileKind kindFromContent(const std::uint8_t* data, std::size_t size, FileKind su
 }
 
 bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount, Detail detail,
-    VettedFile& result)
+             VettedFile& result)
 {
     switch (kind) {
     case FileKind::Png:

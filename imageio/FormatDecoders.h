@@ -51,7 +51,7 @@ FileKind kindFromContent(const std::uint8_t* data, std::size_t size, FileKind su
 // variant no decoder here reads, or when its header gives maxPixelCount or
 // more pixels (checked before any pixel is decoded). With KeepPicture the
 // picture is always filled on success.
-bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount,
-    Detail detail, VettedFile& result);
+bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount, Detail detail,
+             VettedFile& result);
 
 } // namespace quorrel::imagedecode

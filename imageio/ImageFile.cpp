@@ -33,15 +33,15 @@ constexpr std::uint64_t kMaxPixelCount = std::uint64_t{1} << 30;
 
 void clearLibraryErrors()
 {
-    while (ilGetError() != IL_NO_ERROR) {
-    }
+    while (ilGetError() != IL_NO_ERROR) { }
 }
 
 // A library image name, bound while it lives and unbound and deleted however
 // the operation ends.
 class BoundLibraryImage {
 public:
-    BoundLibraryImage() : name_(ilGenImage())
+    BoundLibraryImage()
+        : name_(ilGenImage())
     {
         if (name_ != 0)
             ilBindImage(name_);
@@ -133,8 +133,9 @@ bool defineLibraryImage(FileKind kind, FileBytes& bytes, VettedFile& vetted, boo
         && !imagedecode::vetFile(kind, bytes.data.get(), bytes.size, kMaxPixelCount, Detail::KeepPicture, vetted))
         return false;
     bytes = FileBytes{};
-    const bool defined = ilTexImage(vetted.width, vetted.height, 1, 4, IL_RGBA, IL_UNSIGNED_BYTE,
-                             vetted.picture.pixels.get()) == IL_TRUE;
+    const bool defined =
+        ilTexImage(vetted.width, vetted.height, 1, 4, IL_RGBA, IL_UNSIGNED_BYTE, vetted.picture.pixels.get())
+        == IL_TRUE;
     vetted.picture = imagedecode::RgbaPicture{};
     rowsTopFirst = true;
     return defined && libraryImageIs(vetted.width, vetted.height);

@@ -11,10 +11,10 @@
 namespace quorrel {
 
 enum class LoadStatus {
-    Ok,               // pixels hold the region
-    NoImageName,      // the image library could not provide an image name
-    DecodeFailed,     // no decoder could read the file completely, or it is too large
-    AllocationFailed  // the region's buffer could not be obtained (or the region is empty)
+    Ok, // pixels hold the region
+    NoImageName, // the image library could not provide an image name
+    DecodeFailed, // no decoder could read the file completely, or it is too large
+    AllocationFailed // the region's buffer could not be obtained (or the region is empty)
 };
 
 // A region of a decoded file: RGBA bytes, rows packed, row 0 the bottom row.

@@ -17,8 +17,8 @@ std::uint32_t readU32(const std::uint8_t* bytes)
 }
 
 constexpr std::uint32_t kBmpFileHeaderSize = 14;
-constexpr std::uint32_t kBmpCoreHeaderSize = 12;  // OS/2 1.x
-constexpr std::uint32_t kBmpInfoHeaderSize = 40;  // Windows 3.x
+constexpr std::uint32_t kBmpCoreHeaderSize = 12; // OS/2 1.x
+constexpr std::uint32_t kBmpInfoHeaderSize = 40; // Windows 3.x
 
 enum BmpCompression : std::uint32_t { BmpRgb = 0, BmpRle8 = 1, BmpRle4 = 2, BmpBitFields = 3 };
 
@@ -27,10 +27,10 @@ bool isKnownBmpHeaderSize(std::uint32_t headerSize)
     switch (headerSize) {
     case kBmpCoreHeaderSize:
     case kBmpInfoHeaderSize:
-    case 52:   // with the three colour masks
-    case 56:   // with the alpha mask as well
-    case 108:  // version 4
-    case 124:  // version 5
+    case 52: // with the three colour masks
+    case 56: // with the alpha mask as well
+    case 108: // version 4
+    case 124: // version 5
         return true;
     default:
         return false;
@@ -42,7 +42,7 @@ bool isKnownBmpHeaderSize(std::uint32_t headerSize)
 // a jump may not leave the picture, and the stream must end with its
 // end-of-picture code inside the file.
 bool walkBmpRunLengths(const std::uint8_t* data, std::size_t size, std::size_t offset, std::uint32_t width,
-    std::uint32_t height, bool fourBit)
+                       std::uint32_t height, bool fourBit)
 {
     const std::uint64_t bitsPerPixel = fourBit ? 4 : 8;
     const std::uint64_t paddedWidth = (width * bitsPerPixel + 31) / 32 * 32 / bitsPerPixel;
@@ -61,14 +61,14 @@ bool walkBmpRunLengths(const std::uint8_t* data, std::size_t size, std::size_t o
             continue;
         }
         switch (code) {
-        case 0:  // end of row
+        case 0: // end of row
             x = 0;
             if (++y > height)
                 return false;
             break;
-        case 1:  // end of picture
+        case 1: // end of picture
             return true;
-        case 2: {  // jump right and up
+        case 2: { // jump right and up
             if (size - offset < 2)
                 return false;
             const std::uint32_t right = data[offset];
@@ -80,7 +80,7 @@ bool walkBmpRunLengths(const std::uint8_t* data, std::size_t size, std::size_t o
             y += up;
             break;
         }
-        default: {  // a literal run of `code` pixels, padded to an even byte count
+        default: { // a literal run of `code` pixels, padded to an even byte count
             if (y >= height || x + code > paddedWidth)
                 return false;
             std::uint64_t bytes = fourBit ? (code + 1) / 2 : code;
@@ -139,7 +139,12 @@ bool checkBmpLayout(const std::uint8_t* data, std::size_t size, std::uint64_t ma
         return false;
 
     switch (bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32:
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
         break;
     default:
         return false;
@@ -153,7 +158,7 @@ bool checkBmpLayout(const std::uint8_t* data, std::size_t size, std::uint64_t ma
 
     std::uint64_t tablesEnd = kBmpFileHeaderSize + headerSize;
     if (compression == BmpBitFields && headerSize == kBmpInfoHeaderSize)
-        tablesEnd += 12;  // the three masks follow the short header
+        tablesEnd += 12; // the three masks follow the short header
     bool paletteComplete = true;
     if (bitCount <= 8) {
         const std::uint32_t fullPalette = 1u << bitCount;
@@ -168,7 +173,7 @@ bool checkBmpLayout(const std::uint8_t* data, std::size_t size, std::uint64_t ma
 
     if (runLengths) {
         if (!walkBmpRunLengths(data, size, static_cast<std::size_t>(dataOffset), width,
-                static_cast<std::uint32_t>(height), compression == BmpRle4))
+                               static_cast<std::uint32_t>(height), compression == BmpRle4))
             return false;
     } else {
         const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
@@ -296,8 +301,15 @@ bool checkTgaLayout(const std::uint8_t* data, std::size_t size, std::uint64_t ma
     const std::uint64_t pixelsStart = kTgaHeaderSize + idLength + mapBytes;
     if (pixelsStart > size)
         return false;
-    TgaPixelWalk walk{data, size, static_cast<std::size_t>(pixelsStart), static_cast<std::uint64_t>(width) * height,
-        (pixelBits + 7) / 8, (imageType & TgaRunLengthFlag) != 0, colourMapped, firstIndex, mapLength};
+    TgaPixelWalk walk{data,
+                      size,
+                      static_cast<std::size_t>(pixelsStart),
+                      static_cast<std::uint64_t>(width) * height,
+                      (pixelBits + 7) / 8,
+                      (imageType & TgaRunLengthFlag) != 0,
+                      colourMapped,
+                      firstIndex,
+                      mapLength};
     if (!walkTgaPixels(walk))
         return false;
 
@@ -308,9 +320,7 @@ bool checkTgaLayout(const std::uint8_t* data, std::size_t size, std::uint64_t ma
     // entries wrongly, looks colours up without the first index, and takes a
     // map in front of true-colour pixels for pixels.
     const bool rightToLeft = (descriptor & 0x10) != 0;
-    const bool mapFits = colourMapped
-        ? (mapEntryBits == 24 || mapEntryBits == 32) && firstIndex == 0
-        : mapBytes == 0;
+    const bool mapFits = colourMapped ? (mapEntryBits == 24 || mapEntryBits == 32) && firstIndex == 0 : mapBytes == 0;
     layout.libraryReadsIt = !rightToLeft && mapFits;
     return true;
 }

@@ -15,8 +15,8 @@ namespace quorrel::imagedecode {
 struct BmpLayout {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    bool rowsTopFirst = false;    // negative height in the header
-    bool libraryReadsIt = false;  // a header and coding the image library decodes correctly
+    bool rowsTopFirst = false; // negative height in the header
+    bool libraryReadsIt = false; // a header and coding the image library decodes correctly
 };
 
 // Checks a BMP file (Windows 3.x to 5 and OS/2 1.x headers; uncompressed,
@@ -27,8 +27,8 @@ bool checkBmpLayout(const std::uint8_t* data, std::size_t size, std::uint64_t ma
 struct TgaLayout {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    bool rowsTopFirst = false;    // origin bit of the descriptor
-    bool libraryReadsIt = false;  // a variant the image library decodes correctly
+    bool rowsTopFirst = false; // origin bit of the descriptor
+    bool libraryReadsIt = false; // a variant the image library decodes correctly
 };
 
 // Checks a TGA file (colour-mapped, true-colour and grey, raw or run-length

@@ -22,7 +22,8 @@ QImage alphaPicture(bool sixteenBits)
         for (int x = 0; x < picture.width(); ++x) {
             const auto wide = [](int value) { return static_cast<quint16>(value * 256 + 0xc3); };
             if (sixteenBits)
-                picture.setPixelColor(x, y, QColor::fromRgba64(wide(20 * x), wide(40 * y), wide(200), wide(255 - 20 * x)));
+                picture.setPixelColor(x, y,
+                                      QColor::fromRgba64(wide(20 * x), wide(40 * y), wide(200), wide(255 - 20 * x)));
             else
                 picture.setPixelColor(x, y, QColor(20 * x, 40 * y, 200, 255 - 20 * x));
         }
@@ -54,8 +55,8 @@ TEST(ImageFileFormats, LoadRegion_EveryAcceptedSuffixAndVariant_GivesThePictures
         {"grey16.Jp2", readFile(kDataDir + "grey16.jp2"), grey, 0},
         {"alpha.jp2", readFile(kDataDir + "alpha.jp2"), alpha, 0},
         {"gradient-windows3.bmp", encodeWithQt(gradient, "bmp"), gradient, 0},
-        {"gradient-version5.BMP", bmpVersion5(gradient), gradient, 0},
-        {"gradient-top-down.bmp", bmpTopDown(gradient), gradient, 0},
+        {"gradient-version5.BMP", bmp24(gradient, true, false), gradient, 0},
+        {"gradient-top-down.bmp", bmp24(gradient, false, true), gradient, 0},
         {"palette-rle8.bmp", bmpRle8(palette), palette, 0},
         {"palette-short-table.bmp", encodeWithQt(palette, "bmp"), palette, 0},
         {"gradient.tga", tga(gradient, 2, false), gradient, 0},
@@ -82,8 +83,8 @@ TEST(ImageFileFormats, LoadRegion_PathWithNonAsciiCharacters_Loads)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Aufnahmen äöü")));
-    const std::wstring path = writeFile(dir, QStringLiteral("Aufnahmen äöü/Netzhaut-網膜-ü.png"),
-        encodeWithQt(gradientPicture(), "png"));
+    const std::wstring path =
+        writeFile(dir, QStringLiteral("Aufnahmen äöü/Netzhaut-網膜-ü.png"), encodeWithQt(gradientPicture(), "png"));
     EXPECT_TRUE(showsPicture(loadImageRegion(path, 0, 0, 1, 1), gradientPicture()));
 }
 

@@ -17,17 +17,6 @@ QByteArray bytesFrom(std::initializer_list<int> values)
     return bytes;
 }
 
-// A 40-byte BMP header of the given size, bit count and coding; the caller
-// appends palette and pixels.
-QByteArray bmpHeader(int width, int height, int bitCount, int compression, int dataOffset)
-{
-    QByteArray bytes = bytesFrom({'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0});
-    for (std::uint32_t value : {std::uint32_t(dataOffset), 40u, std::uint32_t(width), std::uint32_t(height)})
-        bytes += bytesFrom({int(value & 0xff), int(value >> 8 & 0xff), int(value >> 16 & 0xff), int(value >> 24)});
-    bytes += bytesFrom({1, 0, bitCount, 0, compression, 0, 0, 0});
-    return bytes + QByteArray(20, '\0');
-}
-
 TEST(ImageFileRefusal, LoadRegion_DamagedForeignOrOversizedFiles_DecodeFailed)
 {
     QTemporaryDir dir;
@@ -52,11 +41,13 @@ TEST(ImageFileRefusal, LoadRegion_DamagedForeignOrOversizedFiles_DecodeFailed)
         // 2 × 2 pixels, but one run packet of five.
         {"run-past-end.tga", bytesFrom({0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0, 0x84, 1, 2, 3})},
         // A jump three rows up in a picture two rows high.
-        {"jump-outside.bmp", bmpHeader(2, 2, 8, 1, 54 + 1024) + QByteArray(1024, '\0') + bytesFrom({0, 2, 0, 3, 0, 1})},
-        {"claims-100000-square.bmp", bmpHeader(100000, 100000, 24, 0, 54)},
-        {"claims-100000-by-10000.bmp", bmpHeader(100000, 10000, 24, 0, 54) + QByteArray(4096, '\x7f')},
+        {"jump-outside.bmp",
+         bmpHeaders(2, 2, 8, 1, 40, 1024, 6) + QByteArray(1024, '\0') + bytesFrom({0, 2, 0, 3, 0, 1})},
+        {"claims-100000-square.bmp", bmpHeaders(100000, 100000, 24, 0, 40, 0, 0)},
+        {"claims-100000-by-10000.bmp", bmpHeaders(100000, 10000, 24, 0, 40, 0, 4096) + QByteArray(4096, '\x7f')},
         // 2^30 pixels coded in two bytes: a legitimate blank picture, too large.
-        {"blank-2-to-30-pixels.bmp", bmpHeader(32768, 32768, 8, 1, 54 + 1024) + QByteArray(1024, '\0') + bytesFrom({0, 1})},
+        {"blank-2-to-30-pixels.bmp",
+         bmpHeaders(32768, 32768, 8, 1, 40, 1024, 2) + QByteArray(1024, '\0') + bytesFrom({0, 1})},
     };
     for (const auto& [name, bytes] : cases) {
         SCOPED_TRACE(name.toStdString());

@@ -62,36 +62,29 @@ TEST_F(ImageRegionTest, LoadRegion_QuarterAcrossHalfUp_HalfSizeFromColumn25Row40
     EXPECT_EQ(shown(region, 49, 39), std::make_pair(74, 79));
 }
 
-TEST_F(ImageRegionTest, LoadRegion_OriginFractionOne_OnePixelAtLastColumnAndRow)
-{
-    const LoadedRegion region = load(1.0, 1.0, 0.5, 0.5);
-    ASSERT_EQ(region.status, LoadStatus::Ok);
-    EXPECT_EQ(region.width, 1u);
-    EXPECT_EQ(region.height, 1u);
-    EXPECT_EQ(shown(region, 0, 0), std::make_pair(99, 79));
-}
+struct RegionCase {
+    const char* meaning;
+    double x0, y0, width, height;
+    std::uint32_t expectedWidth, expectedHeight;
+    std::pair<int, int> firstPixelShows;
+};
 
-TEST_F(ImageRegionTest, LoadRegion_NegativeOrigin_CountsAsTooLargeAndTakesLastColumn)
+TEST_F(ImageRegionTest, LoadRegion_EdgeFractions_RoundHalfUpAndClipToTheFile)
 {
-    // trunc(100 · −0.2 + 0.5) = −19, read as unsigned: not below 100.
-    const LoadedRegion region = load(-0.2, 0, 1, 1);
-    ASSERT_EQ(region.status, LoadStatus::Ok);
-    EXPECT_EQ(region.width, 1u);
-    EXPECT_EQ(region.height, 80u);
-    EXPECT_EQ(shown(region, 0, 0), std::make_pair(99, 0));
-}
-
-TEST_F(ImageRegionTest, LoadRegion_FractionsRoundHalfUpAndSizeClipsAtEdge)
-{
-    // x = trunc(0.6 + 0.5) = 1, y = trunc(0.8 + 0.5) = 1; width 50 from
-    // column 90 leaves 10.
-    const LoadedRegion rounded = load(0.006, 0.01, 0.5, 0.5);
-    ASSERT_EQ(rounded.status, LoadStatus::Ok);
-    EXPECT_EQ(shown(rounded, 0, 0), std::make_pair(1, 1));
-    const LoadedRegion clipped = load(0.9, 0.0, 0.5, 1.0);
-    ASSERT_EQ(clipped.status, LoadStatus::Ok);
-    EXPECT_EQ(clipped.width, 10u);
-    EXPECT_EQ(shown(clipped, 9, 0), std::make_pair(99, 0));
+    const RegionCase cases[] = {
+        {"origin fraction 1.0: last column and row, clipped to one pixel", 1.0, 1.0, 0.5, 0.5, 1, 1, {99, 79}},
+        {"trunc(100 * -0.2 + 0.5) = -19, read as unsigned: too large", -0.2, 0, 1, 1, 1, 80, {99, 0}},
+        {"trunc(0.6 + 0.5) = 1 and trunc(0.8 + 0.5) = 1", 0.006, 0.01, 0.5, 0.5, 50, 40, {1, 1}},
+        {"50 columns from column 90 leave 10", 0.9, 0.0, 0.5, 1.0, 10, 80, {90, 0}},
+    };
+    for (const RegionCase& c : cases) {
+        SCOPED_TRACE(c.meaning);
+        const LoadedRegion region = load(c.x0, c.y0, c.width, c.height);
+        ASSERT_EQ(region.status, LoadStatus::Ok);
+        EXPECT_EQ(region.width, c.expectedWidth);
+        EXPECT_EQ(region.height, c.expectedHeight);
+        EXPECT_EQ(shown(region, 0, 0), c.firstPixelShows);
+    }
 }
 
 TEST_F(ImageRegionTest, LoadRegion_EmptyOrNegativeSize_AllocationFailedWithoutBuffer)

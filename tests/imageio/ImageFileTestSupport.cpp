@@ -34,30 +34,6 @@ void appendBgr(QByteArray& bytes, QRgb colour)
     appendU8(bytes, qRed(colour));
 }
 
-// File header and the first 40 bytes of the info header of a 24-bit or
-// 8-bit BMP; the caller appends the rest.
-QByteArray bmpHeaders(const QImage& picture, int headerSize, int bitCount, int compression, int rowHeight,
-    int paletteBytes, int pixelBytes)
-{
-    QByteArray bytes("BM");
-    const int dataOffset = 14 + headerSize + paletteBytes;
-    appendU32(bytes, static_cast<std::uint32_t>(dataOffset + pixelBytes));
-    appendU32(bytes, 0);
-    appendU32(bytes, static_cast<std::uint32_t>(dataOffset));
-    appendU32(bytes, static_cast<std::uint32_t>(headerSize));
-    appendU32(bytes, static_cast<std::uint32_t>(picture.width()));
-    appendU32(bytes, static_cast<std::uint32_t>(rowHeight));
-    appendU16(bytes, 1);
-    appendU16(bytes, static_cast<unsigned>(bitCount));
-    appendU32(bytes, static_cast<std::uint32_t>(compression));
-    appendU32(bytes, static_cast<std::uint32_t>(pixelBytes));
-    appendU32(bytes, 2835);
-    appendU32(bytes, 2835);
-    appendU32(bytes, 0);
-    appendU32(bytes, 0);
-    return bytes;
-}
-
 QByteArray bgrRows(const QImage& picture, bool topFirst)
 {
     QByteArray rows;
@@ -114,23 +90,33 @@ QByteArray encodeWithQt(const QImage& picture, const char* format)
     return bytes;
 }
 
-QByteArray bmpVersion5(const QImage& picture)
+QByteArray bmpHeaders(int width, int height, int bitCount, int compression, int headerSize, int paletteBytes,
+                      int pixelBytes)
 {
-    const QByteArray rows = bgrRows(picture, false);
-    QByteArray bytes = bmpHeaders(picture, 124, 24, 0, picture.height(), 0, rows.size());
-    for (int mask = 0; mask < 4; ++mask)
-        appendU32(bytes, 0);
-    appendU32(bytes, 0x73524742);  // 'sRGB'
-    bytes.append(QByteArray(36 + 12, '\0'));  // end points and gammas, unused with sRGB
-    appendU32(bytes, 4);  // rendering intent: pictures
-    bytes.append(QByteArray(12, '\0'));  // no profile
-    return bytes + rows;
+    QByteArray bytes("BM");
+    const int dataOffset = 14 + headerSize + paletteBytes;
+    for (int value : {dataOffset + pixelBytes, 0, dataOffset, headerSize, width, height})
+        appendU32(bytes, static_cast<std::uint32_t>(value));
+    appendU16(bytes, 1);
+    appendU16(bytes, static_cast<unsigned>(bitCount));
+    for (int value : {compression, pixelBytes, 2835, 2835, 0, 0})
+        appendU32(bytes, static_cast<std::uint32_t>(value));
+    if (headerSize == 124) {
+        bytes.append(QByteArray(16, '\0')); // no colour masks
+        appendU32(bytes, 0x73524742); // 'sRGB'
+        bytes.append(QByteArray(48, '\0')); // end points and gammas, unused with sRGB
+        appendU32(bytes, 4); // rendering intent: pictures
+        bytes.append(QByteArray(12, '\0')); // no profile
+    }
+    return bytes;
 }
 
-QByteArray bmpTopDown(const QImage& picture)
+QByteArray bmp24(const QImage& picture, bool version5, bool topDown)
 {
-    const QByteArray rows = bgrRows(picture, true);
-    return bmpHeaders(picture, 40, 24, 0, -picture.height(), 0, rows.size()) + rows;
+    const QByteArray rows = bgrRows(picture, topDown);
+    return bmpHeaders(picture.width(), topDown ? -picture.height() : picture.height(), 24, 0, version5 ? 124 : 40, 0,
+                      rows.size())
+        + rows;
 }
 
 QByteArray bmpRle8(const QImage& indexed)
@@ -145,11 +131,11 @@ QByteArray bmpRle8(const QImage& indexed)
             appendU8(runs, static_cast<unsigned>(indexed.pixelIndex(x, y)));
             x += length;
         }
-        appendU16(runs, 0);  // end of row
+        appendU16(runs, 0); // end of row
     }
     appendU8(runs, 0);
-    appendU8(runs, 1);  // end of picture
-    QByteArray bytes = bmpHeaders(indexed, 40, 8, 1, indexed.height(), 256 * 4, runs.size());
+    appendU8(runs, 1); // end of picture
+    QByteArray bytes = bmpHeaders(indexed.width(), indexed.height(), 8, 1, 40, 256 * 4, runs.size());
     for (int entry = 0; entry < 256; ++entry) {
         appendBgr(bytes, entry < indexed.colorCount() ? indexed.color(entry) : 0);
         appendU8(bytes, 0);
@@ -168,7 +154,7 @@ QByteArray tga(const QImage& picture, int imageType, bool topLeft)
     appendU16(bytes, 0);
     appendU16(bytes, mapped ? static_cast<unsigned>(picture.colorCount()) : 0);
     appendU8(bytes, mapped ? 24 : 0);
-    appendU32(bytes, 0);  // x and y origin
+    appendU32(bytes, 0); // x and y origin
     appendU16(bytes, static_cast<unsigned>(picture.width()));
     appendU16(bytes, static_cast<unsigned>(picture.height()));
     appendU8(bytes, mapped || grey ? 8 : 24);
@@ -234,8 +220,9 @@ QByteArray readFile(const QString& path)
         const std::uint8_t* row = region.pixels.get() + static_cast<std::size_t>(y) * region.width * 4;
         for (int byte = 0; byte < picture.width() * 4; ++byte) {
             if (std::abs(row[byte] - expectedRow[byte]) > tolerance)
-                return ::testing::AssertionFailure() << "pixel " << byte / 4 << ", " << y << " channel " << byte % 4
-                                                     << ": " << int(row[byte]) << " instead of " << int(expectedRow[byte]);
+                return ::testing::AssertionFailure()
+                    << "pixel " << byte / 4 << ", " << y << " channel " << byte % 4 << ": " << int(row[byte])
+                    << " instead of " << int(expectedRow[byte]);
         }
     }
     return ::testing::AssertionSuccess();

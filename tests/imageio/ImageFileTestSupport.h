@@ -27,11 +27,14 @@ QImage greyPicture();
 
 QByteArray encodeWithQt(const QImage& picture, const char* format);
 
-// 24-bit BMP with the 124-byte header of current image editors.
-QByteArray bmpVersion5(const QImage& picture);
+// File header and 40-byte info header of a BMP; a header of 124 bytes gets
+// the rest of version 5 appended. The palette and pixels follow.
+QByteArray bmpHeaders(int width, int height, int bitCount, int compression, int headerSize, int paletteBytes,
+                      int pixelBytes);
 
-// 24-bit BMP with the 40-byte header and a negative height (top row first).
-QByteArray bmpTopDown(const QImage& picture);
+// 24-bit BMP: the 124-byte header of current image editors, or the 40-byte
+// one with a negative height (rows top first).
+QByteArray bmp24(const QImage& picture, bool version5, bool topDown);
 
 // 8-bit run-length coded BMP of an indexed picture, full 256-entry palette.
 QByteArray bmpRle8(const QImage& indexed);
