@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quorrel and runs the whole test suite:
 # first the measurement library's tests under the address and undefined-
-# behaviour sanitizers, then every test of the normal build. Widget tests run
+# behaviour sanitizers, then a short fuzzing run of the image decoders (when
+# clang's libFuzzer is there), then every test of the normal build. Widget tests run
 # in real windows on a virtual X server.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,6 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 sanitize=${QUORREL_SANITIZE_BUILD_DIR:-$root/build-sanitize}
 QUORREL_BUILD_DIR=$sanitize "$root/scripts/build.sh" -DQUORREL_BUILD_GUI=OFF -DQUORREL_SANITIZE=ON
 (cd "$sanitize" && ctest --output-on-failure -j"$(nproc)")
+
+bash "$root/scripts/fuzz.sh" all 6
 
 "$root/scripts/build.sh"
 build=${QUORREL_BUILD_DIR:-$root/build}
