@@ -7,18 +7,12 @@
 #include <utility>
 
 #include "analysis/ExchangeSort.h"
+#include "analysis/Geometry.h"
 #include "analysis/PointGrid.h"
 
 namespace quorrel {
 
 namespace {
-
-double distanceBetween(const Point2d& a, const Point2d& b)
-{
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
 
 bool isFinitePoint(const Point2d& point)
 {

@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "analysis/Geometry.h"
 #include "analysis/SmoothingKernel.h"
 
 namespace quorrel {
@@ -14,20 +15,6 @@ namespace {
 
 constexpr double kLargestDistance = std::numeric_limits<double>::max();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-double distanceBetween(Point2d a, Point2d b)
-{
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
-
-// The one way a point on a segment is computed, so that a faster search can
-// reproduce the same doubles.
-Point2d pointOnSegment(Point2d from, Point2d to, double t)
-{
-    return {from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t};
-}
 
 std::size_t pairedSampleCount(const Boundary& boundary)
 {

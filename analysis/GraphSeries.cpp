@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/Geometry.h"
 #include "analysis/SmoothingKernel.h"
 
 namespace quorrel {
@@ -13,13 +14,6 @@ bool hasPlottableExtrema(const Boundary* boundary)
 {
     return boundary && !boundary->curveSamples.empty() && !boundary->referenceSamples.empty() && boundary->indexA != -1
         && boundary->indexC != -1 && boundary->indexE != -1;
-}
-
-double distance(const Point2d& a, const Point2d& b)
-{
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
 }
 
 void addMarker(PlotSeries& series, const std::vector<double>& distances, int index)
@@ -42,7 +36,7 @@ DistanceProfile makeDistanceProfile(const Boundary* boundary)
     std::vector<double> distances;
     double largest = std::numeric_limits<double>::lowest();
     for (std::size_t i = 0; i < count; ++i) {
-        const double d = distance(boundary->resampledReference[i], boundary->resampledCurve[i]);
+        const double d = distanceBetween(boundary->resampledReference[i], boundary->resampledCurve[i]);
         distances.push_back(d);
         result.profile.keys.push_back(static_cast<double>(i));
         result.profile.values.push_back(d);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "analysis/FovealExtrema.h"
+#include "analysis/Geometry.h"
 
 namespace quorrel {
 
@@ -21,13 +22,6 @@ constexpr double kReportPi = 3.141592;
 
 constexpr double kParallelDenominator = 1e-7;
 constexpr double kShortestUnitLine = 1e-5;
-
-double distanceBetween(Point2d a, Point2d b)
-{
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
 
 Point2d rotated(Point2d v, double cosine, double sine)
 {

@@ -5,16 +5,11 @@
 #include <numeric>
 #include <utility>
 
+#include "analysis/Geometry.h"
+
 namespace quorrel::plain {
 
 namespace {
-
-double distanceBetween(const Point2d& a, const Point2d& b)
-{
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
 
 // Every position is compared with every later one and the two are swapped
 // when the earlier key is strictly greater.

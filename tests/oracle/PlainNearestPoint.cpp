@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "analysis/FovealExtrema.h"
+#include "analysis/Geometry.h"
 
 namespace quorrel::plain {
 
@@ -12,18 +13,6 @@ namespace {
 
 constexpr double kLargestDistance = std::numeric_limits<double>::max();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-double distanceBetween(Point2d a, Point2d b)
-{
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
-
-Point2d pointOnSegment(Point2d from, Point2d to, double t)
-{
-    return {from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t};
-}
 
 } // namespace
 
