@@ -170,17 +170,9 @@ private:
     QString screenshotFolder;
     bool takingScreenshots = false;
 
-    template <typename T> static T* child(QObject* parent, const char* name)
-    {
-        T* found = parent->findChild<T*>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("missing child %s", name);
-        return found;
-    }
-
     static void click(Quorrel& window, const char* button)
     {
-        QTest::mouseClick(child<QPushButton>(&window, button), Qt::LeftButton);
+        QTest::mouseClick(testsupport::child<QPushButton>(&window, button), Qt::LeftButton);
     }
 
     // Window position of a pixel given in viewer coordinates (rows counted
@@ -191,18 +183,6 @@ private:
         const int imageRow = static_cast<int>(view.imageHeightPixels()) - 1 - static_cast<int>(std::floor(y));
         return testsupport::windowPointForView(view, static_cast<int>(std::floor(x)) + static_cast<int>(offset.x),
                                                imageRow + static_cast<int>(offset.y));
-    }
-
-    static void drag(MainViewWidget& view, QPoint from, QPoint to)
-    {
-        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, from);
-        const QPoint middle = (from + to) / 2;
-        for (const QPoint& position : {middle, to}) {
-            QMouseEvent move(QEvent::MouseMove, position, view.mapToGlobal(position), Qt::NoButton, Qt::LeftButton,
-                             Qt::NoModifier);
-            QApplication::sendEvent(&view, &move);
-        }
-        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, to);
     }
 
     // Framebuffer pixel (0, 0 at the top left) under image point (x, y),
@@ -322,7 +302,7 @@ private slots:
         MainViewWidget* view = window.view();
         view->updateFrame(0.0);
 
-        auto* images = child<QListWidget>(&window, "fileListWidget_");
+        auto* images = testsupport::child<QListWidget>(&window, "fileListWidget_");
         const QList<QListWidgetItem*> items = images->findItems(sample + QStringLiteral(".png"), Qt::MatchExactly);
         QCOMPARE(items.size(), 1);
         images->scrollToItem(items.first());
@@ -340,28 +320,28 @@ private slots:
         // Detect mode is on at start: drag over the vitreous.
         const QVector<QPointF> patch = geometry.points(QStringLiteral("vitreous patch (viewer px)"));
         QCOMPARE(patch.size(), 2);
-        drag(*view, windowPointForViewer(*view, patch[0].x(), patch[0].y()),
-             windowPointForViewer(*view, patch[1].x(), patch[1].y()));
+        testsupport::dragWithLeftButton(*view, windowPointForViewer(*view, patch[0].x(), patch[0].y()),
+                                        windowPointForViewer(*view, patch[1].x(), patch[1].y()));
         if (takingScreenshots) {
             // The toolbar, the dock down to its last button, and the picture.
             const QRect picture = imageArea(*view, 24);
-            auto* lastButton = child<QPushButton>(&window, "detectFovealWidthAndDepthButton_");
+            auto* lastButton = testsupport::child<QPushButton>(&window, "detectFovealWidthAndDepthButton_");
             const int dockBottom = lastButton->mapTo(&window, QPoint(0, lastButton->height())).y() + 8;
             screenshot(window, QStringLiteral("first-measurement-1-selection.png"),
                        QRect(0, 0, picture.right() + 1, std::max(picture.bottom(), dockBottom) + 1));
         }
 
         click(window, "detectMaxColorDistanceButton_");
-        QCOMPARE(child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->value(), view->maxColorDistance());
+        QCOMPARE(testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->value(), view->maxColorDistance());
         click(window, "detectBoundaryEdgesButton_");
-        QCOMPARE(child<QListWidget>(&window, "colorListWidget_")->count(), 1);
+        QCOMPARE(testsupport::child<QListWidget>(&window, "colorListWidget_")->count(), 1);
         click(window, "makeBoundaryCurveButton_");
         click(window, "smoothBoundaryCurveButton_");
         click(window, "smoothBoundaryCurveButton_");
         QVERIFY(view->currentBoundary() && !view->currentBoundary()->curve.empty());
 
         // Reference points on the retina's lowest row, across the picture.
-        child<QAction>(&window, "action_Insert_Curve")->trigger();
+        testsupport::child<QAction>(&window, "action_Insert_Curve")->trigger();
         const QVector<QPointF> border = geometry.points(QStringLiteral("lower retinal border (viewer px)"));
         QCOMPARE(border.size(), 2);
         auto borderRowAt = [&border](double x) {
@@ -376,17 +356,17 @@ private slots:
         QCOMPARE(view->currentBoundary()->referenceCurve.size(), std::size_t(clicks));
 
         // The unit line from tick to tick of the scale bar, and its length.
-        child<QAction>(&window, "action_Measure_Unit")->trigger();
+        testsupport::child<QAction>(&window, "action_Measure_Unit")->trigger();
         const QVector<QPointF> bar = geometry.points(QStringLiteral("scale bar"));
         QCOMPARE(bar.size(), 2);
         const std::size_t barEndIndex = static_cast<std::size_t>(lastRow - bar[1].y()) * view->imageWidthPixels()
             + static_cast<std::size_t>(bar[1].x());
         const uchar* barEnd = view->pixelData() + barEndIndex * 4;
         QCOMPARE(int(barEnd[0]), 255); // the bar is where the file says
-        drag(*view, windowPointForViewer(*view, bar[0].x(), bar[0].y()),
-             windowPointForViewer(*view, bar[1].x(), bar[1].y()));
+        testsupport::dragWithLeftButton(*view, windowPointForViewer(*view, bar[0].x(), bar[0].y()),
+                                        windowPointForViewer(*view, bar[1].x(), bar[1].y()));
         const double barMicrons = geometry.number(QStringLiteral("scale bar"));
-        auto* unitMicron = child<QDoubleSpinBox>(&window, "unitMicronSpinBox");
+        auto* unitMicron = testsupport::child<QDoubleSpinBox>(&window, "unitMicronSpinBox");
         unitMicron->selectAll();
         QTest::keyClicks(unitMicron, QString::number(barMicrons));
         QCOMPARE(view->unitMicronLength(), barMicrons);
@@ -404,7 +384,7 @@ private slots:
             dialogScreenshot(dialog, QStringLiteral("first-measurement-4-distance-graph.png"));
             dialog->close();
         });
-        child<QAction>(&window, "action_View_Distance_Graph")->trigger();
+        testsupport::child<QAction>(&window, "action_View_Distance_Graph")->trigger();
         QCOMPARE(distance.title, QStringLiteral("Distance Graph"));
         QCOMPARE(distancePoints, 100);
 
@@ -416,7 +396,7 @@ private slots:
             dialogScreenshot(dialog, QStringLiteral("first-measurement-5-differentiate-graph.png"));
             dialog->close();
         });
-        child<QAction>(&window, "action_View_Differentiate_Graph")->trigger();
+        testsupport::child<QAction>(&window, "action_View_Differentiate_Graph")->trigger();
         QCOMPARE(differences.title, QStringLiteral("Differentiate Graph"));
         QVERIFY(differenceGraphs > 0);
 
@@ -442,7 +422,7 @@ private slots:
             QTest::keyClicks(name, QFileInfo(reportPath).fileName());
             QTest::keyClick(name, Qt::Key_Return);
         });
-        child<QAction>(&window, "action_Save")->trigger();
+        testsupport::child<QAction>(&window, "action_Save")->trigger();
         QVERIFY(wasFileDialog);
         QCOMPARE(save.title, QStringLiteral("Open Image"));
 

@@ -45,11 +45,7 @@ private:
             return testsupport::windowPointForView(view, x + static_cast<int>(offset.x),
                                                    y + static_cast<int>(offset.y));
         };
-        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, window(x0, y0));
-        QMouseEvent move(QEvent::MouseMove, window(x1, y1), view.mapToGlobal(window(x1, y1)), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&view, &move);
-        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, window(x1, y1));
+        testsupport::dragWithLeftButton(view, window(x0, y0), window(x1, y1));
     }
 
     static QByteArray readFile(const QString& path)

@@ -79,6 +79,15 @@ inline void answerNextModal(ModalRecord* record, std::function<void(QWidget*)> a
     timer->start();
 }
 
+// The named child widget or action; a missing one ends the test program.
+template <typename T> T* child(QObject* parent, const char* name)
+{
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("missing child %s", name);
+    return found;
+}
+
 // Writes an image whose top-left pixel is at y = 0 as seen in any viewer.
 inline QString writeImage(const QString& path, const QImage& image)
 {

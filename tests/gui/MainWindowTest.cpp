@@ -21,20 +21,12 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    template <typename T> static T* child(QObject* parent, const char* name)
-    {
-        T* found = parent->findChild<T*>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("missing child %s", name);
-        return found;
-    }
-
     static QStringList checkedModeActions(Quorrel& window)
     {
         QStringList checked;
         for (const char* name : {"action_Detect", "action_Cut", "action_Cut_Squared", "action_Clear",
                                  "action_Insert_Curve", "action_Control_Local_MinMax", "action_Measure_Unit"}) {
-            if (child<QAction>(&window, name)->isChecked())
+            if (testsupport::child<QAction>(&window, name)->isChecked())
                 checked << QString::fromLatin1(name);
         }
         return checked;
@@ -57,7 +49,7 @@ private slots:
         QCOMPARE(menus, (QStringList{"&File", "&Edit", "View", "Help"}));
 
         QStringList toolbar;
-        for (QAction* action : child<QToolBar>(&window, "mainToolBar")->actions())
+        for (QAction* action : testsupport::child<QToolBar>(&window, "mainToolBar")->actions())
             toolbar << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
         QCOMPARE(
             toolbar,
@@ -65,37 +57,40 @@ private slots:
                          "action_Clear", "action_Insert_Curve", "action_Control_Local_MinMax", "action_Measure_Unit",
                          "|", "action_Original_Image_Size", "action_Image_Fit_To_Screen", "|", "action_View_Debug_Info",
                          "action_View_Distance_Graph", "action_View_Differentiate_Graph", "|", "action_Exit"}));
-        for (QAction* action : child<QToolBar>(&window, "mainToolBar")->actions()) {
+        for (QAction* action : testsupport::child<QToolBar>(&window, "mainToolBar")->actions()) {
             if (!action->isSeparator())
                 QVERIFY2(!action->icon().isNull(), qPrintable(action->objectName()));
         }
-        QCOMPARE(child<QAction>(&window, "action_Cut_Squared")->text(), QStringLiteral("Cut Squaed Image Mode"));
-        QCOMPARE(child<QAction>(&window, "action_Cut")->whatsThis(), QStringLiteral("Image Cutting"));
-        QVERIFY(child<QAction>(&window, "action_Detect")->isChecked());
-        QVERIFY(child<QAction>(&window, "action_Original_Image_Size")->isChecked());
-        QVERIFY(!child<QAction>(&window, "action_View_Debug_Info")->isChecked());
+        QCOMPARE(testsupport::child<QAction>(&window, "action_Cut_Squared")->text(),
+                 QStringLiteral("Cut Squaed Image Mode"));
+        QCOMPARE(testsupport::child<QAction>(&window, "action_Cut")->whatsThis(), QStringLiteral("Image Cutting"));
+        QVERIFY(testsupport::child<QAction>(&window, "action_Detect")->isChecked());
+        QVERIFY(testsupport::child<QAction>(&window, "action_Original_Image_Size")->isChecked());
+        QVERIFY(!testsupport::child<QAction>(&window, "action_View_Debug_Info")->isChecked());
 
-        QCOMPARE(child<QDockWidget>(&window, "dockWidget")->windowTitle(), QStringLiteral("Property Widget"));
-        QCOMPARE(child<QPushButton>(&window, "detectFovealWidthAndDepthButton_")->text(),
+        QCOMPARE(testsupport::child<QDockWidget>(&window, "dockWidget")->windowTitle(),
+                 QStringLiteral("Property Widget"));
+        QCOMPARE(testsupport::child<QPushButton>(&window, "detectFovealWidthAndDepthButton_")->text(),
                  QStringLiteral("Calculate Foveal Depth && Width"));
-        QCOMPARE(child<QLabel>(&window, "unitMicronLabel")->text(), QStringLiteral("   Unit Micron:"));
-        QCOMPARE(child<QLabel>(&window, "minLineConnectionDistanceLabel_")->text(),
+        QCOMPARE(testsupport::child<QLabel>(&window, "unitMicronLabel")->text(), QStringLiteral("   Unit Micron:"));
+        QCOMPARE(testsupport::child<QLabel>(&window, "minLineConnectionDistanceLabel_")->text(),
                  QStringLiteral("Minimum Line\nConnecting Distance"));
 
-        auto* divide = child<QSpinBox>(&window, "curveDividingCountSpinBox_");
+        auto* divide = testsupport::child<QSpinBox>(&window, "curveDividingCountSpinBox_");
         QCOMPARE(divide->minimum(), 1);
         QCOMPARE(divide->maximum(), 10000);
         QCOMPARE(divide->value(), 100);
-        auto* distance = child<QSpinBox>(&window, "maxColorDistanceSpinBox_");
+        auto* distance = testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_");
         QCOMPARE(distance->minimum(), 1);
         QCOMPARE(distance->maximum(), 255);
         QCOMPARE(distance->value(), 30);
-        QCOMPARE(child<QDoubleSpinBox>(&window, "minLineConnectionDistanceDoubleSpinBox_")->value(), 2.0);
-        QCOMPARE(child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->value(), 3.0);
-        QCOMPARE(child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->minimum(), 1.0);
-        QCOMPARE(child<QSpinBox>(&window, "smoothLevelSpinBox_")->minimum(), 2);
-        QCOMPARE(child<QSpinBox>(&window, "smoothLevelSpinBox_")->value(), 2);
-        auto* unit = child<QDoubleSpinBox>(&window, "unitMicronSpinBox");
+        QCOMPARE(testsupport::child<QDoubleSpinBox>(&window, "minLineConnectionDistanceDoubleSpinBox_")->value(), 2.0);
+        QCOMPARE(testsupport::child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->value(), 3.0);
+        QCOMPARE(testsupport::child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->minimum(),
+                 1.0);
+        QCOMPARE(testsupport::child<QSpinBox>(&window, "smoothLevelSpinBox_")->minimum(), 2);
+        QCOMPARE(testsupport::child<QSpinBox>(&window, "smoothLevelSpinBox_")->value(), 2);
+        auto* unit = testsupport::child<QDoubleSpinBox>(&window, "unitMicronSpinBox");
         QCOMPARE(unit->decimals(), 3);
         QCOMPARE(unit->maximum(), 10000.0);
         QCOMPARE(unit->value(), 100.0);
@@ -107,21 +102,21 @@ private slots:
         Quorrel window;
         MainViewWidget* view = window.view();
 
-        child<QAction>(&window, "action_Cut")->trigger();
+        testsupport::child<QAction>(&window, "action_Cut")->trigger();
         QCOMPARE(checkedModeActions(window), QStringList{"action_Cut"});
         QCOMPARE(view->currentViewMode(), quorrel::Cut);
 
-        child<QAction>(&window, "action_Measure_Unit")->trigger();
+        testsupport::child<QAction>(&window, "action_Measure_Unit")->trigger();
         QCOMPARE(checkedModeActions(window), QStringList{"action_Measure_Unit"});
         QCOMPARE(view->currentViewMode(), quorrel::MeasureUnit);
 
         // Clicking the checked action unchecks it; Detect takes over.
-        child<QAction>(&window, "action_Measure_Unit")->trigger();
+        testsupport::child<QAction>(&window, "action_Measure_Unit")->trigger();
         QCOMPARE(checkedModeActions(window), QStringList{"action_Detect"});
         QCOMPARE(view->currentViewMode(), quorrel::Detect);
 
         // Clicking the checked Detect leaves it checked.
-        child<QAction>(&window, "action_Detect")->trigger();
+        testsupport::child<QAction>(&window, "action_Detect")->trigger();
         QCOMPARE(checkedModeActions(window), QStringList{"action_Detect"});
         QCOMPARE(view->currentViewMode(), quorrel::Detect);
     }
@@ -130,8 +125,8 @@ private slots:
     {
         testsupport::ScratchDirectory scratch;
         Quorrel window;
-        auto* original = child<QAction>(&window, "action_Original_Image_Size");
-        auto* fit = child<QAction>(&window, "action_Image_Fit_To_Screen");
+        auto* original = testsupport::child<QAction>(&window, "action_Original_Image_Size");
+        auto* fit = testsupport::child<QAction>(&window, "action_Image_Fit_To_Screen");
 
         original->trigger(); // clicking the checked one keeps it
         QVERIFY(original->isChecked() && !fit->isChecked());
@@ -145,7 +140,7 @@ private slots:
         QVERIFY(original->isChecked() && !fit->isChecked());
         QCOMPARE(window.view()->currentImageDisplayMode(), quorrel::OriginalSize);
 
-        child<QAction>(&window, "action_View_Debug_Info")->trigger();
+        testsupport::child<QAction>(&window, "action_View_Debug_Info")->trigger();
         QVERIFY(window.view()->isShowingDebugInfo());
     }
 
@@ -154,12 +149,12 @@ private slots:
         testsupport::ScratchDirectory scratch;
         Quorrel window;
         MainViewWidget* view = window.view();
-        child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->setValue(77);
-        child<QDoubleSpinBox>(&window, "minLineConnectionDistanceDoubleSpinBox_")->setValue(1.5);
-        child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->setValue(4.25);
-        child<QSpinBox>(&window, "smoothLevelSpinBox_")->setValue(5);
-        child<QSpinBox>(&window, "curveDividingCountSpinBox_")->setValue(250);
-        child<QDoubleSpinBox>(&window, "unitMicronSpinBox")->setValue(123.456);
+        testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->setValue(77);
+        testsupport::child<QDoubleSpinBox>(&window, "minLineConnectionDistanceDoubleSpinBox_")->setValue(1.5);
+        testsupport::child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->setValue(4.25);
+        testsupport::child<QSpinBox>(&window, "smoothLevelSpinBox_")->setValue(5);
+        testsupport::child<QSpinBox>(&window, "curveDividingCountSpinBox_")->setValue(250);
+        testsupport::child<QDoubleSpinBox>(&window, "unitMicronSpinBox")->setValue(123.456);
         QCOMPARE(view->maxColorDistance(), 77);
         QCOMPARE(view->minLineConnectionDistance(), 1.5);
         QCOMPARE(view->maxLineConnectionDistance(), 4.25);
@@ -182,7 +177,7 @@ private slots:
         folder.mkdir("f.png");
         Quorrel window;
         window.fillImageList(folder.path());
-        auto* list = child<QListWidget>(&window, "fileListWidget_");
+        auto* list = testsupport::child<QListWidget>(&window, "fileListWidget_");
         QStringList names;
         for (int row = 0; row < list->count(); ++row)
             names << list->item(row)->text();
@@ -209,7 +204,7 @@ private slots:
         QFile::link(folder.filePath("missing-target.png"), folder.filePath("dangling.png"));
         Quorrel window;
         window.fillImageList(folder.path());
-        auto* list = child<QListWidget>(&window, "fileListWidget_");
+        auto* list = testsupport::child<QListWidget>(&window, "fileListWidget_");
         QCOMPARE(list->count(), 3001); // the dangling link is no file
         QCOMPARE(list->item(0)->text(), QStringLiteral("locked.bmp"));
         QCOMPARE(list->item(3000)->text(), QStringLiteral("scan2999.png"));
@@ -224,7 +219,7 @@ private slots:
         boundary.referenceColor = {120, 45, 200, 255};
         boundary.maxColorDistance = 30;
         window.addColorListItem(boundary);
-        auto* list = child<QListWidget>(&window, "colorListWidget_");
+        auto* list = testsupport::child<QListWidget>(&window, "colorListWidget_");
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->item(0)->text(), QStringLiteral("scan7.png - (120, 45, 200), 30"));
         QCOMPARE(list->item(0)->background().color(), QColor(120, 45, 200, 255));
@@ -236,7 +231,7 @@ private slots:
         testsupport::ScratchDirectory scratch;
         Quorrel window;
         QVERIFY(window.isRunning());
-        child<QAction>(&window, "action_Exit")->trigger();
+        testsupport::child<QAction>(&window, "action_Exit")->trigger();
         QVERIFY(!window.isRunning());
     }
 };

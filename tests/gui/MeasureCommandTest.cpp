@@ -178,25 +178,9 @@ private:
     QString foveaPath;
     QStringList fovealReference{"--reference", "10,139", "--reference", "389,139"};
 
-    template <typename T> static T* child(QObject* parent, const char* name)
-    {
-        T* found = parent->findChild<T*>(QString::fromLatin1(name));
-        if (!found)
-            qFatal("missing child %s", name);
-        return found;
-    }
-
-    static void dragWithButton(MainViewWidget& view, QPoint from, QPoint to)
-    {
-        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, from);
-        QMouseEvent move(QEvent::MouseMove, to, view.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&view, &move);
-        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, to);
-    }
-
     static void click(Quorrel& window, const char* buttonName)
     {
-        QTest::mouseClick(child<QPushButton>(&window, buttonName), Qt::LeftButton);
+        QTest::mouseClick(testsupport::child<QPushButton>(&window, buttonName), Qt::LeftButton);
     }
 
     // Drives the window as a user would and saves its report. The view is
@@ -215,16 +199,19 @@ private:
         QCOMPARE(view->currentImageOffset(), (quorrel::Point2d{0.0, 0.0}));
 
         if (in.tolerance != 0)
-            child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->setValue(in.tolerance);
-        child<QDoubleSpinBox>(&window, "minLineConnectionDistanceDoubleSpinBox_")->setValue(in.minConnection);
-        child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->setValue(in.maxConnection);
-        child<QSpinBox>(&window, "smoothLevelSpinBox_")->setValue(in.smoothLevel);
-        child<QSpinBox>(&window, "curveDividingCountSpinBox_")->setValue(in.divideCount);
-        child<QDoubleSpinBox>(&window, "unitMicronSpinBox")->setValue(in.unitMicrons);
+            testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->setValue(in.tolerance);
+        testsupport::child<QDoubleSpinBox>(&window, "minLineConnectionDistanceDoubleSpinBox_")
+            ->setValue(in.minConnection);
+        testsupport::child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")
+            ->setValue(in.maxConnection);
+        testsupport::child<QSpinBox>(&window, "smoothLevelSpinBox_")->setValue(in.smoothLevel);
+        testsupport::child<QSpinBox>(&window, "curveDividingCountSpinBox_")->setValue(in.divideCount);
+        testsupport::child<QDoubleSpinBox>(&window, "unitMicronSpinBox")->setValue(in.unitMicrons);
 
         QCOMPARE(view->currentViewMode(), quorrel::Detect);
-        dragWithButton(*view, testsupport::windowPointForView(*view, in.bandStart.x(), in.bandStart.y()),
-                       testsupport::windowPointForView(*view, in.bandEnd.x(), in.bandEnd.y()));
+        testsupport::dragWithLeftButton(*view,
+                                        testsupport::windowPointForView(*view, in.bandStart.x(), in.bandStart.y()),
+                                        testsupport::windowPointForView(*view, in.bandEnd.x(), in.bandEnd.y()));
         const quorrel::PixelRect selected = view->selectionPixelRect();
         const quorrel::PixelRect& rect = in.imageRect;
         QCOMPARE((QList<int>{selected.left, selected.bottom, selected.right, selected.top}),
@@ -237,15 +224,15 @@ private:
         for (int press = 0; press < in.smoothCount; ++press)
             click(window, "smoothBoundaryCurveButton_");
 
-        child<QAction>(&window, "action_Insert_Curve")->trigger();
+        testsupport::child<QAction>(&window, "action_Insert_Curve")->trigger();
         for (const QPoint& point : in.reference)
             QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, point);
         QCOMPARE(
             view->currentBoundary()->referenceCurve.front(),
             (quorrel::Point2d{double(in.reference.front().x()), double(kImageHeight - 1 - in.reference.front().y())}));
-        child<QAction>(&window, "action_Measure_Unit")->trigger();
+        testsupport::child<QAction>(&window, "action_Measure_Unit")->trigger();
         if (in.unitFrom != in.unitTo)
-            dragWithButton(*view, in.unitFrom, in.unitTo);
+            testsupport::dragWithLeftButton(*view, in.unitFrom, in.unitTo);
         click(window, "detectFovealWidthAndDepthButton_");
         QVERIFY(view->hasValidExtrema());
 

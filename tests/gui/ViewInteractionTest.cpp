@@ -26,27 +26,6 @@ private:
 
     static QPoint at(const MainViewWidget& view, int x, int y) { return testsupport::windowPointForView(view, x, y); }
 
-    static void drag(MainViewWidget& view, QPoint from, QPoint to)
-    {
-        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, from);
-        QTest::mouseMove(&view, to);
-        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, to);
-    }
-
-    // Sends a move with the left button held (QTest::mouseMove carries no buttons).
-    static void moveWithButton(MainViewWidget& view, QPoint to)
-    {
-        QMouseEvent move(QEvent::MouseMove, to, view.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&view, &move);
-    }
-
-    static void dragWithButton(MainViewWidget& view, QPoint from, QPoint to)
-    {
-        QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, from);
-        moveWithButton(view, to);
-        QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, to);
-    }
-
     static quorrel::Boundary* makeBoundary(MainViewWidget& view)
     {
         view.setViewMode(quorrel::Detect);
@@ -66,7 +45,7 @@ private slots:
     void detect_DragSetsBothCornersOfTheRubberBand()
     {
         auto view = viewWithImage();
-        dragWithButton(*view, QPoint(10, 10), QPoint(60, 40));
+        testsupport::dragWithLeftButton(*view, QPoint(10, 10), QPoint(60, 40));
         QCOMPARE(view->currentSelectionStart(), QPoint(10, 89));
         QCOMPARE(view->currentSelectionEnd(), QPoint(60, 59));
         QTest::keyClick(view.get(), Qt::Key_Return);
@@ -85,11 +64,11 @@ private slots:
         view->setViewMode(quorrel::CutSquared);
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 100, 100));
         QCOMPARE(view->currentSelectionStart(), QPoint(100, 100));
-        moveWithButton(*view, at(*view, 130, 60));
+        testsupport::moveWithLeftButton(*view, at(*view, 130, 60));
         QCOMPARE(view->currentSelectionEnd(), QPoint(140, 60));
-        moveWithButton(*view, at(*view, 130, 90));
+        testsupport::moveWithLeftButton(*view, at(*view, 130, 90));
         QCOMPARE(view->currentSelectionEnd(), QPoint(130, 70));
-        moveWithButton(*view, at(*view, 130, 150));
+        testsupport::moveWithLeftButton(*view, at(*view, 130, 150));
         QCOMPARE(view->currentSelectionEnd(), QPoint(130, 130));
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 10, 10));
         QCOMPARE(view->currentSelectionEnd(), QPoint(130, 130));
@@ -99,7 +78,7 @@ private slots:
     {
         auto view = viewWithImage();
         view->setViewMode(quorrel::Cut);
-        dragWithButton(*view, at(*view, 20, 10), at(*view, 70, 50));
+        testsupport::dragWithLeftButton(*view, at(*view, 20, 10), at(*view, 70, 50));
         QTest::keyClick(view.get(), Qt::Key_Return);
         QVERIFY(view->isImageCut());
         QCOMPARE(view->imageWidthPixels(), 50u);
@@ -121,7 +100,7 @@ private slots:
     {
         auto view = viewWithImage();
         view->setViewMode(quorrel::Cut);
-        dragWithButton(*view, at(*view, 30, 30), at(*view, 30, 30));
+        testsupport::dragWithLeftButton(*view, at(*view, 30, 30), at(*view, 30, 30));
         QTest::keyClick(view.get(), Qt::Key_Return);
         QVERIFY(!view->isImageCut());
         QCOMPARE(view->imageWidthPixels(), 200u);
@@ -134,7 +113,7 @@ private slots:
         view->setImageDisplayMode(quorrel::FitToScreen);
         view->setViewMode(quorrel::Clear);
         // View (0, 0) to (10, 5): window y = 99 - view y in this 1:1 fit.
-        dragWithButton(*view, QPoint(0, 99), QPoint(10, 94));
+        testsupport::dragWithLeftButton(*view, QPoint(0, 99), QPoint(10, 94));
         QCOMPARE(view->currentSelectionStart(), QPoint(0, 0));
         QCOMPARE(view->currentSelectionEnd(), QPoint(10, 5));
         QTest::keyClick(view.get(), Qt::Key_Delete);
@@ -157,7 +136,7 @@ private slots:
         QVERIFY(boundary);
         boundary->edgePoints = {{10, 10}, {20, 20}, {30, 30}, {31, 20}, {20, 31}};
         boundary->curve = {{1, 1}, {2, 2}};
-        dragWithButton(*view, at(*view, 10, 10), at(*view, 30, 30));
+        testsupport::dragWithLeftButton(*view, at(*view, 10, 10), at(*view, 30, 30));
         QTest::keyClick(view.get(), Qt::Key_Delete);
         QCOMPARE(boundary->edgePoints.size(), std::size_t(2));
         QCOMPARE(boundary->edgePoints[0], (quorrel::Point2d{31, 20}));
@@ -183,7 +162,7 @@ private slots:
 
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 149, 21));
         QCOMPARE(view->currentSelectedReferencePointIndex(), 2);
-        moveWithButton(*view, at(*view, 160, 25));
+        testsupport::moveWithLeftButton(*view, at(*view, 160, 25));
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 160, 25));
         QCOMPARE(boundary->referenceCurve[2], (quorrel::Point2d{160, 25}));
 
@@ -227,14 +206,14 @@ private slots:
         // A Top (50, 60) and C Top (51, 60) are both within the tolerance of 1.
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 60));
         QCOMPARE(view->currentSelectedExtremumHandle(), int(quorrel::CTop));
-        moveWithButton(*view, at(*view, 90, 70));
+        testsupport::moveWithLeftButton(*view, at(*view, 90, 70));
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 90, 70));
         QCOMPARE(boundary->curveSamples[1], (quorrel::Point2d{90, 70}));
         QCOMPARE(boundary->indexC, 1);
 
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 150, 10));
         QCOMPARE(view->currentSelectedExtremumHandle(), int(quorrel::EBottom));
-        moveWithButton(*view, at(*view, 140, 12));
+        testsupport::moveWithLeftButton(*view, at(*view, 140, 12));
         QCOMPARE(boundary->referenceSamples[2], (quorrel::Point2d{140, 12}));
     }
 
@@ -242,7 +221,7 @@ private slots:
     {
         auto view = viewWithImage();
         view->setViewMode(quorrel::MeasureUnit);
-        dragWithButton(*view, at(*view, 10, 10), at(*view, 110, 20));
+        testsupport::dragWithLeftButton(*view, at(*view, 10, 10), at(*view, 110, 20));
         QCOMPARE(view->currentUnitLineStart(), QPoint(10, 10));
         QCOMPARE(view->currentUnitLineEnd(), QPoint(110, 20));
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 5, 5));
@@ -259,7 +238,7 @@ private slots:
         for (quorrel::ViewMode mode : {quorrel::Detect, quorrel::Cut, quorrel::CutSquared, quorrel::Clear,
                                        quorrel::InsertCurve, quorrel::ControlLocalMinMax, quorrel::MeasureUnit}) {
             view.setViewMode(mode);
-            dragWithButton(view, QPoint(1, 1), QPoint(40, 40));
+            testsupport::dragWithLeftButton(view, QPoint(1, 1), QPoint(40, 40));
             QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
             QTest::keyClick(&view, Qt::Key_Return);
             QTest::keyClick(&view, Qt::Key_Delete);

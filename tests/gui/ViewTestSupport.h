@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QImage>
+#include <QMouseEvent>
 #include <QTest>
 
 #include "GuiTestSupport.h"
@@ -54,6 +55,22 @@ inline QImage renderAndRead(MainViewWidget& view)
 inline QPoint windowPointForView(const MainViewWidget& view, int x, int y)
 {
     return QPoint(x, view.height() - 1 - y);
+}
+
+// A move with the left button held (QTest::mouseMove carries no buttons).
+inline void moveWithLeftButton(QWidget& widget, QPoint to)
+{
+    QMouseEvent move(QEvent::MouseMove, to, widget.mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
+}
+
+// Press, a move with the button held, release: a drag as a user makes it.
+inline void dragWithLeftButton(QWidget& widget, QPoint from, QPoint to)
+{
+    QTest::mousePress(&widget, Qt::LeftButton, Qt::NoModifier, from);
+    moveWithLeftButton(widget, (from + to) / 2);
+    moveWithLeftButton(widget, to);
+    QTest::mouseRelease(&widget, Qt::LeftButton, Qt::NoModifier, to);
 }
 
 // Writes a generated scan as a picture file; the scan's rows run bottom-up.
