@@ -5,7 +5,7 @@
 #   bash scripts/fuzz.sh FORMAT SECONDS     FORMAT: png, jpg, jp2, bmp, tga or all
 #
 # "all" gives each format SECONDS. One process at low priority; an input
-# that takes longer than 10 s counts as a hang. New inputs collect in
+# that takes longer than 10 s (QUORREL_FUZZ_UNIT_TIMEOUT) counts as a hang. New inputs collect in
 # fuzz/corpus-run/FORMAT (not kept in git), the seeds are fuzz/corpus/FORMAT.
 # A crash, hang or leak stops the run with exit code 1 and leaves the input
 # in $QUORREL_FUZZ_BUILD_DIR/findings/FORMAT/ (default build-fuzz/); keep it
@@ -18,6 +18,10 @@ if [ $# -ne 2 ]; then
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORREL_FUZZ_BUILD_DIR:-$root/build-fuzz}
+# Seconds one input may take before it counts as a hang. A tiny run-length
+# file may legitimately describe millions of pixels, which takes a few
+# seconds under the sanitizers on a busy machine.
+unit_timeout=${QUORREL_FUZZ_UNIT_TIMEOUT:-10}
 seconds=$2
 case $1 in
     all) formats=(png jpg jp2 bmp tga) ;;
@@ -49,7 +53,7 @@ for format in "${formats[@]}"; do
     echo "== $format for $seconds s"
     # -jobs=1 -workers=1: a single child process whose output goes to fuzz-0.log.
     if ! (cd "$logs" && nice -n 19 "$build/imageio_fuzz_$format" \
-            -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+            -max_total_time="$seconds" -timeout="$unit_timeout" -rss_limit_mb=2048 -print_final_stats=1 \
             -jobs=1 -workers=1 -artifact_prefix="$findings/" \
             "$corpus" "$root/fuzz/corpus/$format" >/dev/null 2>&1); then
         status=1

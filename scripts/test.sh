@@ -12,7 +12,7 @@ sanitize=${QUORREL_SANITIZE_BUILD_DIR:-$root/build-sanitize}
 QUORREL_BUILD_DIR=$sanitize "$root/scripts/build.sh" -DQUORREL_BUILD_GUI=OFF -DQUORREL_SANITIZE=ON
 (cd "$sanitize" && ctest --output-on-failure -j"$(nproc)")
 
-bash "$root/scripts/fuzz.sh" all 6
+QUORREL_FUZZ_UNIT_TIMEOUT=60 bash "$root/scripts/fuzz.sh" all 6
 
 "$root/scripts/build.sh"
 build=${QUORREL_BUILD_DIR:-$root/build}
