@@ -2,9 +2,6 @@
 // does to the view and the colour list, and the messages when a step is
 // missing or a file cannot be written.
 
-#include <cmath>
-
-#include <QAction>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -207,38 +204,6 @@ private slots:
         view->setViewMode(quorrel::MeasureUnit);
         selectImageRect(*view, 10, 10, 110, 10);
         QVERIFY(!view->writeMeasurementReport(scratch->filePath("no/such/folder/report.txt").toStdWString()));
-    }
-
-    void wholeMeasurement_DrawsPointsAndWritesFiftyLines()
-    {
-        auto window = openWindow();
-        MainViewWidget* view = window->view();
-        selectImageRect(*view, 20, 170, 60, 190);
-        click(*window, "detectBoundaryEdgesButton_");
-        click(*window, "makeBoundaryCurveButton_");
-        click(*window, "smoothBoundaryCurveButton_");
-        window->findChild<QAction*>(QStringLiteral("action_Insert_Curve"))->trigger();
-        const quorrel::Point2d offset = view->currentImageOffset();
-        for (int x : {10, 100, 200, 300, 390}) {
-            QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier,
-                               testsupport::windowPointForView(*view, x + int(offset.x), 60 + int(offset.y)));
-        }
-        QCOMPARE(view->currentBoundary()->referenceCurve.size(), std::size_t(5));
-        window->findChild<QAction*>(QStringLiteral("action_Measure_Unit"))->trigger();
-        selectImageRect(*view, 10, 10, 110, 10);
-        click(*window, "detectFovealWidthAndDepthButton_");
-        QVERIFY(view->hasValidExtrema());
-        const quorrel::Boundary* boundary = view->currentBoundary();
-        // The pit centre lies at column 200 and is 80 - 30 = 50 rows thick.
-        const quorrel::Point2d cTop = boundary->curveSamples[std::size_t(boundary->indexC)];
-        QVERIFY2(std::fabs(cTop.x - 200.0) < 3.0, qPrintable(QString::number(cTop.x)));
-
-        const QString path = scratch->filePath("measured.txt");
-        QVERIFY(view->writeMeasurementReport(path.toStdWString()));
-        const QList<QByteArray> lines = readFile(path).split('\n');
-        QCOMPARE(lines.size(), 51); // 50 lines, each ending in a line feed
-        QVERIFY(lines[0].startsWith("A Top    Point: ("));
-        QVERIFY(lines[17].startsWith("Unit Micron Pixel  Length: 100"));
     }
 };
 
