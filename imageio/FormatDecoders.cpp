@@ -37,6 +37,33 @@ bool startsWith(const std::uint8_t* data, std::size_t size, const char* signatur
     return size >= length && std::memcmp(data, signature, length) == 0;
 }
 
+// Where a decoder's rows go: the whole picture when it is kept, otherwise one
+// scratch row that every row overwrites (a check only has to decode them).
+class RowTarget {
+public:
+    bool allocate(Detail detail, std::uint64_t pixelCount, std::size_t rowBytes)
+    {
+        rowBytes_ = rowBytes;
+        if (detail == Detail::KeepPicture)
+            picture_ = allocateBytes(pixelCount * 4);
+        else
+            scratchRow_ = allocateBytes(rowBytes);
+        return picture_ || scratchRow_;
+    }
+
+    std::size_t rowBytes() const { return rowBytes_; }
+    std::uint8_t* row(std::size_t index) const
+    {
+        return picture_ ? picture_.get() + index * rowBytes_ : scratchRow_.get();
+    }
+    std::unique_ptr<std::uint8_t[]> takePicture() { return std::move(picture_); }
+
+private:
+    std::size_t rowBytes_ = 0;
+    std::unique_ptr<std::uint8_t[]> picture_;
+    std::unique_ptr<std::uint8_t[]> scratchRow_;
+};
+
 // ---------------------------------------------------------------- PNG
 
 struct MemoryInput {
@@ -82,10 +109,8 @@ bool readPngHeader(png_structp png, png_infop info, PngHeader& header)
     return true;
 }
 
-// Decodes every row of every pass and reads on to the end chunk. picture,
-// when given, receives all rows; otherwise each row lands in scratchRow.
-bool readPngRows(png_structp png, png_infop info, std::uint8_t* picture, std::uint8_t* scratchRow, std::size_t rowBytes,
-                 png_uint_32 height)
+// Decodes every row of every pass into the target and reads on to the end chunk.
+bool readPngRows(png_structp png, png_infop info, const RowTarget& target, png_uint_32 height)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
@@ -96,11 +121,11 @@ bool readPngRows(png_structp png, png_infop info, std::uint8_t* picture, std::ui
     png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != rowBytes)
+    if (png_get_rowbytes(png, info) != target.rowBytes())
         png_error(png, "unexpected row size");
     for (int pass = 0; pass < passes; ++pass) {
         for (png_uint_32 y = 0; y < height; ++y)
-            png_read_row(png, picture ? picture + static_cast<std::size_t>(y) * rowBytes : scratchRow, nullptr);
+            png_read_row(png, target.row(y), nullptr);
     }
     png_read_end(png, nullptr);
     return true;
@@ -133,16 +158,10 @@ bool decodePng(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixe
     if (pixelCount == 0 || pixelCount >= maxPixelCount)
         return false;
 
-    const std::size_t rowBytes = static_cast<std::size_t>(header.width) * 4;
-    std::unique_ptr<std::uint8_t[]> picture;
-    std::unique_ptr<std::uint8_t[]> scratchRow;
-    if (detail == Detail::KeepPicture)
-        picture = allocateBytes(pixelCount * 4);
-    else
-        scratchRow = allocateBytes(rowBytes);
-    if (!picture && !scratchRow)
+    RowTarget target;
+    if (!target.allocate(detail, pixelCount, static_cast<std::size_t>(header.width) * 4))
         return false;
-    if (!readPngRows(png, info, picture.get(), scratchRow.get(), rowBytes, header.height))
+    if (!readPngRows(png, info, target, header.height))
         return false;
 
     result.width = header.width;
@@ -152,7 +171,7 @@ bool decodePng(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixe
     const std::uint64_t libraryBytesPerPixel = header.bitDepth == 16 ? 8 : 4;
     result.libraryReadsIt = pixelCount * libraryBytesPerPixel <= 0xffffffffu;
     result.libraryRowsTopFirst = true;
-    if (picture)
+    if (std::unique_ptr<std::uint8_t[]> picture = target.takePicture())
         result.picture = RgbaPicture{header.width, header.height, std::move(picture)};
     return true;
 }
@@ -211,16 +230,16 @@ bool readJpegHeader(jpeg_decompress_struct& info, JpegErrors& errors, const std:
     return jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK;
 }
 
-bool readJpegRows(jpeg_decompress_struct& info, JpegErrors& errors, std::uint8_t* picture, std::uint8_t* scratchRow,
-                  std::size_t rowBytes)
+bool readJpegRows(jpeg_decompress_struct& info, JpegErrors& errors, const RowTarget& target)
 {
     if (setjmp(errors.jump))
         return false;
     jpeg_start_decompress(&info);
-    if (static_cast<std::size_t>(info.output_width) * static_cast<std::size_t>(info.output_components) != rowBytes)
+    if (static_cast<std::size_t>(info.output_width) * static_cast<std::size_t>(info.output_components)
+        != target.rowBytes())
         return false;
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = picture ? picture + static_cast<std::size_t>(info.output_scanline) * rowBytes : scratchRow;
+        JSAMPROW row = target.row(info.output_scanline);
         if (jpeg_read_scanlines(&info, &row, 1) != 1)
             return false;
     }
@@ -286,16 +305,10 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, std::uint64_t maxPix
         return false;
     }
 
-    const std::size_t rowBytes = static_cast<std::size_t>(info.image_width) * 4;
-    std::unique_ptr<std::uint8_t[]> picture;
-    std::unique_ptr<std::uint8_t[]> scratchRow;
-    if (detail == Detail::KeepPicture)
-        picture = allocateBytes(pixelCount * 4);
-    else
-        scratchRow = allocateBytes(rowBytes);
-    if (!picture && !scratchRow)
+    RowTarget target;
+    if (!target.allocate(detail, pixelCount, static_cast<std::size_t>(info.image_width) * 4))
         return false;
-    if (!readJpegRows(info, errors, picture.get(), scratchRow.get(), rowBytes))
+    if (!readJpegRows(info, errors, target))
         return false;
 
     result.width = info.image_width;
@@ -303,7 +316,7 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, std::uint64_t maxPix
     // The library hands the four CMYK channels over as if they were RGBA.
     result.libraryReadsIt = !cmyk;
     result.libraryRowsTopFirst = true;
-    if (picture) {
+    if (std::unique_ptr<std::uint8_t[]> picture = target.takePicture()) {
         if (cmyk)
             cmykToRgba(picture.get(), pixelCount, info.saw_Adobe_marker);
         result.picture = RgbaPicture{info.image_width, info.image_height, std::move(picture)};
