@@ -53,7 +53,6 @@ public:
     int curveDividingCount() const { return m_curveDividingCount; }
     void setUnitMicron(double value) { unitMicron = value; }
     double unitMicronLength() const { return unitMicron; }
-    int minCurvePointCountValue() const { return minCurvePointCount; }
 
     void setViewMode(ViewMode mode) { viewMode = mode; }
     ViewMode currentViewMode() const { return viewMode; }
@@ -100,7 +99,6 @@ public:
     QPoint currentUnitLineEnd() const { return unitLineEnd; }
     int currentSelectedReferencePointIndex() const { return selectedReferencePointIndex; }
     int currentSelectedExtremumHandle() const { return selectedExtremumHandle; }
-    double currentLastFrameSeconds() const { return lastFrameSeconds; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
