@@ -1,7 +1,6 @@
 #include "analysis/ColorDistance.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace quorrel {
@@ -10,17 +9,6 @@ namespace {
 
 constexpr int kFallbackColorDistance = 30;
 constexpr int kLargestEstimatedColorDistance = 128;
-
-// Truncation toward zero (-0.7 gives 0, 3.9 gives 3), saturated so that an
-// absurd offset cannot overflow the conversion.
-int truncateToInt(double value)
-{
-    if (!(value > static_cast<double>(INT_MIN)))
-        return INT_MIN;
-    if (!(value < static_cast<double>(INT_MAX)))
-        return INT_MAX;
-    return static_cast<int>(value);
-}
 
 // The rectangle cut to the image, so that a caller's unclamped rectangle can
 // never read outside the buffer.
@@ -42,22 +30,6 @@ double clampChannel(double value)
 }
 
 } // namespace
-
-PixelRect selectionPixelRect(int startX, int startY, int endX, int endY, Point2d imageOffset, int imageWidth,
-                             int imageHeight)
-{
-    const int xLow = std::min(startX, endX);
-    const int xHigh = std::max(startX, endX);
-    const int yLow = std::min(startY, endY);
-    const int yHigh = std::max(startY, endY);
-
-    PixelRect rect;
-    rect.left = std::max(truncateToInt(xLow - imageOffset.x), 0);
-    rect.right = std::min(truncateToInt(xHigh - imageOffset.x), imageWidth);
-    rect.bottom = std::max(truncateToInt(yLow - imageOffset.y), 0);
-    rect.top = std::min(truncateToInt(yHigh - imageOffset.y), imageHeight);
-    return rect;
-}
 
 MeanColor meanColor(const RgbaImageView& image, const PixelRect& rect)
 {
@@ -132,7 +104,8 @@ int estimateMaxColorDistance(const RgbaImageView& image, const PixelRect& rect)
     const double deviationA = std::sqrt(squaresA / degreesOfFreedom);
     const double spread = std::sqrt(deviationR * deviationR + deviationG * deviationG + deviationB * deviationB
                                     + deviationA * deviationA);
-    const int estimate = truncateToInt(4.5 * spread + 0.5);
+    // The spread of byte values stays below a few hundred: no overflow here.
+    const int estimate = static_cast<int>(4.5 * spread + 0.5);
     return std::min(std::max(estimate, kFallbackColorDistance), kLargestEstimatedColorDistance);
 }
 

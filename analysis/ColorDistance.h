@@ -1,8 +1,8 @@
 #pragma once
 
-// Colour statistics of a selected patch: the pixel rectangle behind the
-// rubber band, its mean colour, the distance of one pixel to a reference
-// colour, and the tolerance estimated from the patch's colour spread.
+// Colour statistics of a selected patch: its mean colour, the distance of one
+// pixel to a reference colour, and the tolerance estimated from the patch's
+// colour spread.
 
 #include <cstdint>
 
@@ -17,12 +17,6 @@ struct MeanColor {
     double a = 0.0;
     long long count = 0;
 };
-
-// The rubber band's corners (view coordinates, either order) as a half-open
-// pixel rectangle clamped to the image; a band outside the image gives an
-// empty rectangle.
-PixelRect selectionPixelRect(int startX, int startY, int endX, int endY, Point2d imageOffset, int imageWidth,
-                             int imageHeight);
 
 // Mean of each channel over the rectangle's pixels, with the pixel count; the
 // rectangle is cut to the image first. An empty rectangle or image gives

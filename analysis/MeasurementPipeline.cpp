@@ -31,7 +31,7 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
     // past the image gives the boundary the window would make.
     const PixelRect& asked = parameters.selection;
     const PixelRect rect =
-        selectionPixelRect(asked.left, asked.bottom, asked.right, asked.top, Point2d{}, image.width, image.height);
+        pixelRectBetween(asked.left, asked.bottom, asked.right, asked.top, image.width, image.height);
     if (rect.isEmpty()) {
         result.status = MeasurementStatus::EmptySelection;
         return result;
@@ -108,7 +108,7 @@ PixelRect viewerRectToPixelRect(int x, int y, int width, int height, int imageWi
     const int right = clampToInt(static_cast<long long>(x) + width, 0, imageWidth);
     const int bottom = clampToInt(static_cast<long long>(imageHeight) - y - height, 0, imageHeight);
     const int top = clampToInt(static_cast<long long>(imageHeight) - y, 0, imageHeight);
-    return selectionPixelRect(left, bottom, right, top, Point2d{}, imageWidth, imageHeight);
+    return pixelRectBetween(left, bottom, right, top, imageWidth, imageHeight);
 }
 
 Point2d viewerPointToImagePoint(Point2d viewerPoint, int imageHeight)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/PixelRect.h"
+
 namespace quorrel {
 
 // A position in image pixel coordinates: x is the column, y the row counted
@@ -36,17 +38,6 @@ inline bool operator==(const RgbaColor& p, const RgbaColor& q)
 {
     return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
 }
-
-// Half-open rectangle of image pixels: columns left .. right-1, rows
-// bottom .. top-1. Empty when right <= left or top <= bottom.
-struct PixelRect {
-    int left = 0;
-    int bottom = 0;
-    int right = 0;
-    int top = 0;
-
-    bool isEmpty() const { return right <= left || top <= bottom; }
-};
 
 // The clamped selection a boundary was made from; top is the larger row.
 struct SelectionRect {
@@ -104,20 +95,6 @@ struct Boundary {
     int resampledIndexC = -1;
     int indexD = -1;
 };
-
-enum ViewMode {
-    Detect = 0,
-    Cut = 1,
-    CutSquared = 2,
-    Clear = 3,
-    InsertCurve = 4,
-    ControlLocalMinMax = 5,
-    MeasureUnit = 6
-};
-
-enum ImageDisplayMode { OriginalSize = 0, FitToScreen = 1 };
-
-enum ExtremumHandle { NoHandle = -1, CTop = 0, CBottom = 1, ATop = 2, ABottom = 3, ETop = 4, EBottom = 5 };
 
 // True when index lies within a list of the given size.
 inline bool indexInRange(int index, std::size_t size)

@@ -23,10 +23,10 @@
 #include "analysis/CurveConstruction.h"
 #include "analysis/FovealExtrema.h"
 #include "analysis/RegionGrowing.h"
-#include "analysis/SyntheticScan.h"
-#include "tests/oracle/PlainCurveConstruction.h"
-#include "tests/oracle/PlainNearestPoint.h"
-#include "tests/oracle/PlainRegionGrowing.h"
+#include "oracle/PlainCurveConstruction.h"
+#include "oracle/PlainNearestPoint.h"
+#include "oracle/PlainRegionGrowing.h"
+#include "samples/generator/SyntheticScan.h"
 
 // Heap use of the whole program, counted in the replaced global allocation
 // functions below: the bytes live now and the most live since the last reset.
@@ -336,7 +336,7 @@ Boundary fovealInput()
     parameters.rimHeight = 15.0;
     parameters.rimSigma = 260.0;
     const SyntheticScan scan = makeSyntheticScan(parameters);
-    const PixelRect rect = selectionPixelRect(950, 560, 1050, 520, Point2d{}, scan.width, scan.height);
+    const PixelRect rect = pixelRectBetween(950, 560, 1050, 520, scan.width, scan.height);
     Boundary boundary = makeCandidateBoundary(scan.view(), L"", rect, estimateMaxColorDistance(scan.view(), rect));
     boundary.edgePoints =
         collectEdgePoints(scan.view(), boundary.seedPoint, boundary.referenceColor, boundary.maxColorDistance);
@@ -425,7 +425,7 @@ int main(int argc, char** argv)
     Clock::time_point start = Clock::now();
     const SyntheticScan scan = makeSyntheticScan(parameters);
     const RgbaImageView image = scan.view();
-    const PixelRect patch = selectionPixelRect(1900, 1900, 2200, 1700, Point2d{}, scan.width, scan.height);
+    const PixelRect patch = pixelRectBetween(1900, 1900, 2200, 1700, scan.width, scan.height);
     const Boundary candidate = makeCandidateBoundary(image, L"", patch, estimateMaxColorDistance(image, patch));
     std::printf("speckled scan %d x %d (noise %.0f, speckle contrast %.1f) made in %.2f s; tolerance %d from a "
                 "vitreous patch\n\n",

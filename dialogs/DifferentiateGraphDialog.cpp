@@ -2,43 +2,45 @@
 
 #include <QDebug>
 
-#include "analysis/GraphSeries.h"
 #include "qcustomplot.h"
 #include "ui_DifferentiateGraphDialog.h"
-#include "view/MainViewWidget.h"
 
 DifferentiateGraphDialog::DifferentiateGraphDialog(QWidget* parent)
     : QDialog(parent)
-    , ui(new Ui::DifferentiateGraphDialogClass)
+    , m_ui(new Ui::DifferentiateGraphDialogClass)
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
 }
 
 DifferentiateGraphDialog::~DifferentiateGraphDialog()
 {
-    delete ui;
+    delete m_ui;
 }
 
 QCustomPlot* DifferentiateGraphDialog::plot() const
 {
-    return ui->graphViewWidget;
+    return m_ui->graphViewWidget;
+}
+
+void DifferentiateGraphDialog::setBoundary(const quorrel::Boundary* boundary)
+{
+    m_profile = quorrel::makeDifferenceProfile(boundary);
+    m_distanceCount = boundary ? boundary->resampledDistances.size() : 0;
 }
 
 void DifferentiateGraphDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     qDebug() << "Differentiate Graph Dialog is shown";
-    QCustomPlot* graphs = ui->graphViewWidget;
+    QCustomPlot* graphs = m_ui->graphViewWidget;
     graphs->clearGraphs();
-    MainViewWidget* view = MainViewWidget::instance();
-    const quorrel::DifferenceProfile profile = quorrel::makeDifferenceProfile(view ? view->currentBoundary() : nullptr);
+    const quorrel::DifferenceProfile& profile = m_profile;
     if (!profile.available) {
         graphs->replot();
         return;
     }
-    const quorrel::Boundary* boundary = view->currentBoundary();
     graphs->xAxis->setLabel(QStringLiteral("Pixel"));
-    graphs->xAxis->setRange(0.0, static_cast<double>(boundary->resampledDistances.size()));
+    graphs->xAxis->setRange(0.0, static_cast<double>(m_distanceCount));
     graphs->yAxis->setLabel(QStringLiteral("Differences"));
     if (profile.differences.keys.empty())
         graphs->yAxis->setRange(-1.0, 1.0); // nothing to show: a finite default instead of the running extremes

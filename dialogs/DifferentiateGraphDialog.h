@@ -1,9 +1,14 @@
 #pragma once
 
-// Plots how fast the thickness changes along the resampled profile: forward
-// differences of the once-smoothed distances. Rebuilt each time it is shown.
+// Plots how fast the thickness changes along a boundary's resampled profile:
+// forward differences of the once-smoothed distances. The window hands the
+// boundary in before showing it; the plot is rebuilt each time it is shown.
+
+#include <cstddef>
 
 #include <QDialog>
+
+#include "analysis/GraphSeries.h"
 
 namespace Ui {
 class DifferentiateGraphDialogClass;
@@ -18,10 +23,15 @@ public:
     ~DifferentiateGraphDialog() override;
 
     QCustomPlot* plot() const;
+    // The boundary to plot at the next show; none gives an empty plot.
+    // Nothing of it is kept but what is plotted.
+    void setBoundary(const quorrel::Boundary* boundary);
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    Ui::DifferentiateGraphDialogClass* ui;
+    Ui::DifferentiateGraphDialogClass* m_ui;
+    quorrel::DifferenceProfile m_profile;
+    std::size_t m_distanceCount = 0;
 };

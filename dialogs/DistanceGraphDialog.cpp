@@ -2,10 +2,8 @@
 
 #include <QDebug>
 
-#include "analysis/GraphSeries.h"
 #include "qcustomplot.h"
 #include "ui_DistanceGraphDialog.h"
-#include "view/MainViewWidget.h"
 
 namespace {
 
@@ -28,29 +26,33 @@ void addMarkerGraph(QCustomPlot* plot, const quorrel::PlotSeries& series, const 
 
 DistanceGraphDialog::DistanceGraphDialog(QWidget* parent)
     : QDialog(parent)
-    , ui(new Ui::DistanceGraphDialogClass)
+    , m_ui(new Ui::DistanceGraphDialogClass)
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
 }
 
 DistanceGraphDialog::~DistanceGraphDialog()
 {
-    delete ui;
+    delete m_ui;
 }
 
 QCustomPlot* DistanceGraphDialog::plot() const
 {
-    return ui->graphViewWidget;
+    return m_ui->graphViewWidget;
+}
+
+void DistanceGraphDialog::setBoundary(const quorrel::Boundary* boundary)
+{
+    m_profile = quorrel::makeDistanceProfile(boundary);
 }
 
 void DistanceGraphDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     qDebug() << "Distance Graph Dialog is shown";
-    QCustomPlot* graphs = ui->graphViewWidget;
+    QCustomPlot* graphs = m_ui->graphViewWidget;
     graphs->clearGraphs();
-    MainViewWidget* view = MainViewWidget::instance();
-    const quorrel::DistanceProfile profile = quorrel::makeDistanceProfile(view ? view->currentBoundary() : nullptr);
+    const quorrel::DistanceProfile& profile = m_profile;
     if (!profile.available) {
         graphs->replot();
         return;

@@ -19,5 +19,5 @@ protected slots:
     void on_okButtonClicked();
 
 private:
-    Ui::AboutDialog* ui;
+    Ui::AboutDialog* m_ui;
 };

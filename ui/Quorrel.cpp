@@ -26,31 +26,32 @@ bool isAcceptedImageSuffix(const QString& suffix)
 
 Quorrel::Quorrel(QWidget* parent)
     : QMainWindow(parent)
-    , ui(new Ui::QuorrelClass)
-    , running(true)
+    , m_ui(new Ui::QuorrelClass)
+    , m_running(true)
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     MainViewWidget* mainView = view();
-    ui->maxColorDistanceSpinBox_->setValue(mainView->maxColorDistance());
-    ui->minLineConnectionDistanceDoubleSpinBox_->setValue(mainView->minLineConnectionDistance());
-    ui->maxLineConnectionDistanceDoubleSpinBox_->setValue(mainView->maxLineConnectionDistance());
-    ui->smoothLevelSpinBox_->setValue(mainView->smoothLevel());
-    ui->curveDividingCountSpinBox_->setValue(mainView->curveDividingCount());
-    fillImageList(QString::fromUtf8(settings.imageFolderPath.c_str()));
-    distanceDialog = new DistanceGraphDialog(this);
-    differentiateDialog = new DifferentiateGraphDialog(this);
+    m_ui->maxColorDistanceSpinBox_->setValue(mainView->maxColorDistance());
+    m_ui->minLineConnectionDistanceDoubleSpinBox_->setValue(mainView->minLineConnectionDistance());
+    m_ui->maxLineConnectionDistanceDoubleSpinBox_->setValue(mainView->maxLineConnectionDistance());
+    m_ui->smoothLevelSpinBox_->setValue(mainView->smoothLevel());
+    m_ui->curveDividingCountSpinBox_->setValue(mainView->curveDividingCount());
+    mainView->setBoundaryAddedHandler([this](const quorrel::Boundary& boundary) { addColorListItem(boundary); });
+    fillImageList(QString::fromUtf8(m_settings.imageFolderPath.c_str()));
+    m_distanceDialog = new DistanceGraphDialog(this);
+    m_differentiateDialog = new DifferentiateGraphDialog(this);
 }
 
 Quorrel::~Quorrel()
 {
-    delete differentiateDialog;
-    delete distanceDialog;
-    delete ui;
+    delete m_differentiateDialog;
+    delete m_distanceDialog;
+    delete m_ui;
 }
 
 MainViewWidget* Quorrel::view() const
 {
-    return ui->centralWidget;
+    return m_ui->centralWidget;
 }
 
 void Quorrel::updateFrame(double elapsedSeconds)
@@ -65,21 +66,21 @@ void Quorrel::renderFrame()
 
 void Quorrel::closeEvent(QCloseEvent* event)
 {
-    running = false;
+    m_running = false;
     event->accept();
 }
 
 void Quorrel::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Delete) {
-        if (ui->colorListWidget_->hasFocus()) {
-            QListWidgetItem* current = ui->colorListWidget_->currentItem();
+        if (m_ui->colorListWidget_->hasFocus()) {
+            QListWidgetItem* current = m_ui->colorListWidget_->currentItem();
             if (!current)
                 return;
-            for (int row = 0; row < ui->colorListWidget_->count(); ++row) {
-                if (ui->colorListWidget_->item(row) == current) {
+            for (int row = 0; row < m_ui->colorListWidget_->count(); ++row) {
+                if (m_ui->colorListWidget_->item(row) == current) {
                     view()->removeBoundary(row);
-                    delete ui->colorListWidget_->takeItem(row);
+                    delete m_ui->colorListWidget_->takeItem(row);
                     return;
                 }
             }
@@ -97,7 +98,7 @@ void Quorrel::on_action_Exit_triggered()
 
 void Quorrel::on_action_SelectFolder_triggered()
 {
-    QString start = QString::fromUtf8(settings.imageFolderPath.c_str());
+    QString start = QString::fromUtf8(m_settings.imageFolderPath.c_str());
     if (!QFile::exists(start))
         start = QCoreApplication::applicationDirPath();
     const QString chosen =
@@ -105,7 +106,7 @@ void Quorrel::on_action_SelectFolder_triggered()
                                           QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (chosen.isEmpty() || !QFile::exists(chosen))
         return;
-    settings.imageFolderPath = chosen.toUtf8().toStdString();
+    m_settings.imageFolderPath = chosen.toUtf8().toStdString();
     fillImageList(chosen);
 }
 
@@ -116,7 +117,7 @@ void Quorrel::on_selectFolderButtonClicked()
 
 void Quorrel::fillImageList(const QString& folderPath)
 {
-    ui->fileListWidget_->clear();
+    m_ui->fileListWidget_->clear();
     // An empty path would list the working directory while double-clicks
     // would build paths from the root; show nothing instead.
     if (folderPath.isEmpty())
@@ -125,7 +126,7 @@ void Quorrel::fillImageList(const QString& folderPath)
     for (const QFileInfo& entry : entries) {
         if (!entry.isFile() || !isAcceptedImageSuffix(entry.suffix()))
             continue;
-        ui->fileListWidget_->addItem(new QListWidgetItem(entry.fileName()));
+        m_ui->fileListWidget_->addItem(new QListWidgetItem(entry.fileName()));
     }
 }
 
@@ -133,16 +134,16 @@ void Quorrel::on_imageItemDoubleClicked(QListWidgetItem* item)
 {
     if (!item)
         return;
-    const QString path = QString::fromUtf8(settings.imageFolderPath.c_str()) + QDir::separator() + item->text();
+    const QString path = QString::fromUtf8(m_settings.imageFolderPath.c_str()) + QDir::separator() + item->text();
     view()->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0);
 }
 
 void Quorrel::on_colorItemDoubleClicked(QListWidgetItem* item)
 {
-    if (!item || ui->colorListWidget_->count() == 0)
+    if (!item || m_ui->colorListWidget_->count() == 0)
         return;
-    for (int row = 0; row < ui->colorListWidget_->count(); ++row) {
-        if (ui->colorListWidget_->item(row) == item) {
+    for (int row = 0; row < m_ui->colorListWidget_->count(); ++row) {
+        if (m_ui->colorListWidget_->item(row) == item) {
             view()->setCurrentBoundaryIndex(row);
             return;
         }
@@ -158,14 +159,15 @@ void Quorrel::addColorListItem(const quorrel::Boundary& boundary)
         + QString::asprintf("(%d, %d, %d), %d", color.r, color.g, color.b, boundary.maxColorDistance);
     auto* item = new QListWidgetItem(text);
     item->setBackground(QBrush(QColor(color.r, color.g, color.b, 255)));
-    ui->colorListWidget_->addItem(item);
+    m_ui->colorListWidget_->addItem(item);
 }
 
 void Quorrel::selectMode(QAction* action, quorrel::ViewMode mode)
 {
-    QAction* const modeActions[] = {ui->action_Detect,      ui->action_Cut,          ui->action_Cut_Squared,
-                                    ui->action_Clear,       ui->action_Insert_Curve, ui->action_Control_Local_MinMax,
-                                    ui->action_Measure_Unit};
+    QAction* const modeActions[] = {m_ui->action_Detect,       m_ui->action_Cut,
+                                    m_ui->action_Cut_Squared,  m_ui->action_Clear,
+                                    m_ui->action_Insert_Curve, m_ui->action_Control_Local_MinMax,
+                                    m_ui->action_Measure_Unit};
     if (action->isChecked()) {
         for (QAction* other : modeActions) {
             if (other != action)
@@ -178,84 +180,86 @@ void Quorrel::selectMode(QAction* action, quorrel::ViewMode mode)
         if (other->isChecked())
             return;
     }
-    ui->action_Detect->setChecked(true);
-    view()->setViewMode(quorrel::Detect);
+    m_ui->action_Detect->setChecked(true);
+    view()->setViewMode(quorrel::ViewMode::Detect);
 }
 
 void Quorrel::on_action_Detect_triggered()
 {
-    selectMode(ui->action_Detect, quorrel::Detect);
+    selectMode(m_ui->action_Detect, quorrel::ViewMode::Detect);
 }
 
 void Quorrel::on_action_Cut_triggered()
 {
-    selectMode(ui->action_Cut, quorrel::Cut);
+    selectMode(m_ui->action_Cut, quorrel::ViewMode::Cut);
 }
 
 void Quorrel::on_action_Cut_Squared_triggered()
 {
-    selectMode(ui->action_Cut_Squared, quorrel::CutSquared);
+    selectMode(m_ui->action_Cut_Squared, quorrel::ViewMode::CutSquared);
 }
 
 void Quorrel::on_action_Clear_triggered()
 {
-    selectMode(ui->action_Clear, quorrel::Clear);
+    selectMode(m_ui->action_Clear, quorrel::ViewMode::Clear);
 }
 
 void Quorrel::on_action_Insert_Curve_triggered()
 {
-    selectMode(ui->action_Insert_Curve, quorrel::InsertCurve);
+    selectMode(m_ui->action_Insert_Curve, quorrel::ViewMode::InsertCurve);
 }
 
 void Quorrel::on_action_Control_Local_MinMax_triggered()
 {
-    selectMode(ui->action_Control_Local_MinMax, quorrel::ControlLocalMinMax);
+    selectMode(m_ui->action_Control_Local_MinMax, quorrel::ViewMode::ControlLocalMinMax);
 }
 
 void Quorrel::on_action_Measure_Unit_triggered()
 {
-    selectMode(ui->action_Measure_Unit, quorrel::MeasureUnit);
+    selectMode(m_ui->action_Measure_Unit, quorrel::ViewMode::MeasureUnit);
 }
 
 void Quorrel::on_action_Image_Fit_To_Screen_triggered()
 {
-    if (ui->action_Image_Fit_To_Screen->isChecked()) {
-        ui->action_Original_Image_Size->setChecked(false);
-        view()->setImageDisplayMode(quorrel::FitToScreen);
-    } else if (!ui->action_Original_Image_Size->isChecked()) {
-        ui->action_Original_Image_Size->setChecked(true);
-        view()->setImageDisplayMode(quorrel::OriginalSize);
+    if (m_ui->action_Image_Fit_To_Screen->isChecked()) {
+        m_ui->action_Original_Image_Size->setChecked(false);
+        view()->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
+    } else if (!m_ui->action_Original_Image_Size->isChecked()) {
+        m_ui->action_Original_Image_Size->setChecked(true);
+        view()->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
     }
 }
 
 void Quorrel::on_action_Original_Image_Size_triggered()
 {
-    if (ui->action_Original_Image_Size->isChecked()) {
-        ui->action_Image_Fit_To_Screen->setChecked(false);
-        view()->setImageDisplayMode(quorrel::OriginalSize);
-    } else if (!ui->action_Image_Fit_To_Screen->isChecked()) {
-        ui->action_Original_Image_Size->setChecked(true);
-        view()->setImageDisplayMode(quorrel::OriginalSize);
+    if (m_ui->action_Original_Image_Size->isChecked()) {
+        m_ui->action_Image_Fit_To_Screen->setChecked(false);
+        view()->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
+    } else if (!m_ui->action_Image_Fit_To_Screen->isChecked()) {
+        m_ui->action_Original_Image_Size->setChecked(true);
+        view()->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
     }
 }
 
 void Quorrel::on_action_View_Debug_Info_triggered()
 {
-    view()->setShowDebugInfo(ui->action_View_Debug_Info->isChecked());
+    view()->setShowDebugInfo(m_ui->action_View_Debug_Info->isChecked());
 }
 
 void Quorrel::on_action_View_Distance_Graph_triggered()
 {
-    distanceDialog->show();
-    distanceDialog->raise();
-    distanceDialog->exec();
+    m_distanceDialog->setBoundary(view()->currentBoundary());
+    m_distanceDialog->show();
+    m_distanceDialog->raise();
+    m_distanceDialog->exec();
 }
 
 void Quorrel::on_action_View_Differentiate_Graph_triggered()
 {
-    differentiateDialog->show();
-    differentiateDialog->raise();
-    differentiateDialog->exec();
+    m_differentiateDialog->setBoundary(view()->currentBoundary());
+    m_differentiateDialog->show();
+    m_differentiateDialog->raise();
+    m_differentiateDialog->exec();
 }
 
 void Quorrel::on_action_About_triggered()
@@ -276,7 +280,7 @@ void Quorrel::on_action_Save_triggered()
 void Quorrel::on_detectMaxColorDistanceButtonClicked()
 {
     view()->detectMaxColorDistance();
-    ui->maxColorDistanceSpinBox_->setValue(view()->maxColorDistance());
+    m_ui->maxColorDistanceSpinBox_->setValue(view()->maxColorDistance());
 }
 
 void Quorrel::on_detectFovealWidthAndDepthButtonClicked()
@@ -288,8 +292,8 @@ void Quorrel::on_detectBoundaryEdgesButtonClicked()
 {
     view()->detectBoundaryEdges();
     const int index = view()->currentBoundaryIndex();
-    if (index >= 0 && index < ui->colorListWidget_->count())
-        ui->colorListWidget_->setCurrentRow(index);
+    if (index >= 0 && index < m_ui->colorListWidget_->count())
+        m_ui->colorListWidget_->setCurrentRow(index);
 }
 
 void Quorrel::on_makeBoundaryCurveButtonClicked()

@@ -7,6 +7,7 @@
 
 #include "analysis/Types.h"
 #include "core/Settings.h"
+#include "view/ViewModes.h"
 
 namespace Ui {
 class QuorrelClass;
@@ -24,14 +25,14 @@ public:
     explicit Quorrel(QWidget* parent = nullptr);
     ~Quorrel() override;
 
-    bool isRunning() const { return running; }
+    bool isRunning() const { return m_running; }
     void updateFrame(double elapsedSeconds);
     void renderFrame();
     void addColorListItem(const quorrel::Boundary& boundary);
     void fillImageList(const QString& folderPath);
     MainViewWidget* view() const;
-    DistanceGraphDialog* distanceGraphDialog() const { return distanceDialog; }
-    DifferentiateGraphDialog* differentiateGraphDialog() const { return differentiateDialog; }
+    DistanceGraphDialog* distanceGraphDialog() const { return m_distanceDialog; }
+    DifferentiateGraphDialog* differentiateGraphDialog() const { return m_differentiateDialog; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -72,9 +73,9 @@ protected slots:
 private:
     void selectMode(QAction* action, quorrel::ViewMode mode);
 
-    Ui::QuorrelClass* ui;
-    bool running;
-    Settings settings;
-    DistanceGraphDialog* distanceDialog = nullptr;
-    DifferentiateGraphDialog* differentiateDialog = nullptr;
+    Ui::QuorrelClass* m_ui;
+    bool m_running;
+    Settings m_settings;
+    DistanceGraphDialog* m_distanceDialog = nullptr;
+    DifferentiateGraphDialog* m_differentiateDialog = nullptr;
 };

@@ -10,8 +10,8 @@
 #include "analysis/CurveSmoothing.h"
 #include "analysis/FovealExtrema.h"
 #include "analysis/MeasurementReport.h"
+#include "analysis/PixelRect.h"
 #include "analysis/RegionGrowing.h"
-#include "ui/Quorrel.h"
 #include "view/BusyCursor.h"
 
 bool MainViewWidget::hasValidExtrema() const
@@ -20,15 +20,18 @@ bool MainViewWidget::hasValidExtrema() const
     return boundary && quorrel::hasValidExtrema(*boundary);
 }
 
+// The rubber band in image pixels, cut to the image: what detection, the
+// tolerance estimate, the cut, the clear and the erase act on.
 quorrel::PixelRect MainViewWidget::selectionPixelRect() const
 {
-    return quorrel::selectionPixelRect(selectionStart.x(), selectionStart.y(), selectionEnd.x(), selectionEnd.y(),
-                                       imageOffset, static_cast<int>(imageWidth), static_cast<int>(imageHeight));
+    return quorrel::pixelRectBetween(m_selectionStart.x() - m_imageOffset.x, m_selectionStart.y() - m_imageOffset.y,
+                                     m_selectionEnd.x() - m_imageOffset.x, m_selectionEnd.y() - m_imageOffset.y,
+                                     static_cast<int>(m_imageWidth), static_cast<int>(m_imageHeight));
 }
 
 void MainViewWidget::detectMaxColorDistance()
 {
-    if (!pixels)
+    if (!m_pixels)
         return;
     BusyCursor busy;
     m_maxColorDistance = quorrel::estimateMaxColorDistance(imageView(), selectionPixelRect());
@@ -36,26 +39,26 @@ void MainViewWidget::detectMaxColorDistance()
 
 void MainViewWidget::detectBoundaryEdges()
 {
-    if (!pixels)
+    if (!m_pixels)
         return;
     const quorrel::RgbaImageView image = imageView();
-    Boundary candidate = quorrel::makeCandidateBoundary(image, imagePath, selectionPixelRect(), m_maxColorDistance);
-    const int existing = quorrel::findEqualBoundary(boundaries, candidate);
+    Boundary candidate = quorrel::makeCandidateBoundary(image, m_imagePath, selectionPixelRect(), m_maxColorDistance);
+    const int existing = quorrel::findEqualBoundary(m_boundaries, candidate);
     if (existing >= 0) {
         m_currentBoundaryIndex = existing;
-        selectedReferencePointIndex = -1;
+        m_selectedReferencePointIndex = -1;
         return;
     }
-    m_currentBoundaryIndex = static_cast<int>(boundaries.size());
-    selectedReferencePointIndex = -1;
-    boundaries.push_back(std::move(candidate));
-    Boundary& added = boundaries.back();
+    m_currentBoundaryIndex = static_cast<int>(m_boundaries.size());
+    m_selectedReferencePointIndex = -1;
+    m_boundaries.push_back(std::move(candidate));
+    Boundary& added = m_boundaries.back();
     {
         BusyCursor busy;
         added.edgePoints = quorrel::collectEdgePoints(image, added.seedPoint, added.referenceColor, m_maxColorDistance);
     }
-    if (auto* window = qobject_cast<Quorrel*>(parentWidget()))
-        window->addColorListItem(added);
+    if (m_boundaryAdded)
+        m_boundaryAdded(added);
 }
 
 void MainViewWidget::makeBoundaryCurve()
@@ -66,12 +69,12 @@ void MainViewWidget::makeBoundaryCurve()
     BusyCursor busy;
     quorrel::sortEdgePoints(boundary->edgePoints);
     quorrel::buildBoundaryCurve(*boundary, m_minLineConnectionDistance, m_maxLineConnectionDistance,
-                                minCurvePointCount);
+                                m_minCurvePointCount);
 }
 
 void MainViewWidget::smoothLine()
 {
-    if (boundaries.empty() || m_currentBoundaryIndex < 0) {
+    if (m_boundaries.empty() || m_currentBoundaryIndex < 0) {
         QMessageBox::information(this, tr("Information"), tr("Before smoothing lines,\nplease make lines first"),
                                  QMessageBox::Ok);
         return;
@@ -94,7 +97,7 @@ void MainViewWidget::smoothLine()
 void MainViewWidget::detectFovealWidthAndDepth()
 {
     const QString noCurveText = tr("Before detecting local minima and maxima,\nplease make lines first");
-    if (boundaries.empty() || m_currentBoundaryIndex < 0) {
+    if (m_boundaries.empty() || m_currentBoundaryIndex < 0) {
         QMessageBox::information(this, tr("Information"), noCurveText, QMessageBox::Ok);
         return;
     }
@@ -124,8 +127,8 @@ void MainViewWidget::detectFovealWidthAndDepth()
 
 bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
 {
-    const Point2d unitStart{static_cast<double>(unitLineStart.x()), static_cast<double>(unitLineStart.y())};
-    const Point2d unitEnd{static_cast<double>(unitLineEnd.x()), static_cast<double>(unitLineEnd.y())};
+    const Point2d unitStart{static_cast<double>(m_unitLineStart.x()), static_cast<double>(m_unitLineStart.y())};
+    const Point2d unitEnd{static_cast<double>(m_unitLineEnd.x()), static_cast<double>(m_unitLineEnd.y())};
     if (quorrel::unitLineTooShort(unitStart, unitEnd))
         QMessageBox::warning(this, tr("Warning"),
                              tr("Unit micron is not specified yet.\nMicron distance cannot be calculated"),
@@ -143,7 +146,7 @@ bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
                              QMessageBox::Ok);
         return false;
     }
-    const std::string report =
-        quorrel::formatMeasurementReport(quorrel::computeFovealMeasurements(*boundary, unitStart, unitEnd, unitMicron));
+    const std::string report = quorrel::formatMeasurementReport(
+        quorrel::computeFovealMeasurements(*boundary, unitStart, unitEnd, m_unitMicron));
     return file.write(report.data(), static_cast<qint64>(report.size())) == static_cast<qint64>(report.size());
 }

@@ -7,12 +7,12 @@
 
 bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, double width, double height)
 {
-    imageCut = false;
+    m_imageCut = false;
     makeCurrent();
-    if (textureId != 0) {
-        GLuint name = textureId;
+    if (m_textureId != 0) {
+        GLuint name = m_textureId;
         glDeleteTextures(1, &name);
-        textureId = 0;
+        m_textureId = 0;
     }
 
     quorrel::LoadedRegion region;
@@ -23,7 +23,7 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
     if (region.status == quorrel::LoadStatus::NoImageName)
         return false;
 
-    pixels.reset();
+    m_pixels.reset();
     if (region.status == quorrel::LoadStatus::AllocationFailed) {
         // Without a word the user would be left looking at an empty view.
         QMessageBox::warning(this, tr("Warning"), tr("Failed to load image!!!"), QMessageBox::Ok);
@@ -39,32 +39,32 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
             QMessageBox::warning(this, tr("Warning"), tr("Failed to create texture!!!"), QMessageBox::Ok);
             return false;
         }
-        textureId = name;
-        imageWidth = region.width;
-        imageHeight = region.height;
-        pixels = std::move(region.pixels);
+        m_textureId = name;
+        m_imageWidth = region.width;
+        m_imageHeight = region.height;
+        m_pixels = std::move(region.pixels);
         uploadTexture();
     }
 
-    imagePath = path;
+    m_imagePath = path;
     m_currentBoundaryIndex = -1;
-    selectedReferencePointIndex = -1;
-    imageOffset = imageDisplayMode == quorrel::OriginalSize ? centringOffset() : Point2d{};
+    m_selectedReferencePointIndex = -1;
+    m_imageOffset = m_imageDisplayMode == ImageDisplayMode::OriginalSize ? centringOffset() : Point2d{};
     return true;
 }
 
 void MainViewWidget::uploadTexture()
 {
-    if (!pixels || textureId == 0)
+    if (!m_pixels || m_textureId == 0)
         return;
     makeCurrent();
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, textureId);
+    glBindTexture(GL_TEXTURE_2D, m_textureId);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(imageWidth), static_cast<GLsizei>(imageHeight), 0,
-                 GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(m_imageWidth), static_cast<GLsizei>(m_imageHeight), 0,
+                 GL_RGBA, GL_UNSIGNED_BYTE, m_pixels.get());
     glBindTexture(GL_TEXTURE_2D, 0);
     // The toolkit's text drawing uploads its glyphs with the default alignment.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -72,7 +72,7 @@ void MainViewWidget::uploadTexture()
 
 bool MainViewWidget::saveImage(const std::wstring& path)
 {
-    if (!pixels)
+    if (!m_pixels)
         return false;
-    return quorrel::saveRgbaImage(path, pixels.get(), imageWidth, imageHeight);
+    return quorrel::saveRgbaImage(path, m_pixels.get(), m_imageWidth, m_imageHeight);
 }

@@ -13,7 +13,8 @@ namespace {
 
 bool isRubberBandMode(quorrel::ViewMode mode)
 {
-    return mode == quorrel::Detect || mode == quorrel::Cut || mode == quorrel::CutSquared || mode == quorrel::Clear;
+    using quorrel::ViewMode;
+    return mode == ViewMode::Detect || mode == ViewMode::Cut || mode == ViewMode::CutSquared || mode == ViewMode::Clear;
 }
 
 } // namespace
@@ -23,17 +24,17 @@ void MainViewWidget::mousePressEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton))
         return;
     const QPoint position = mapToView(event->pos());
-    if (isRubberBandMode(viewMode)) {
-        selectionStart = position;
-        selectionEnd = position;
-        pressFrameSeconds = lastFrameSeconds;
-    } else if (viewMode == quorrel::InsertCurve) {
+    if (isRubberBandMode(m_viewMode)) {
+        m_selectionStart = position;
+        m_selectionEnd = position;
+        m_pressFrameSeconds = m_lastFrameSeconds;
+    } else if (m_viewMode == ViewMode::InsertCurve) {
         pickReferencePoint(position);
-    } else if (viewMode == quorrel::ControlLocalMinMax) {
+    } else if (m_viewMode == ViewMode::ControlLocalMinMax) {
         pickExtremumHandle(position);
-    } else if (viewMode == quorrel::MeasureUnit) {
-        unitLineStart = position;
-        unitLineEnd = position;
+    } else if (m_viewMode == ViewMode::MeasureUnit) {
+        m_unitLineStart = position;
+        m_unitLineEnd = position;
     }
 }
 
@@ -42,37 +43,37 @@ void MainViewWidget::mouseMoveEvent(QMouseEvent* event)
     if (!(event->buttons() & Qt::LeftButton))
         return;
     const QPoint position = mapToView(event->pos());
-    switch (viewMode) {
-    case quorrel::Detect:
-    case quorrel::Cut:
-    case quorrel::Clear:
-        selectionEnd = position;
+    switch (m_viewMode) {
+    case ViewMode::Detect:
+    case ViewMode::Cut:
+    case ViewMode::Clear:
+        m_selectionEnd = position;
         break;
-    case quorrel::CutSquared: {
-        selectionEnd = position;
-        const int x0 = selectionStart.x();
-        const int y0 = selectionStart.y();
-        const int x1 = selectionEnd.x();
-        const int y1 = selectionEnd.y();
+    case ViewMode::CutSquared: {
+        m_selectionEnd = position;
+        const int x0 = m_selectionStart.x();
+        const int y0 = m_selectionStart.y();
+        const int x1 = m_selectionEnd.x();
+        const int y1 = m_selectionEnd.y();
         const int ax = std::abs(x0 - x1);
         const int dy = y0 - y1;
         if (ax > dy)
-            selectionEnd.setY(y1 < y0 ? y0 - ax : y0 + ax);
+            m_selectionEnd.setY(y1 < y0 ? y0 - ax : y0 + ax);
         else
-            selectionEnd.setX(x1 < x0 ? x0 - dy : x0 + dy);
+            m_selectionEnd.setX(x1 < x0 ? x0 - dy : x0 + dy);
         break;
     }
-    case quorrel::InsertCurve: {
+    case ViewMode::InsertCurve: {
         Boundary* boundary = currentBoundary();
-        if (boundary && quorrel::indexInRange(selectedReferencePointIndex, boundary->referenceCurve.size()))
-            boundary->referenceCurve[static_cast<std::size_t>(selectedReferencePointIndex)] = toImagePoint(position);
+        if (boundary && quorrel::indexInRange(m_selectedReferencePointIndex, boundary->referenceCurve.size()))
+            boundary->referenceCurve[static_cast<std::size_t>(m_selectedReferencePointIndex)] = toImagePoint(position);
         break;
     }
-    case quorrel::ControlLocalMinMax:
+    case ViewMode::ControlLocalMinMax:
         dragExtremumHandle(toImagePoint(position));
         break;
-    case quorrel::MeasureUnit:
-        unitLineEnd = position;
+    case ViewMode::MeasureUnit:
+        m_unitLineEnd = position;
         break;
     }
 }
@@ -82,19 +83,19 @@ void MainViewWidget::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint position = mapToView(event->pos());
-    switch (viewMode) {
-    case quorrel::Detect:
+    switch (m_viewMode) {
+    case ViewMode::Detect:
         // A release right after the press keeps the band the drag made
         // unless the frame loop stalled in between.
-        if (lastFrameSeconds - pressFrameSeconds < 0.25)
-            selectionEnd = position;
+        if (m_lastFrameSeconds - m_pressFrameSeconds < 0.25)
+            m_selectionEnd = position;
         break;
-    case quorrel::Cut:
-    case quorrel::Clear:
-        selectionEnd = position;
+    case ViewMode::Cut:
+    case ViewMode::Clear:
+        m_selectionEnd = position;
         break;
-    case quorrel::MeasureUnit:
-        unitLineEnd = position;
+    case ViewMode::MeasureUnit:
+        m_unitLineEnd = position;
         break;
     default:
         break;
@@ -103,7 +104,7 @@ void MainViewWidget::mouseReleaseEvent(QMouseEvent* event)
 
 void MainViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || viewMode != quorrel::InsertCurve)
+    if (event->button() != Qt::LeftButton || m_viewMode != ViewMode::InsertCurve)
         return;
     Boundary* boundary = currentBoundary();
     if (!boundary)
@@ -114,16 +115,16 @@ void MainViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
 void MainViewWidget::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Return) {
-        if (viewMode == quorrel::Detect)
+        if (m_viewMode == ViewMode::Detect)
             detectBoundaryEdges();
-        else if (viewMode == quorrel::Cut || viewMode == quorrel::CutSquared)
+        else if (m_viewMode == ViewMode::Cut || m_viewMode == ViewMode::CutSquared)
             cutImage();
     } else if (event->key() == Qt::Key_Delete) {
-        if (viewMode == quorrel::Detect)
+        if (m_viewMode == ViewMode::Detect)
             eraseEdgePointsInSelection();
-        else if (viewMode == quorrel::Clear)
+        else if (m_viewMode == ViewMode::Clear)
             clearSelection();
-        else if (viewMode == quorrel::InsertCurve)
+        else if (m_viewMode == ViewMode::InsertCurve)
             deleteSelectedReferencePoint();
     } else {
         writeDebugOutput("sgsdlgmd\n");
@@ -131,11 +132,18 @@ void MainViewWidget::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
+// How near a press must come to a point to pick it, in view pixels; the
+// reference points are drawn twice this wide.
+double MainViewWidget::pickDistance() const
+{
+    return m_imageWidth / 200.0;
+}
+
 bool MainViewWidget::isHit(const QPoint& viewPoint, const Point2d& imagePoint) const
 {
-    const double tolerance = imageWidth / 200.0;
-    return std::fabs(viewPoint.x() - (imagePoint.x + imageOffset.x)) <= tolerance
-        && std::fabs(viewPoint.y() - (imagePoint.y + imageOffset.y)) <= tolerance;
+    const double tolerance = pickDistance();
+    return std::fabs(viewPoint.x() - (imagePoint.x + m_imageOffset.x)) <= tolerance
+        && std::fabs(viewPoint.y() - (imagePoint.y + m_imageOffset.y)) <= tolerance;
 }
 
 void MainViewWidget::pickReferencePoint(const QPoint& viewPoint)
@@ -143,10 +151,10 @@ void MainViewWidget::pickReferencePoint(const QPoint& viewPoint)
     const Boundary* boundary = currentBoundary();
     if (!boundary)
         return;
-    selectedReferencePointIndex = -1;
+    m_selectedReferencePointIndex = -1;
     for (std::size_t i = 0; i < boundary->referenceCurve.size(); ++i) {
         if (isHit(viewPoint, boundary->referenceCurve[i])) {
-            selectedReferencePointIndex = static_cast<int>(i);
+            m_selectedReferencePointIndex = static_cast<int>(i);
             return;
         }
     }
@@ -165,10 +173,11 @@ void MainViewWidget::pickExtremumHandle(const QPoint& viewPoint)
         boundary->curveSamples[static_cast<std::size_t>(boundary->indexE)],
         boundary->referenceSamples[static_cast<std::size_t>(boundary->indexE)],
     };
-    selectedExtremumHandle = quorrel::NoHandle;
-    for (int handle = quorrel::CTop; handle <= quorrel::EBottom; ++handle) {
+    m_selectedExtremumHandle = ExtremumHandle::NoHandle;
+    for (int handle = static_cast<int>(ExtremumHandle::CTop); handle <= static_cast<int>(ExtremumHandle::EBottom);
+         ++handle) {
         if (isHit(viewPoint, handles[handle])) {
-            selectedExtremumHandle = handle;
+            m_selectedExtremumHandle = static_cast<ExtremumHandle>(handle);
             return;
         }
     }
@@ -179,23 +188,23 @@ void MainViewWidget::dragExtremumHandle(const Point2d& imagePoint)
     Boundary* boundary = currentBoundary();
     if (!boundary || !hasValidExtrema())
         return;
-    switch (selectedExtremumHandle) {
-    case quorrel::CTop:
+    switch (m_selectedExtremumHandle) {
+    case ExtremumHandle::CTop:
         boundary->curveSamples[static_cast<std::size_t>(boundary->indexC)] = imagePoint;
         break;
-    case quorrel::CBottom:
+    case ExtremumHandle::CBottom:
         boundary->referenceSamples[static_cast<std::size_t>(boundary->indexC)] = imagePoint;
         break;
-    case quorrel::ATop:
+    case ExtremumHandle::ATop:
         boundary->curveSamples[static_cast<std::size_t>(boundary->indexA)] = imagePoint;
         break;
-    case quorrel::ABottom:
+    case ExtremumHandle::ABottom:
         boundary->referenceSamples[static_cast<std::size_t>(boundary->indexA)] = imagePoint;
         break;
-    case quorrel::ETop:
+    case ExtremumHandle::ETop:
         boundary->curveSamples[static_cast<std::size_t>(boundary->indexE)] = imagePoint;
         break;
-    case quorrel::EBottom:
+    case ExtremumHandle::EBottom:
         boundary->referenceSamples[static_cast<std::size_t>(boundary->indexE)] = imagePoint;
         break;
     default:
@@ -206,69 +215,41 @@ void MainViewWidget::dragExtremumHandle(const Point2d& imagePoint)
 void MainViewWidget::deleteSelectedReferencePoint()
 {
     Boundary* boundary = currentBoundary();
-    if (!boundary || !quorrel::indexInRange(selectedReferencePointIndex, boundary->referenceCurve.size()))
+    if (!boundary || !quorrel::indexInRange(m_selectedReferencePointIndex, boundary->referenceCurve.size()))
         return;
-    boundary->referenceCurve.erase(boundary->referenceCurve.begin() + selectedReferencePointIndex);
-    selectedReferencePointIndex = -1;
+    boundary->referenceCurve.erase(boundary->referenceCurve.begin() + m_selectedReferencePointIndex);
+    m_selectedReferencePointIndex = -1;
 }
-
-namespace {
-
-// The rubber band in image pixels, clamped to the image; shared by the cut,
-// the clear and the erase.
-struct BandBounds {
-    int left;
-    int bottom;
-    int right;
-    int top;
-};
-
-BandBounds rubberBandBounds(const QPoint& start, const QPoint& end, const quorrel::Point2d& offset,
-                            std::uint32_t imageWidth, std::uint32_t imageHeight)
-{
-    const int xa = static_cast<int>(end.x() - offset.x);
-    const int xb = static_cast<int>(start.x() - offset.x);
-    const int ya = static_cast<int>(end.y() - offset.y);
-    const int yb = static_cast<int>(start.y() - offset.y);
-    BandBounds bounds;
-    bounds.left = std::max(0, std::min(xa, xb));
-    bounds.right = static_cast<int>(std::min<long long>(imageWidth, std::max(xa, xb)));
-    bounds.bottom = std::max(0, std::min(ya, yb));
-    bounds.top = static_cast<int>(std::min<long long>(imageHeight, std::max(ya, yb)));
-    return bounds;
-}
-
-} // namespace
 
 void MainViewWidget::cutImage()
 {
-    if (!pixels)
+    if (!m_pixels)
         return;
-    if (imageCut) {
+    if (m_imageCut) {
         QMessageBox::warning(this, tr("Cut Failed"),
                              tr("Image was cut before, please load original image before cutting"), QMessageBox::Ok);
         return;
     }
-    const BandBounds band = rubberBandBounds(selectionStart, selectionEnd, imageOffset, imageWidth, imageHeight);
+    const quorrel::PixelRect band = selectionPixelRect();
     // An empty band would cut the picture down to nothing.
-    if (band.right <= band.left || band.top <= band.bottom)
+    if (band.isEmpty())
         return;
-    const double w = imageWidth;
-    const double h = imageHeight;
-    const std::wstring path = imagePath;
+    const double w = m_imageWidth;
+    const double h = m_imageHeight;
+    const std::wstring path = m_imagePath;
     loadImage(path, band.left / w, band.bottom / h, (band.right - band.left) / w, (band.top - band.bottom) / h);
-    imageCut = true;
+    m_imageCut = true;
 }
 
 void MainViewWidget::clearSelection()
 {
-    if (!pixels)
+    if (!m_pixels)
         return;
-    const BandBounds band = rubberBandBounds(selectionStart, selectionEnd, imageOffset, imageWidth, imageHeight);
+    const quorrel::PixelRect band = selectionPixelRect();
     for (int row = band.bottom; row < band.top; ++row) {
         for (int column = band.left; column < band.right; ++column) {
             std::uint8_t* pixel =
-                pixels.get() + (static_cast<std::size_t>(row) * imageWidth + static_cast<std::size_t>(column)) * 4u;
+                m_pixels.get() + (static_cast<std::size_t>(row) * m_imageWidth + static_cast<std::size_t>(column)) * 4u;
             std::fill(pixel, pixel + 4, std::uint8_t{255});
         }
     }
@@ -280,7 +261,7 @@ void MainViewWidget::eraseEdgePointsInSelection()
     Boundary* boundary = currentBoundary();
     if (!boundary)
         return;
-    const BandBounds band = rubberBandBounds(selectionStart, selectionEnd, imageOffset, imageWidth, imageHeight);
+    const quorrel::PixelRect band = selectionPixelRect();
     auto inside = [&band](const Point2d& point) {
         return band.left <= point.x && point.x <= band.right && band.bottom <= point.y && point.y <= band.top;
     };

@@ -29,7 +29,7 @@ void MainViewWidget::initializeGL()
     glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_LIGHTING);
     glEnable(GL_TEXTURE_2D);
-    glInitialized = true;
+    m_glInitialized = true;
 }
 
 void MainViewWidget::resizeGL(int width, int height)
@@ -44,16 +44,16 @@ void MainViewWidget::paintGL()
 
 void MainViewWidget::updateFrame(double elapsedSeconds)
 {
-    if (!glInitialized)
+    if (!m_glInitialized)
         return;
-    lastFrameSeconds = elapsedSeconds;
+    m_lastFrameSeconds = elapsedSeconds;
     makeCurrent();
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
 void MainViewWidget::renderScene()
 {
-    if (!glInitialized || width() < 1 || height() < 1)
+    if (!m_glInitialized || width() < 1 || height() < 1)
         return;
     // The frame loop draws outside the toolkit's paint callback, so the one
     // context of this view is made current here.
@@ -63,12 +63,12 @@ void MainViewWidget::renderScene()
     glLoadIdentity();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    if (imageDisplayMode == quorrel::OriginalSize)
+    if (m_imageDisplayMode == ImageDisplayMode::OriginalSize)
         glOrtho(0.0, width(), 0.0, height(), -1.0, 1.0);
-    else if (imageDisplayMode == quorrel::FitToScreen)
-        glOrtho(0.0, imageWidth, 0.0, imageHeight, -1.0, 1.0);
+    else if (m_imageDisplayMode == ImageDisplayMode::FitToScreen)
+        glOrtho(0.0, m_imageWidth, 0.0, m_imageHeight, -1.0, 1.0);
 
-    if (textureId != 0) {
+    if (m_textureId != 0) {
         glDisable(GL_BLEND);
         glDisable(GL_LIGHTING);
         drawImage();
@@ -76,7 +76,7 @@ void MainViewWidget::renderScene()
         drawCurrentBoundary();
         drawUnitLine();
         const Boundary* boundary = currentBoundary();
-        if (showDebugInfo && boundary)
+        if (m_showDebugInfo && boundary)
             drawDebugSegments(*boundary);
     }
     swapBuffers();
@@ -84,20 +84,20 @@ void MainViewWidget::renderScene()
 
 void MainViewWidget::drawImage()
 {
-    const double ox = imageOffset.x;
-    const double oy = imageOffset.y;
+    const double ox = m_imageOffset.x;
+    const double oy = m_imageOffset.y;
     glEnable(GL_TEXTURE_2D);
     glColor3f(1.0f, 1.0f, 1.0f);
-    glBindTexture(GL_TEXTURE_2D, textureId);
+    glBindTexture(GL_TEXTURE_2D, m_textureId);
     glBegin(GL_QUADS);
     glTexCoord2d(0.0, 0.0);
     glVertex3d(ox, oy, 0.0);
     glTexCoord2d(1.0, 0.0);
-    glVertex3d(ox + imageWidth, oy, 0.0);
+    glVertex3d(ox + m_imageWidth, oy, 0.0);
     glTexCoord2d(1.0, 1.0);
-    glVertex3d(ox + imageWidth, oy + imageHeight, 0.0);
+    glVertex3d(ox + m_imageWidth, oy + m_imageHeight, 0.0);
     glTexCoord2d(0.0, 1.0);
-    glVertex3d(ox, oy + imageHeight, 0.0);
+    glVertex3d(ox, oy + m_imageHeight, 0.0);
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);
@@ -105,8 +105,8 @@ void MainViewWidget::drawImage()
 
 void MainViewWidget::drawSelection()
 {
-    const Point2d start{static_cast<double>(selectionStart.x()), static_cast<double>(selectionStart.y())};
-    const Point2d end{static_cast<double>(selectionEnd.x()), static_cast<double>(selectionEnd.y())};
+    const Point2d start{static_cast<double>(m_selectionStart.x()), static_cast<double>(m_selectionStart.y())};
+    const Point2d end{static_cast<double>(m_selectionEnd.x()), static_cast<double>(m_selectionEnd.y())};
     const Point2d none;
     glColor3f(1.0f, 0.0f, 0.0f);
     glLineWidth(3.0f);
@@ -140,10 +140,10 @@ void MainViewWidget::drawSampleRect(const Boundary& boundary)
     glColor3f(0.0f, 1.0f, 1.0f);
     glLineWidth(5.0f);
     glBegin(GL_LINES);
-    line({left, top}, {right, top}, imageOffset);
-    line({right, top}, {right, bottom}, imageOffset);
-    line({right, bottom}, {left, bottom}, imageOffset);
-    line({left, bottom}, {left, top}, imageOffset);
+    line({left, top}, {right, top}, m_imageOffset);
+    line({right, top}, {right, bottom}, m_imageOffset);
+    line({right, bottom}, {left, bottom}, m_imageOffset);
+    line({left, bottom}, {left, top}, m_imageOffset);
     glEnd();
 }
 
@@ -153,7 +153,7 @@ void MainViewWidget::drawEdgePoints(const Boundary& boundary)
     glPointSize(5.0f);
     glBegin(GL_POINTS);
     for (const Point2d& point : boundary.edgePoints)
-        vertex(point, imageOffset);
+        vertex(point, m_imageOffset);
     glEnd();
 }
 
@@ -163,7 +163,7 @@ void MainViewWidget::drawCurve(const Boundary& boundary)
     glLineWidth(4.0f);
     glBegin(GL_LINE_STRIP);
     for (const Point2d& point : boundary.curve)
-        vertex(point, imageOffset);
+        vertex(point, m_imageOffset);
     glEnd();
 }
 
@@ -187,31 +187,31 @@ void MainViewWidget::drawExtrema(const Boundary& boundary)
     glColor3f(0.0f, 1.0f, 0.0f);
     glPointSize(15.0f);
     glBegin(GL_POINTS);
-    vertex(aTop, imageOffset);
-    vertex(aBottom, imageOffset);
+    vertex(aTop, m_imageOffset);
+    vertex(aBottom, m_imageOffset);
     if (hasB) {
-        vertex(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexB)], imageOffset);
-        vertex(boundary.resampledReference[static_cast<std::size_t>(boundary.indexB)], imageOffset);
+        vertex(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexB)], m_imageOffset);
+        vertex(boundary.resampledReference[static_cast<std::size_t>(boundary.indexB)], m_imageOffset);
     }
-    vertex(cTop, imageOffset);
-    vertex(cBottom, imageOffset);
+    vertex(cTop, m_imageOffset);
+    vertex(cBottom, m_imageOffset);
     if (hasD) {
-        vertex(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexD)], imageOffset);
-        vertex(boundary.resampledReference[static_cast<std::size_t>(boundary.indexD)], imageOffset);
+        vertex(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexD)], m_imageOffset);
+        vertex(boundary.resampledReference[static_cast<std::size_t>(boundary.indexD)], m_imageOffset);
     }
-    vertex(eTop, imageOffset);
-    vertex(eBottom, imageOffset);
+    vertex(eTop, m_imageOffset);
+    vertex(eBottom, m_imageOffset);
     glEnd();
 
     glLineWidth(5.0f);
     glBegin(GL_LINES);
     glColor3f(0.0f, 0.5f, 0.0f);
-    line(aTop, aBottom, imageOffset);
-    line(eTop, eBottom, imageOffset);
+    line(aTop, aBottom, m_imageOffset);
+    line(eTop, eBottom, m_imageOffset);
     glColor3f(0.0f, 0.0f, 0.5f);
-    line(cTop, cBottom, imageOffset);
+    line(cTop, cBottom, m_imageOffset);
     glColor3f(0.0f, 1.0f, 1.0f);
-    line(aTop, eTop, imageOffset);
+    line(aTop, eTop, m_imageOffset);
     glEnd();
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
@@ -219,55 +219,55 @@ void MainViewWidget::drawExtrema(const Boundary& boundary)
     glDisable(GL_DEPTH_TEST);
     glColor3f(0.0f, 0.0f, 0.0f);
     auto label = [this](const Point2d& point, bool lowered, const QString& text, const QFont& font) {
-        const double x = point.x + imageOffset.x;
-        const double y = point.y + imageOffset.y - (lowered ? 15.0 : 0.0);
+        const double x = point.x + m_imageOffset.x;
+        const double y = point.y + m_imageOffset.y - (lowered ? 15.0 : 0.0);
         renderText(x, y, 0.0, text, font);
     };
-    label(aTop, false, tr("A Top"), labelFont);
-    label(aBottom, true, tr("A Bottom"), labelFont);
+    label(aTop, false, tr("A Top"), m_labelFont);
+    label(aBottom, true, tr("A Bottom"), m_labelFont);
     if (hasB) {
-        label(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexB)], true, tr("B Top"), smallLabelFont);
+        label(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexB)], true, tr("B Top"), m_smallLabelFont);
         label(boundary.resampledReference[static_cast<std::size_t>(boundary.indexB)], true, tr("B Bottom"),
-              smallLabelFont);
+              m_smallLabelFont);
     }
-    label(cTop, false, tr("C Top"), labelFont);
-    label(cBottom, true, tr("C Bottom"), labelFont);
+    label(cTop, false, tr("C Top"), m_labelFont);
+    label(cBottom, true, tr("C Bottom"), m_labelFont);
     if (hasD) {
-        label(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexD)], true, tr("D Top"), smallLabelFont);
+        label(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexD)], true, tr("D Top"), m_smallLabelFont);
         label(boundary.resampledReference[static_cast<std::size_t>(boundary.indexD)], true, tr("D Bottom"),
-              smallLabelFont);
+              m_smallLabelFont);
     }
-    label(eTop, false, tr("E Top"), labelFont);
-    label(eBottom, true, tr("E Bottom"), labelFont);
+    label(eTop, false, tr("E Top"), m_labelFont);
+    label(eBottom, true, tr("E Bottom"), m_labelFont);
     glPopAttrib();
 }
 
 void MainViewWidget::drawReferenceCurve(const Boundary& boundary)
 {
-    glPointSize(static_cast<float>(imageWidth / 200.0 * 2.0));
+    glPointSize(static_cast<float>(pickDistance() * 2.0));
     glBegin(GL_POINTS);
     for (std::size_t i = 0; i < boundary.referenceCurve.size(); ++i) {
-        if (static_cast<int>(i) == selectedReferencePointIndex)
+        if (static_cast<int>(i) == m_selectedReferencePointIndex)
             glColor3f(1.0f, 0.0f, 0.0f);
         else
             glColor3f(0.5f, 0.5f, 0.5f);
-        vertex(boundary.referenceCurve[i], imageOffset);
+        vertex(boundary.referenceCurve[i], m_imageOffset);
     }
     glEnd();
     glLineWidth(3.0f);
     glColor3f(1.0f, 1.0f, 0.0f);
     glBegin(GL_LINE_STRIP);
     for (const Point2d& point : boundary.referenceCurve)
-        vertex(point, imageOffset);
+        vertex(point, m_imageOffset);
     glEnd();
 }
 
 void MainViewWidget::drawUnitLine()
 {
-    const double sx = unitLineStart.x();
-    const double sy = unitLineStart.y();
-    const double ex = unitLineEnd.x();
-    const double ey = unitLineEnd.y();
+    const double sx = m_unitLineStart.x();
+    const double sy = m_unitLineStart.y();
+    const double ex = m_unitLineEnd.x();
+    const double ey = m_unitLineEnd.y();
     double tx = 5.0;
     double ty = 0.0;
     if (std::fabs(ex - sx) > std::fabs(ey - sy)) {
@@ -294,6 +294,6 @@ void MainViewWidget::drawDebugSegments(const Boundary& boundary)
     glLineWidth(1.0f);
     glBegin(GL_LINES);
     for (std::size_t i = 0; i < count; ++i)
-        line(boundary.curveSamples[i], boundary.referenceSamples[i], imageOffset);
+        line(boundary.curveSamples[i], boundary.referenceSamples[i], m_imageOffset);
     glEnd();
 }

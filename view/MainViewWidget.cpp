@@ -24,8 +24,8 @@ QFont makeLabelFont(int pointSize)
 
 MainViewWidget::MainViewWidget(QWidget* parent)
     : QGLWidget(viewFormat(), parent)
-    , labelFont(makeLabelFont(15))
-    , smallLabelFont(makeLabelFont(10))
+    , m_labelFont(makeLabelFont(15))
+    , m_smallLabelFont(makeLabelFont(10))
 {
     setFocusPolicy(Qt::StrongFocus);
     // Drawing happens in the frame loop and in paintGL; the toolkit must not
@@ -37,54 +37,54 @@ MainViewWidget::~MainViewWidget() = default;
 
 void MainViewWidget::setImageDisplayMode(ImageDisplayMode mode)
 {
-    if (mode == imageDisplayMode)
+    if (mode == m_imageDisplayMode)
         return;
-    imageDisplayMode = mode;
-    if (mode == quorrel::FitToScreen)
-        imageOffset = Point2d{};
-    else if (mode == quorrel::OriginalSize)
-        imageOffset = centringOffset();
+    m_imageDisplayMode = mode;
+    if (mode == ImageDisplayMode::FitToScreen)
+        m_imageOffset = Point2d{};
+    else if (mode == ImageDisplayMode::OriginalSize)
+        m_imageOffset = centringOffset();
 }
 
 MainViewWidget::Point2d MainViewWidget::centringOffset() const
 {
-    return Point2d{(static_cast<double>(width()) - static_cast<double>(imageWidth)) * 0.5,
-                   (static_cast<double>(height()) - static_cast<double>(imageHeight)) * 0.5};
+    return Point2d{(static_cast<double>(width()) - static_cast<double>(m_imageWidth)) * 0.5,
+                   (static_cast<double>(height()) - static_cast<double>(m_imageHeight)) * 0.5};
 }
 
 void MainViewWidget::setCurrentBoundaryIndex(int index)
 {
     m_currentBoundaryIndex = index;
-    selectedReferencePointIndex = -1;
+    m_selectedReferencePointIndex = -1;
 }
 
 MainViewWidget::Boundary* MainViewWidget::currentBoundary()
 {
-    if (!quorrel::indexInRange(m_currentBoundaryIndex, boundaries.size()))
+    if (!quorrel::indexInRange(m_currentBoundaryIndex, m_boundaries.size()))
         return nullptr;
-    return &boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
+    return &m_boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
 }
 
 const MainViewWidget::Boundary* MainViewWidget::currentBoundary() const
 {
-    if (!quorrel::indexInRange(m_currentBoundaryIndex, boundaries.size()))
+    if (!quorrel::indexInRange(m_currentBoundaryIndex, m_boundaries.size()))
         return nullptr;
-    return &boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
+    return &m_boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
 }
 
 void MainViewWidget::removeBoundary(int index)
 {
-    if (!quorrel::indexInRange(index, boundaries.size()))
+    if (!quorrel::indexInRange(index, m_boundaries.size()))
         return;
-    boundaries.erase(boundaries.begin() + index);
+    m_boundaries.erase(m_boundaries.begin() + index);
     if (index < m_currentBoundaryIndex)
         --m_currentBoundaryIndex;
-    if (boundaries.empty()) {
+    if (m_boundaries.empty()) {
         m_currentBoundaryIndex = -1;
-        selectedReferencePointIndex = -1;
+        m_selectedReferencePointIndex = -1;
     } else if (m_currentBoundaryIndex < 0) {
         m_currentBoundaryIndex = 0;
-        selectedReferencePointIndex = -1;
+        m_selectedReferencePointIndex = -1;
     }
 }
 
@@ -94,12 +94,12 @@ QPoint MainViewWidget::mapToView(const QPoint& windowPosition) const
     const double wy = windowPosition.y();
     const double widgetWidth = width();
     const double widgetHeight = height();
-    switch (imageDisplayMode) {
-    case quorrel::OriginalSize:
+    switch (m_imageDisplayMode) {
+    case ImageDisplayMode::OriginalSize:
         return QPoint(static_cast<int>(wx + 0.5), static_cast<int>(widgetHeight - 1.0 - wy + 0.5));
-    case quorrel::FitToScreen: {
-        const double w = imageWidth;
-        const double h = imageHeight;
+    case ImageDisplayMode::FitToScreen: {
+        const double w = m_imageWidth;
+        const double h = m_imageHeight;
         return QPoint(static_cast<int>(w / widgetWidth * wx + 0.5),
                       static_cast<int>(h - 1.0 - h / widgetHeight * wy + 0.5));
     }
@@ -109,17 +109,17 @@ QPoint MainViewWidget::mapToView(const QPoint& windowPosition) const
 
 MainViewWidget::Point2d MainViewWidget::toImagePoint(const QPoint& viewPoint) const
 {
-    return Point2d{viewPoint.x() - imageOffset.x, viewPoint.y() - imageOffset.y};
+    return Point2d{viewPoint.x() - m_imageOffset.x, viewPoint.y() - m_imageOffset.y};
 }
 
 quorrel::RgbaImageView MainViewWidget::imageView() const
 {
     quorrel::RgbaImageView view;
     // Without a buffer the sizes may still be those of an earlier image.
-    if (!pixels)
+    if (!m_pixels)
         return view;
-    view.pixels = pixels.get();
-    view.width = static_cast<int>(imageWidth);
-    view.height = static_cast<int>(imageHeight);
+    view.pixels = m_pixels.get();
+    view.width = static_cast<int>(m_imageWidth);
+    view.height = static_cast<int>(m_imageHeight);
     return view;
 }

@@ -6,6 +6,7 @@
 // check the view's state, call it and report problems in message boxes.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 
 #include "analysis/Types.h"
 #include "core/Singleton.h"
+#include "view/ViewModes.h"
 
 class MainViewWidget : public QGLWidget, public Singleton<MainViewWidget> {
     Q_OBJECT
@@ -26,6 +28,8 @@ public:
     using ViewMode = quorrel::ViewMode;
     using ImageDisplayMode = quorrel::ImageDisplayMode;
     using ExtremumHandle = quorrel::ExtremumHandle;
+    // Told about each boundary that detection adds, after it was added.
+    using BoundaryAddedHandler = std::function<void(const Boundary&)>;
 
     explicit MainViewWidget(QWidget* parent = nullptr);
     ~MainViewWidget() override;
@@ -51,24 +55,25 @@ public:
     int smoothLevel() const { return m_smoothLevel; }
     void setCurveDividingCount(int value) { m_curveDividingCount = value; }
     int curveDividingCount() const { return m_curveDividingCount; }
-    void setUnitMicron(double value) { unitMicron = value; }
-    double unitMicronLength() const { return unitMicron; }
+    void setUnitMicron(double value) { m_unitMicron = value; }
+    double unitMicron() const { return m_unitMicron; }
 
-    void setViewMode(ViewMode mode) { viewMode = mode; }
-    ViewMode currentViewMode() const { return viewMode; }
+    void setViewMode(ViewMode mode) { m_viewMode = mode; }
+    ViewMode viewMode() const { return m_viewMode; }
     void setImageDisplayMode(ImageDisplayMode mode);
-    ImageDisplayMode currentImageDisplayMode() const { return imageDisplayMode; }
-    void setShowDebugInfo(bool show) { showDebugInfo = show; }
-    bool isShowingDebugInfo() const { return showDebugInfo; }
+    ImageDisplayMode imageDisplayMode() const { return m_imageDisplayMode; }
+    void setShowDebugInfo(bool show) { m_showDebugInfo = show; }
+    bool showDebugInfo() const { return m_showDebugInfo; }
 
     // Boundaries.
     int currentBoundaryIndex() const { return m_currentBoundaryIndex; }
     void setCurrentBoundaryIndex(int index);
     Boundary* currentBoundary();
     const Boundary* currentBoundary() const;
-    const std::vector<Boundary>& boundaryRecords() const { return boundaries; }
+    const std::vector<Boundary>& boundaries() const { return m_boundaries; }
     bool hasValidExtrema() const;
     void removeBoundary(int index);
+    void setBoundaryAddedHandler(BoundaryAddedHandler handler) { m_boundaryAdded = std::move(handler); }
 
     // Analysis operations started from the property panel and the keys.
     quorrel::PixelRect selectionPixelRect() const;
@@ -85,20 +90,20 @@ public:
     void pickExtremumHandle(const QPoint& viewPoint);
 
     // Read access for the window, the dialogs and the tests.
-    std::uint32_t imageWidthPixels() const { return imageWidth; }
-    std::uint32_t imageHeightPixels() const { return imageHeight; }
-    const std::uint8_t* pixelData() const { return pixels.get(); }
-    bool hasImage() const { return pixels != nullptr; }
-    unsigned textureName() const { return textureId; }
-    const std::wstring& currentImagePath() const { return imagePath; }
-    bool isImageCut() const { return imageCut; }
-    Point2d currentImageOffset() const { return imageOffset; }
-    QPoint currentSelectionStart() const { return selectionStart; }
-    QPoint currentSelectionEnd() const { return selectionEnd; }
-    QPoint currentUnitLineStart() const { return unitLineStart; }
-    QPoint currentUnitLineEnd() const { return unitLineEnd; }
-    int currentSelectedReferencePointIndex() const { return selectedReferencePointIndex; }
-    int currentSelectedExtremumHandle() const { return selectedExtremumHandle; }
+    std::uint32_t imageWidth() const { return m_imageWidth; }
+    std::uint32_t imageHeight() const { return m_imageHeight; }
+    const std::uint8_t* pixels() const { return m_pixels.get(); }
+    bool hasImage() const { return m_pixels != nullptr; }
+    unsigned textureId() const { return m_textureId; }
+    const std::wstring& imagePath() const { return m_imagePath; }
+    bool imageCut() const { return m_imageCut; }
+    Point2d imageOffset() const { return m_imageOffset; }
+    QPoint selectionStart() const { return m_selectionStart; }
+    QPoint selectionEnd() const { return m_selectionEnd; }
+    QPoint unitLineStart() const { return m_unitLineStart; }
+    QPoint unitLineEnd() const { return m_unitLineEnd; }
+    int selectedReferencePointIndex() const { return m_selectedReferencePointIndex; }
+    ExtremumHandle selectedExtremumHandle() const { return m_selectedExtremumHandle; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -114,6 +119,7 @@ private:
     quorrel::RgbaImageView imageView() const;
     Point2d centringOffset() const;
     Point2d toImagePoint(const QPoint& viewPoint) const;
+    double pickDistance() const;
     bool isHit(const QPoint& viewPoint, const Point2d& imagePoint) const;
     void cutImage();
     void clearSelection();
@@ -131,34 +137,35 @@ private:
     void drawUnitLine();
     void drawDebugSegments(const Boundary& boundary);
 
-    bool glInitialized = false;
-    std::uint32_t imageWidth = 0;
-    std::uint32_t imageHeight = 0;
-    std::unique_ptr<std::uint8_t[]> pixels;
-    std::vector<Boundary> boundaries;
+    bool m_glInitialized = false;
+    std::uint32_t m_imageWidth = 0;
+    std::uint32_t m_imageHeight = 0;
+    std::unique_ptr<std::uint8_t[]> m_pixels;
+    std::vector<Boundary> m_boundaries;
     int m_currentBoundaryIndex = -1;
-    int selectedReferencePointIndex = -1;
-    double lastFrameSeconds = 0.0;
-    Point2d imageOffset;
-    unsigned textureId = 0;
-    bool imageCut = false;
-    ViewMode viewMode = quorrel::Detect;
-    std::wstring imagePath;
-    QPoint selectionStart;
-    QPoint selectionEnd;
-    double pressFrameSeconds = 0.0;
-    QPoint unitLineStart;
-    QPoint unitLineEnd;
+    int m_selectedReferencePointIndex = -1;
+    double m_lastFrameSeconds = 0.0;
+    Point2d m_imageOffset;
+    unsigned m_textureId = 0;
+    bool m_imageCut = false;
+    ViewMode m_viewMode = ViewMode::Detect;
+    std::wstring m_imagePath;
+    QPoint m_selectionStart;
+    QPoint m_selectionEnd;
+    double m_pressFrameSeconds = 0.0;
+    QPoint m_unitLineStart;
+    QPoint m_unitLineEnd;
     int m_maxColorDistance = 30;
-    int minCurvePointCount = 20;
+    int m_minCurvePointCount = 20;
     double m_minLineConnectionDistance = 2.0;
     double m_maxLineConnectionDistance = 3.0;
     int m_smoothLevel = 2;
     int m_curveDividingCount = 100;
-    int selectedExtremumHandle = quorrel::NoHandle;
-    double unitMicron = 100.0;
-    ImageDisplayMode imageDisplayMode = quorrel::OriginalSize;
-    bool showDebugInfo = false;
-    QFont labelFont;
-    QFont smallLabelFont;
+    ExtremumHandle m_selectedExtremumHandle = ExtremumHandle::NoHandle;
+    double m_unitMicron = 100.0;
+    ImageDisplayMode m_imageDisplayMode = ImageDisplayMode::OriginalSize;
+    bool m_showDebugInfo = false;
+    QFont m_labelFont;
+    QFont m_smallLabelFont;
+    BoundaryAddedHandler m_boundaryAdded;
 };

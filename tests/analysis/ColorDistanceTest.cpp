@@ -4,6 +4,7 @@
 
 #include "TestImage.h"
 #include "analysis/ColorDistance.h"
+#include "analysis/PixelRect.h"
 
 namespace quorrel {
 namespace {
@@ -19,29 +20,29 @@ void expectRect(const PixelRect& rect, int left, int bottom, int right, int top)
     EXPECT_EQ(rect.top, top);
 }
 
-TEST(SelectionPixelRect, CornersInEitherOrder_GiveTheSameRect)
+TEST(PixelRectBetween, CornersInEitherOrder_GiveTheSameRect)
 {
-    const Point2d offset{10.5, 20.5};
-    // 15 - 10.5 = 4.5 -> 4, 40 - 10.5 = 29.5 -> 29, 25 - 20.5 -> 4, 30 - 20.5 -> 9.
-    expectRect(selectionPixelRect(15, 30, 40, 25, offset, 100, 100), 4, 4, 29, 9);
-    expectRect(selectionPixelRect(40, 25, 15, 30, offset, 100, 100), 4, 4, 29, 9);
-    expectRect(selectionPixelRect(15, 25, 40, 30, offset, 100, 100), 4, 4, 29, 9);
+    // 4.5 -> 4, 29.5 -> 29, 4.5 -> 4, 9.5 -> 9.
+    expectRect(pixelRectBetween(4.5, 9.5, 29.5, 4.5, 100, 100), 4, 4, 29, 9);
+    expectRect(pixelRectBetween(29.5, 4.5, 4.5, 9.5, 100, 100), 4, 4, 29, 9);
+    expectRect(pixelRectBetween(4.5, 4.5, 29.5, 9.5, 100, 100), 4, 4, 29, 9);
 }
 
-TEST(SelectionPixelRect, OffsetDifferences_AreTruncatedTowardZero)
+TEST(PixelRectBetween, FractionalCorners_AreTruncatedTowardZero)
 {
     // 3.9 becomes 3 (not 4); -0.7 becomes 0 (not -1).
-    expectRect(selectionPixelRect(0, 0, 4, 4, Point2d{0.1, 0.1}, 100, 100), 0, 0, 3, 3);
-    expectRect(selectionPixelRect(-5, -5, 0, 0, Point2d{0.7, 0.7}, 100, 100), 0, 0, 0, 0);
+    expectRect(pixelRectBetween(-0.1, -0.1, 3.9, 3.9, 100, 100), 0, 0, 3, 3);
+    expectRect(pixelRectBetween(-5.7, -5.7, -0.7, -0.7, 100, 100), 0, 0, 0, 0);
 }
 
-TEST(SelectionPixelRect, SelectionPastTheImage_IsCutAtItsEdges)
+TEST(PixelRectBetween, CornersPastTheImage_AreCutAtItsEdges)
 {
-    expectRect(selectionPixelRect(90, 95, 150, 130, Point2d{}, 100, 100), 90, 95, 100, 100);
-    expectRect(selectionPixelRect(-20, -30, 10, 5, Point2d{}, 100, 100), 0, 0, 10, 5);
-    EXPECT_TRUE(selectionPixelRect(200, 200, 300, 300, Point2d{}, 100, 100).isEmpty());
-    EXPECT_TRUE(selectionPixelRect(-300, -300, -200, -200, Point2d{}, 100, 100).isEmpty());
-    EXPECT_TRUE(selectionPixelRect(0, 0, 0, 0, Point2d{}, 100, 100).isEmpty());
+    expectRect(pixelRectBetween(90, 95, 150, 130, 100, 100), 90, 95, 100, 100);
+    expectRect(pixelRectBetween(-20, -30, 10, 5, 100, 100), 0, 0, 10, 5);
+    EXPECT_TRUE(pixelRectBetween(200, 200, 300, 300, 100, 100).isEmpty());
+    EXPECT_TRUE(pixelRectBetween(-300, -300, -200, -200, 100, 100).isEmpty());
+    EXPECT_TRUE(pixelRectBetween(0, 0, 0, 0, 100, 100).isEmpty());
+    expectRect(pixelRectBetween(1e300, 1e300, -1e300, -1e300, 100, 100), 0, 0, 100, 100);
 }
 
 TEST(MeanColor, PatchOfTwoColours_AveragesEveryChannel)

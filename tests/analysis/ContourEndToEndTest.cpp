@@ -7,7 +7,7 @@
 #include "analysis/CurveConstruction.h"
 #include "analysis/CurveSmoothing.h"
 #include "analysis/RegionGrowing.h"
-#include "analysis/SyntheticScan.h"
+#include "samples/generator/SyntheticScan.h"
 
 namespace quorrel {
 namespace {
@@ -19,7 +19,7 @@ TEST(ContourEndToEnd, VitreousPatchOfSyntheticScan_TracesTheRetinalSurface)
     const int lastColumn = scan.width - 3;
 
     // A patch of vitreous well above the highest surface row (about 283).
-    const PixelRect rect = selectionPixelRect(350, 370, 450, 330, Point2d{}, scan.width, scan.height);
+    const PixelRect rect = pixelRectBetween(350, 370, 450, 330, scan.width, scan.height);
     // The vitreous noise is uniform within 6 grey levels, equal in R, G and
     // B: a combined spread of about 6, 4.5 * 6 = 27, so the estimate is the
     // floor, 30. Vitreous pixels lie within sqrt(3) * 6 = 10.4 of the mean and

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/CurveConstruction.h"
+#include "oracle/PlainCurveConstruction.h"
 #include "tests/analysis/DifferentialSupport.h"
-#include "tests/oracle/PlainCurveConstruction.h"
 
 namespace quorrel {
 namespace {

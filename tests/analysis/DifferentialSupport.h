@@ -9,8 +9,8 @@
 
 #include "analysis/ColorDistance.h"
 #include "analysis/RegionGrowing.h"
-#include "analysis/SyntheticScan.h"
 #include "analysis/Types.h"
+#include "samples/generator/SyntheticScan.h"
 
 namespace quorrel::test {
 
@@ -45,7 +45,7 @@ inline std::vector<Point2d> speckledEdgePoints(const SyntheticScan& scan)
     const int right = scan.width / 2 + scan.width / 10;
     const int top = scan.height - 3;
     const int bottom = scan.height - scan.height / 5;
-    const PixelRect patch = selectionPixelRect(left, top, right, bottom, Point2d{}, scan.width, scan.height);
+    const PixelRect patch = pixelRectBetween(left, top, right, bottom, scan.width, scan.height);
     const Boundary candidate = makeCandidateBoundary(image, L"", patch, estimateMaxColorDistance(image, patch));
     return collectEdgePoints(image, candidate.seedPoint, candidate.referenceColor, candidate.maxColorDistance);
 }

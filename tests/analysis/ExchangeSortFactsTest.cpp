@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/ExchangeSort.h"
-#include "tests/oracle/PlainCurveConstruction.h"
+#include "oracle/PlainCurveConstruction.h"
 
 namespace quorrel {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "TestImage.h"
 #include "analysis/MeasurementPipeline.h"
-#include "analysis/SyntheticScan.h"
+#include "samples/generator/SyntheticScan.h"
 
 namespace quorrel {
 namespace {

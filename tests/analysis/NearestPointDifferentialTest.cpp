@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/FovealExtrema.h"
+#include "oracle/PlainNearestPoint.h"
 #include "tests/analysis/DifferentialSupport.h"
-#include "tests/oracle/PlainNearestPoint.h"
 
 namespace quorrel {
 namespace {

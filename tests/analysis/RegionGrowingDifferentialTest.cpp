@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/RegionGrowing.h"
+#include "oracle/PlainRegionGrowing.h"
 #include "tests/analysis/DifferentialSupport.h"
 #include "tests/analysis/TestImage.h"
-#include "tests/oracle/PlainRegionGrowing.h"
 
 namespace quorrel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/SyntheticScan.h"
+#include "samples/generator/SyntheticScan.h"
 
 namespace quorrel {
 namespace {

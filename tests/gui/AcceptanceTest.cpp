@@ -179,8 +179,8 @@ private:
     // down from the top of the picture).
     static QPoint windowPointForViewer(const MainViewWidget& view, double x, double y)
     {
-        const quorrel::Point2d offset = view.currentImageOffset();
-        const int imageRow = static_cast<int>(view.imageHeightPixels()) - 1 - static_cast<int>(std::floor(y));
+        const quorrel::Point2d offset = view.imageOffset();
+        const int imageRow = static_cast<int>(view.imageHeight()) - 1 - static_cast<int>(std::floor(y));
         return testsupport::windowPointForView(view, static_cast<int>(std::floor(x)) + static_cast<int>(offset.x),
                                                imageRow + static_cast<int>(offset.y));
     }
@@ -189,7 +189,7 @@ private:
     // rows counted up from the bottom as in the report.
     static QPoint framePixel(const MainViewWidget& view, QPointF imagePoint)
     {
-        const quorrel::Point2d offset = view.currentImageOffset();
+        const quorrel::Point2d offset = view.imageOffset();
         const int column = static_cast<int>(std::floor(imagePoint.x() + offset.x));
         const int rowFromBottom = static_cast<int>(std::floor(imagePoint.y() + offset.y));
         return QPoint(column, view.height() - 1 - rowFromBottom);
@@ -235,11 +235,11 @@ private:
     // labels drawn beside the points.
     static QRect imageArea(const MainViewWidget& view, int margin)
     {
-        const quorrel::Point2d offset = view.currentImageOffset();
+        const quorrel::Point2d offset = view.imageOffset();
         const int left = static_cast<int>(offset.x);
-        const int top = view.height() - static_cast<int>(offset.y) - static_cast<int>(view.imageHeightPixels());
-        const QRect inView(left - margin, top - margin, static_cast<int>(view.imageWidthPixels()) + 2 * margin,
-                           static_cast<int>(view.imageHeightPixels()) + 2 * margin);
+        const int top = view.height() - static_cast<int>(offset.y) - static_cast<int>(view.imageHeight());
+        const QRect inView(left - margin, top - margin, static_cast<int>(view.imageWidth()) + 2 * margin,
+                           static_cast<int>(view.imageHeight()) + 2 * margin);
         return QRect(view.mapTo(view.window(), inView.topLeft()), inView.size());
     }
 
@@ -312,10 +312,10 @@ private slots:
         QTest::mouseClick(images->viewport(), Qt::LeftButton, Qt::NoModifier, itemCentre);
         QTest::mouseDClick(images->viewport(), Qt::LeftButton, Qt::NoModifier, itemCentre);
         QVERIFY(view->hasImage());
-        QVERIFY(QString::fromStdWString(view->currentImagePath()).endsWith(sample + QStringLiteral(".png")));
-        QCOMPARE(QStringLiteral("%1 x %2").arg(view->imageWidthPixels()).arg(view->imageHeightPixels()),
+        QVERIFY(QString::fromStdWString(view->imagePath()).endsWith(sample + QStringLiteral(".png")));
+        QCOMPARE(QStringLiteral("%1 x %2").arg(view->imageWidth()).arg(view->imageHeight()),
                  geometry.text(QStringLiteral("image size (px)")));
-        const double lastRow = view->imageHeightPixels() - 1.0;
+        const double lastRow = view->imageHeight() - 1.0;
 
         // Detect mode is on at start: drag over the vitreous.
         const QVector<QPointF> patch = geometry.points(QStringLiteral("vitreous patch (viewer px)"));
@@ -350,7 +350,7 @@ private slots:
         };
         const int clicks = 5;
         for (int i = 0; i < clicks; ++i) {
-            const double x = 8.0 + (view->imageWidthPixels() - 17.0) * i / (clicks - 1);
+            const double x = 8.0 + (view->imageWidth() - 17.0) * i / (clicks - 1);
             QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, windowPointForViewer(*view, x, borderRowAt(x)));
         }
         QCOMPARE(view->currentBoundary()->referenceCurve.size(), std::size_t(clicks));
@@ -359,9 +359,9 @@ private slots:
         testsupport::child<QAction>(&window, "action_Measure_Unit")->trigger();
         const QVector<QPointF> bar = geometry.points(QStringLiteral("scale bar"));
         QCOMPARE(bar.size(), 2);
-        const std::size_t barEndIndex = static_cast<std::size_t>(lastRow - bar[1].y()) * view->imageWidthPixels()
-            + static_cast<std::size_t>(bar[1].x());
-        const uchar* barEnd = view->pixelData() + barEndIndex * 4;
+        const std::size_t barEndIndex =
+            static_cast<std::size_t>(lastRow - bar[1].y()) * view->imageWidth() + static_cast<std::size_t>(bar[1].x());
+        const uchar* barEnd = view->pixels() + barEndIndex * 4;
         QCOMPARE(int(barEnd[0]), 255); // the bar is where the file says
         testsupport::dragWithLeftButton(*view, windowPointForViewer(*view, bar[0].x(), bar[0].y()),
                                         windowPointForViewer(*view, bar[1].x(), bar[1].y()));
@@ -369,7 +369,7 @@ private slots:
         auto* unitMicron = testsupport::child<QDoubleSpinBox>(&window, "unitMicronSpinBox");
         unitMicron->selectAll();
         QTest::keyClicks(unitMicron, QString::number(barMicrons));
-        QCOMPARE(view->unitMicronLength(), barMicrons);
+        QCOMPARE(view->unitMicron(), barMicrons);
         screenshot(window, QStringLiteral("first-measurement-2-curves.png"), imageArea(*view, 24));
 
         click(window, "detectFovealWidthAndDepthButton_");
@@ -532,7 +532,7 @@ private slots:
             const bool betweenRims = point.x() > aTop.x() - 10 && point.x() < eTop.x() + 10;
             const bool underAPoint = std::fabs(point.x() - aTop.x()) < 16 || std::fabs(point.x() - cTop.x()) < 16
                 || std::fabs(point.x() - eTop.x()) < 16;
-            const bool atTheEdge = point.x() < 8 || point.x() > view->imageWidthPixels() - 8.0;
+            const bool atTheEdge = point.x() < 8 || point.x() > view->imageWidth() - 8.0;
             if (underAPoint || atTheEdge || (betweenRims && offRimLine(point) < 6.0))
                 continue;
             ++curveChecked;

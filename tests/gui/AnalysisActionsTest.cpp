@@ -37,7 +37,7 @@ private:
     // Drags a rubber band over image pixels (x0, y0)-(x1, y1) counted from the bottom.
     static void selectImageRect(MainViewWidget& view, int x0, int y0, int x1, int y1)
     {
-        const quorrel::Point2d offset = view.currentImageOffset();
+        const quorrel::Point2d offset = view.imageOffset();
         auto window = [&](int x, int y) {
             return testsupport::windowPointForView(view, x + static_cast<int>(offset.x),
                                                    y + static_cast<int>(offset.y));
@@ -144,7 +144,7 @@ private slots:
         colours->setCurrentRow(0);
         QTest::keyClick(colours, Qt::Key_Delete);
         QCOMPARE(colours->count(), 1);
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->boundaries().size(), std::size_t(1));
         QCOMPARE(view->currentBoundaryIndex(), 0);
     }
 
@@ -186,7 +186,7 @@ private slots:
         MainViewWidget* view = window->view();
         selectImageRect(*view, 20, 170, 60, 190);
         click(*window, "detectBoundaryEdgesButton_");
-        view->setViewMode(quorrel::MeasureUnit);
+        view->setViewMode(quorrel::ViewMode::MeasureUnit);
         selectImageRect(*view, 10, 10, 110, 10);
         const QString path = scratch->filePath("refused.txt");
         testsupport::ModalRecord extrema;
@@ -201,7 +201,7 @@ private slots:
     {
         auto window = openWindow();
         MainViewWidget* view = window->view();
-        view->setViewMode(quorrel::MeasureUnit);
+        view->setViewMode(quorrel::ViewMode::MeasureUnit);
         selectImageRect(*view, 10, 10, 110, 10);
         QVERIFY(!view->writeMeasurementReport(scratch->filePath("no/such/folder/report.txt").toStdWString()));
     }

@@ -1,5 +1,5 @@
-// The two graph dialogs read the current boundary when shown and plot its
-// thickness profile and differences.
+// The two graph dialogs plot the thickness profile and its differences of
+// the boundary handed to them; the window hands over the current one.
 
 #include <QAction>
 #include <QTest>
@@ -85,6 +85,7 @@ private slots:
         auto window = windowWithBoundary(scratch);
         fillMeasuredBoundary(*window->view()->currentBoundary(), 1.0);
         DistanceGraphDialog* dialog = window->distanceGraphDialog();
+        dialog->setBoundary(window->view()->currentBoundary());
         dialog->show();
         QCustomPlot* plot = dialog->plot();
         QCOMPARE(plot->graphCount(), 4);
@@ -116,6 +117,7 @@ private slots:
         fillMeasuredBoundary(*boundary, 1.0);
         boundary->indexB = -1;
         boundary->indexD = 100;
+        window->distanceGraphDialog()->setBoundary(boundary);
         window->distanceGraphDialog()->show();
         QCOMPARE(window->distanceGraphDialog()->plot()->graph(3)->data()->size(), 0);
         window->distanceGraphDialog()->hide();
@@ -129,6 +131,7 @@ private slots:
         DifferentiateGraphDialog* dialog = window->differentiateGraphDialog();
         QCOMPARE(dialog->size(), QSize(760, 608));
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Differentiate Graph"));
+        dialog->setBoundary(window->view()->currentBoundary());
         dialog->show();
         QCustomPlot* plot = dialog->plot();
         QCOMPARE(plot->graphCount(), 1);

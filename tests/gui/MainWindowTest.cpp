@@ -104,21 +104,21 @@ private slots:
 
         testsupport::child<QAction>(&window, "action_Cut")->trigger();
         QCOMPARE(checkedModeActions(window), QStringList{"action_Cut"});
-        QCOMPARE(view->currentViewMode(), quorrel::Cut);
+        QCOMPARE(view->viewMode(), quorrel::ViewMode::Cut);
 
         testsupport::child<QAction>(&window, "action_Measure_Unit")->trigger();
         QCOMPARE(checkedModeActions(window), QStringList{"action_Measure_Unit"});
-        QCOMPARE(view->currentViewMode(), quorrel::MeasureUnit);
+        QCOMPARE(view->viewMode(), quorrel::ViewMode::MeasureUnit);
 
         // Clicking the checked action unchecks it; Detect takes over.
         testsupport::child<QAction>(&window, "action_Measure_Unit")->trigger();
         QCOMPARE(checkedModeActions(window), QStringList{"action_Detect"});
-        QCOMPARE(view->currentViewMode(), quorrel::Detect);
+        QCOMPARE(view->viewMode(), quorrel::ViewMode::Detect);
 
         // Clicking the checked Detect leaves it checked.
         testsupport::child<QAction>(&window, "action_Detect")->trigger();
         QCOMPARE(checkedModeActions(window), QStringList{"action_Detect"});
-        QCOMPARE(view->currentViewMode(), quorrel::Detect);
+        QCOMPARE(view->viewMode(), quorrel::ViewMode::Detect);
     }
 
     void displayActions_BehaveAsAnExclusivePair()
@@ -130,18 +130,18 @@ private slots:
 
         original->trigger(); // clicking the checked one keeps it
         QVERIFY(original->isChecked() && !fit->isChecked());
-        QCOMPARE(window.view()->currentImageDisplayMode(), quorrel::OriginalSize);
+        QCOMPARE(window.view()->imageDisplayMode(), quorrel::ImageDisplayMode::OriginalSize);
 
         fit->trigger();
         QVERIFY(!original->isChecked() && fit->isChecked());
-        QCOMPARE(window.view()->currentImageDisplayMode(), quorrel::FitToScreen);
+        QCOMPARE(window.view()->imageDisplayMode(), quorrel::ImageDisplayMode::FitToScreen);
 
         fit->trigger(); // clicking the checked fit action returns to original size
         QVERIFY(original->isChecked() && !fit->isChecked());
-        QCOMPARE(window.view()->currentImageDisplayMode(), quorrel::OriginalSize);
+        QCOMPARE(window.view()->imageDisplayMode(), quorrel::ImageDisplayMode::OriginalSize);
 
         testsupport::child<QAction>(&window, "action_View_Debug_Info")->trigger();
-        QVERIFY(window.view()->isShowingDebugInfo());
+        QVERIFY(window.view()->showDebugInfo());
     }
 
     void spinBoxes_ReachTheViewsParameters()
@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(view->maxLineConnectionDistance(), 4.25);
         QCOMPARE(view->smoothLevel(), 5);
         QCOMPARE(view->curveDividingCount(), 250);
-        QCOMPARE(view->unitMicronLength(), 123.456);
+        QCOMPARE(view->unitMicron(), 123.456);
     }
 
     void imageList_ListsAcceptedSuffixesInCaseInsensitiveNameOrder()

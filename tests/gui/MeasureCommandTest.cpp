@@ -12,7 +12,7 @@
 
 #include "GuiTestSupport.h"
 #include "ViewTestSupport.h"
-#include "analysis/SyntheticScan.h"
+#include "samples/generator/SyntheticScan.h"
 #include "ui/Quorrel.h"
 #include "view/MainViewWidget.h"
 
@@ -196,7 +196,7 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(view->size(), QSize(kImageWidth, kImageHeight));
         QVERIFY(view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        QCOMPARE(view->currentImageOffset(), (quorrel::Point2d{0.0, 0.0}));
+        QCOMPARE(view->imageOffset(), (quorrel::Point2d{0.0, 0.0}));
 
         if (in.tolerance != 0)
             testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->setValue(in.tolerance);
@@ -208,7 +208,7 @@ private:
         testsupport::child<QSpinBox>(&window, "curveDividingCountSpinBox_")->setValue(in.divideCount);
         testsupport::child<QDoubleSpinBox>(&window, "unitMicronSpinBox")->setValue(in.unitMicrons);
 
-        QCOMPARE(view->currentViewMode(), quorrel::Detect);
+        QCOMPARE(view->viewMode(), quorrel::ViewMode::Detect);
         testsupport::dragWithLeftButton(*view,
                                         testsupport::windowPointForView(*view, in.bandStart.x(), in.bandStart.y()),
                                         testsupport::windowPointForView(*view, in.bandEnd.x(), in.bandEnd.y()));

@@ -31,19 +31,19 @@ private slots:
         const QImage picture = testsupport::gradientImage(100, 80);
         const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
         QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        QCOMPARE(view->imageWidthPixels(), 100u);
-        QCOMPARE(view->imageHeightPixels(), 80u);
-        QVERIFY(view->textureName() != 0);
-        const std::uint8_t* pixels = view->pixelData();
+        QCOMPARE(view->imageWidth(), 100u);
+        QCOMPARE(view->imageHeight(), 80u);
+        QVERIFY(view->textureId() != 0);
+        const std::uint8_t* pixels = view->pixels();
         const QRgb bottomLeft = picture.pixel(0, 79);
         QCOMPARE(int(pixels[0]), qRed(bottomLeft));
         QCOMPARE(int(pixels[1]), qGreen(bottomLeft));
         QCOMPARE(int(pixels[2]), qBlue(bottomLeft));
         QCOMPARE(int(pixels[3]), 255);
-        QVERIFY(!view->isImageCut());
-        QCOMPARE(view->currentImagePath(), path.toStdWString());
-        QCOMPARE(view->currentImageOffset().x, 100.0);
-        QCOMPARE(view->currentImageOffset().y, 60.0);
+        QVERIFY(!view->imageCut());
+        QCOMPARE(view->imagePath(), path.toStdWString());
+        QCOMPARE(view->imageOffset().x, 100.0);
+        QCOMPARE(view->imageOffset().y, 60.0);
     }
 
     void region_TakesTheFractionsOfTheFile()
@@ -53,13 +53,13 @@ private slots:
         const QImage picture = testsupport::gradientImage(100, 80);
         const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
         QVERIFY(view->loadImage(path.toStdWString(), 0.25, 0.5, 0.5, 0.5));
-        QCOMPARE(view->imageWidthPixels(), 50u);
-        QCOMPARE(view->imageHeightPixels(), 40u);
+        QCOMPARE(view->imageWidth(), 50u);
+        QCOMPARE(view->imageHeight(), 40u);
         // First byte: column 25, row 40 counted from the bottom.
         const QRgb first = testsupport::imagePixelFromBottom(picture, 25, 40);
-        QCOMPARE(int(view->pixelData()[0]), qRed(first));
-        QCOMPARE(int(view->pixelData()[1]), qGreen(first));
-        QCOMPARE(int(view->pixelData()[2]), qBlue(first));
+        QCOMPARE(int(view->pixels()[0]), qRed(first));
+        QCOMPARE(int(view->pixels()[1]), qGreen(first));
+        QCOMPARE(int(view->pixels()[2]), qBlue(first));
     }
 
     void undecodableFile_WarnsKeepsBoundariesAndShowsNothing()
@@ -69,7 +69,7 @@ private slots:
         const QString good = testsupport::writeImage(scratch.filePath("scan.png"), testsupport::gradientImage(60, 40));
         QVERIFY(view->loadImage(good.toStdWString(), 0.0, 0.0, 1.0, 1.0));
         view->detectBoundaryEdges();
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->boundaries().size(), std::size_t(1));
 
         QFile text(scratch.filePath("notes.jpg"));
         QVERIFY(text.open(QIODevice::WriteOnly));
@@ -83,15 +83,15 @@ private slots:
         QCOMPARE(warning.title, QStringLiteral("Warning"));
         QCOMPARE(warning.text, QStringLiteral("Failed to load image!!!"));
         QVERIFY(!view->hasImage());
-        QCOMPARE(view->textureName(), 0u);
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->textureId(), 0u);
+        QCOMPARE(view->boundaries().size(), std::size_t(1));
         QCOMPARE(view->currentBoundaryIndex(), -1);
 
         // The sizes of the previous image are still there, but nothing may
         // read a buffer through them.
         view->detectMaxColorDistance();
         view->detectBoundaryEdges();
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->boundaries().size(), std::size_t(1));
         QTest::keyClick(view.get(), Qt::Key_Delete);
         const QImage shown = testsupport::renderAndRead(*view);
         QVERIFY(isWhite(shown.pixel(150, 100)));
@@ -102,7 +102,7 @@ private slots:
         auto view = testsupport::makeShownView(120, 90);
         QImage shown = testsupport::renderAndRead(*view);
         QVERIFY(isWhite(shown.pixel(0, 0)) && isWhite(shown.pixel(60, 45)) && isWhite(shown.pixel(119, 89)));
-        view->setImageDisplayMode(quorrel::FitToScreen);
+        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
         shown = testsupport::renderAndRead(*view);
         QVERIFY(isWhite(shown.pixel(60, 45)));
     }
@@ -131,7 +131,7 @@ private slots:
         const QImage picture = testsupport::gradientImage(400, 300);
         const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
         QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        view->setImageDisplayMode(quorrel::FitToScreen);
+        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
         const QImage shown = testsupport::renderAndRead(*view);
         // Two widget columns per image column; the unit line's ticks sit at the origin.
         QVERIFY(sameColour(shown.pixel(2, 290), picture.pixel(1, 290)));

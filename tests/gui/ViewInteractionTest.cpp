@@ -28,7 +28,7 @@ private:
 
     static quorrel::Boundary* makeBoundary(MainViewWidget& view)
     {
-        view.setViewMode(quorrel::Detect);
+        view.setViewMode(quorrel::ViewMode::Detect);
         view.detectBoundaryEdges();
         return view.currentBoundary();
     }
@@ -46,10 +46,10 @@ private slots:
     {
         auto view = viewWithImage();
         testsupport::dragWithLeftButton(*view, QPoint(10, 10), QPoint(60, 40));
-        QCOMPARE(view->currentSelectionStart(), QPoint(10, 89));
-        QCOMPARE(view->currentSelectionEnd(), QPoint(60, 59));
+        QCOMPARE(view->selectionStart(), QPoint(10, 89));
+        QCOMPARE(view->selectionEnd(), QPoint(60, 59));
         QTest::keyClick(view.get(), Qt::Key_Return);
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->boundaries().size(), std::size_t(1));
         const quorrel::SelectionRect rect = view->currentBoundary()->selectionRect;
         QCOMPARE(rect.left, 10);
         QCOMPARE(rect.right, 60);
@@ -61,28 +61,28 @@ private slots:
     {
         auto view = testsupport::makeShownView(300, 300);
         view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
-        view->setViewMode(quorrel::CutSquared);
+        view->setViewMode(quorrel::ViewMode::CutSquared);
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 100, 100));
-        QCOMPARE(view->currentSelectionStart(), QPoint(100, 100));
+        QCOMPARE(view->selectionStart(), QPoint(100, 100));
         testsupport::moveWithLeftButton(*view, at(*view, 130, 60));
-        QCOMPARE(view->currentSelectionEnd(), QPoint(140, 60));
+        QCOMPARE(view->selectionEnd(), QPoint(140, 60));
         testsupport::moveWithLeftButton(*view, at(*view, 130, 90));
-        QCOMPARE(view->currentSelectionEnd(), QPoint(130, 70));
+        QCOMPARE(view->selectionEnd(), QPoint(130, 70));
         testsupport::moveWithLeftButton(*view, at(*view, 130, 150));
-        QCOMPARE(view->currentSelectionEnd(), QPoint(130, 130));
+        QCOMPARE(view->selectionEnd(), QPoint(130, 130));
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 10, 10));
-        QCOMPARE(view->currentSelectionEnd(), QPoint(130, 130));
+        QCOMPARE(view->selectionEnd(), QPoint(130, 130));
     }
 
     void cut_ReloadsTheRectangleAndRefusesASecondCut()
     {
         auto view = viewWithImage();
-        view->setViewMode(quorrel::Cut);
+        view->setViewMode(quorrel::ViewMode::Cut);
         testsupport::dragWithLeftButton(*view, at(*view, 20, 10), at(*view, 70, 50));
         QTest::keyClick(view.get(), Qt::Key_Return);
-        QVERIFY(view->isImageCut());
-        QCOMPARE(view->imageWidthPixels(), 50u);
-        QCOMPARE(view->imageHeightPixels(), 40u);
+        QVERIFY(view->imageCut());
+        QCOMPARE(view->imageWidth(), 50u);
+        QCOMPARE(view->imageHeight(), 40u);
 
         testsupport::ModalRecord warning;
         testsupport::answerNextModal(&warning);
@@ -90,34 +90,34 @@ private slots:
         QVERIFY(warning.seen);
         QCOMPARE(warning.title, QStringLiteral("Cut Failed"));
         QCOMPARE(warning.text, QStringLiteral("Image was cut before, please load original image before cutting"));
-        QCOMPARE(view->imageWidthPixels(), 50u);
+        QCOMPARE(view->imageWidth(), 50u);
 
         view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
-        QVERIFY(!view->isImageCut());
+        QVERIFY(!view->imageCut());
     }
 
     void cut_EmptyRubberBandChangesNothing()
     {
         auto view = viewWithImage();
-        view->setViewMode(quorrel::Cut);
+        view->setViewMode(quorrel::ViewMode::Cut);
         testsupport::dragWithLeftButton(*view, at(*view, 30, 30), at(*view, 30, 30));
         QTest::keyClick(view.get(), Qt::Key_Return);
-        QVERIFY(!view->isImageCut());
-        QCOMPARE(view->imageWidthPixels(), 200u);
-        QCOMPARE(view->imageHeightPixels(), 100u);
+        QVERIFY(!view->imageCut());
+        QCOMPARE(view->imageWidth(), 200u);
+        QCOMPARE(view->imageHeight(), 100u);
     }
 
     void clear_WhitensTheHalfOpenRectangleOnly()
     {
         auto view = viewWithImage();
-        view->setImageDisplayMode(quorrel::FitToScreen);
-        view->setViewMode(quorrel::Clear);
+        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
+        view->setViewMode(quorrel::ViewMode::Clear);
         // View (0, 0) to (10, 5): window y = 99 - view y in this 1:1 fit.
         testsupport::dragWithLeftButton(*view, QPoint(0, 99), QPoint(10, 94));
-        QCOMPARE(view->currentSelectionStart(), QPoint(0, 0));
-        QCOMPARE(view->currentSelectionEnd(), QPoint(10, 5));
+        QCOMPARE(view->selectionStart(), QPoint(0, 0));
+        QCOMPARE(view->selectionEnd(), QPoint(10, 5));
         QTest::keyClick(view.get(), Qt::Key_Delete);
-        const std::uint8_t* pixels = view->pixelData();
+        const std::uint8_t* pixels = view->pixels();
         auto isWhite = [pixels](int x, int y) {
             const std::uint8_t* p = pixels + (y * 200 + x) * 4;
             return p[0] == 255 && p[1] == 255 && p[2] == 255 && p[3] == 255;
@@ -148,7 +148,7 @@ private slots:
     {
         auto view = viewWithImage();
         quorrel::Boundary* boundary = makeBoundary(*view);
-        view->setViewMode(quorrel::InsertCurve);
+        view->setViewMode(quorrel::ViewMode::InsertCurve);
         QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 20));
         QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
         QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 150, 20));
@@ -157,21 +157,21 @@ private slots:
 
         // Tolerance 200 / 200 = 1: (51, 21) is hit by both of the first two; the earlier wins.
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
-        QCOMPARE(view->currentSelectedReferencePointIndex(), 0);
+        QCOMPARE(view->selectedReferencePointIndex(), 0);
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
 
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 149, 21));
-        QCOMPARE(view->currentSelectedReferencePointIndex(), 2);
+        QCOMPARE(view->selectedReferencePointIndex(), 2);
         testsupport::moveWithLeftButton(*view, at(*view, 160, 25));
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 160, 25));
         QCOMPARE(boundary->referenceCurve[2], (quorrel::Point2d{160, 25}));
 
         QTest::keyClick(view.get(), Qt::Key_Delete);
         QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
-        QCOMPARE(view->currentSelectedReferencePointIndex(), -1);
+        QCOMPARE(view->selectedReferencePointIndex(), -1);
 
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 100, 80));
-        QCOMPARE(view->currentSelectedReferencePointIndex(), -1);
+        QCOMPARE(view->selectedReferencePointIndex(), -1);
         QTest::keyClick(view.get(), Qt::Key_Delete);
         QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
     }
@@ -181,9 +181,9 @@ private slots:
         auto view = testsupport::makeShownView(201, 101);
         view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
         quorrel::Boundary* boundary = makeBoundary(*view);
-        QCOMPARE(view->currentImageOffset().x, 0.5);
+        QCOMPARE(view->imageOffset().x, 0.5);
         boundary->referenceCurve = {{40, 30}};
-        view->setViewMode(quorrel::InsertCurve);
+        view->setViewMode(quorrel::ViewMode::InsertCurve);
         // The point is drawn at view (40.5, 30.5); click the window pixel under it.
         QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 101 - 1 - 30));
         QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
@@ -195,9 +195,9 @@ private slots:
     {
         auto view = viewWithImage();
         quorrel::Boundary* boundary = makeBoundary(*view);
-        view->setViewMode(quorrel::ControlLocalMinMax);
+        view->setViewMode(quorrel::ViewMode::ControlLocalMinMax);
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 50));
-        QCOMPARE(view->currentSelectedExtremumHandle(), -1); // no extrema yet
+        QCOMPARE(view->selectedExtremumHandle(), quorrel::ExtremumHandle::NoHandle); // no extrema yet
         boundary->curveSamples = {{50, 60}, {51, 60}, {150, 60}};
         boundary->referenceSamples = {{50, 10}, {100, 10}, {150, 10}};
         boundary->indexA = 0;
@@ -205,14 +205,14 @@ private slots:
         boundary->indexE = 2;
         // A Top (50, 60) and C Top (51, 60) are both within the tolerance of 1.
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 60));
-        QCOMPARE(view->currentSelectedExtremumHandle(), int(quorrel::CTop));
+        QCOMPARE(view->selectedExtremumHandle(), quorrel::ExtremumHandle::CTop);
         testsupport::moveWithLeftButton(*view, at(*view, 90, 70));
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 90, 70));
         QCOMPARE(boundary->curveSamples[1], (quorrel::Point2d{90, 70}));
         QCOMPARE(boundary->indexC, 1);
 
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 150, 10));
-        QCOMPARE(view->currentSelectedExtremumHandle(), int(quorrel::EBottom));
+        QCOMPARE(view->selectedExtremumHandle(), quorrel::ExtremumHandle::EBottom);
         testsupport::moveWithLeftButton(*view, at(*view, 140, 12));
         QCOMPARE(boundary->referenceSamples[2], (quorrel::Point2d{140, 12}));
     }
@@ -220,13 +220,13 @@ private slots:
     void measureUnit_PressAndDragSetTheLine()
     {
         auto view = viewWithImage();
-        view->setViewMode(quorrel::MeasureUnit);
+        view->setViewMode(quorrel::ViewMode::MeasureUnit);
         testsupport::dragWithLeftButton(*view, at(*view, 10, 10), at(*view, 110, 20));
-        QCOMPARE(view->currentUnitLineStart(), QPoint(10, 10));
-        QCOMPARE(view->currentUnitLineEnd(), QPoint(110, 20));
+        QCOMPARE(view->unitLineStart(), QPoint(10, 10));
+        QCOMPARE(view->unitLineEnd(), QPoint(110, 20));
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 5, 5));
-        QCOMPARE(view->currentUnitLineStart(), QPoint(5, 5));
-        QCOMPARE(view->currentUnitLineEnd(), QPoint(5, 5));
+        QCOMPARE(view->unitLineStart(), QPoint(5, 5));
+        QCOMPARE(view->unitLineEnd(), QPoint(5, 5));
     }
 
     void unboundKeysAndMissingData_DoNothing()
@@ -235,8 +235,9 @@ private slots:
         view.setFixedSize(50, 50);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        for (quorrel::ViewMode mode : {quorrel::Detect, quorrel::Cut, quorrel::CutSquared, quorrel::Clear,
-                                       quorrel::InsertCurve, quorrel::ControlLocalMinMax, quorrel::MeasureUnit}) {
+        for (quorrel::ViewMode mode : {quorrel::ViewMode::Detect, quorrel::ViewMode::Cut, quorrel::ViewMode::CutSquared,
+                                       quorrel::ViewMode::Clear, quorrel::ViewMode::InsertCurve,
+                                       quorrel::ViewMode::ControlLocalMinMax, quorrel::ViewMode::MeasureUnit}) {
             view.setViewMode(mode);
             testsupport::dragWithLeftButton(view, QPoint(1, 1), QPoint(40, 40));
             QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
@@ -244,7 +245,7 @@ private slots:
             QTest::keyClick(&view, Qt::Key_Delete);
             QTest::keyClick(&view, Qt::Key_A);
         }
-        QVERIFY(view.boundaryRecords().empty());
+        QVERIFY(view.boundaries().empty());
         QVERIFY(!view.hasImage());
     }
 };

@@ -39,7 +39,7 @@ private slots:
         QCOMPARE(view.maxLineConnectionDistance(), 3.0);
         QCOMPARE(view.smoothLevel(), 2);
         QCOMPARE(view.curveDividingCount(), 100);
-        QCOMPARE(view.unitMicronLength(), 100.0);
+        QCOMPARE(view.unitMicron(), 100.0);
         QCOMPARE(view.focusPolicy(), Qt::StrongFocus);
     }
 
@@ -48,12 +48,12 @@ private slots:
         testsupport::ScratchDirectory scratch;
         auto view = viewWithImage(scratch);
         addBoundaries(*view, 3);
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(3));
+        QCOMPARE(view->boundaries().size(), std::size_t(3));
         QCOMPARE(view->currentBoundaryIndex(), 2);
 
         // [r0, r1, r2], current 2: removing r0 keeps pointing at r2.
         view->removeBoundary(0);
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(2));
+        QCOMPARE(view->boundaries().size(), std::size_t(2));
         QCOMPARE(view->currentBoundaryIndex(), 1);
         QCOMPARE(view->currentBoundary()->maxColorDistance, 32);
 
@@ -64,10 +64,10 @@ private slots:
 
         view->removeBoundary(5);
         view->removeBoundary(-1);
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->boundaries().size(), std::size_t(1));
 
         view->removeBoundary(0);
-        QVERIFY(view->boundaryRecords().empty());
+        QVERIFY(view->boundaries().empty());
         QCOMPARE(view->currentBoundaryIndex(), -1);
     }
 
@@ -77,11 +77,11 @@ private slots:
         auto view = viewWithImage(scratch);
         addBoundaries(*view, 2);
         // Loading an image keeps the records but makes none current.
-        view->loadImage(view->currentImagePath(), 0.0, 0.0, 1.0, 1.0);
+        view->loadImage(view->imagePath(), 0.0, 0.0, 1.0, 1.0);
         QCOMPARE(view->currentBoundaryIndex(), -1);
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(2));
+        QCOMPARE(view->boundaries().size(), std::size_t(2));
         view->removeBoundary(1);
-        QCOMPARE(view->boundaryRecords().size(), std::size_t(1));
+        QCOMPARE(view->boundaries().size(), std::size_t(1));
         QCOMPARE(view->currentBoundaryIndex(), 0);
     }
 
@@ -99,14 +99,14 @@ private slots:
         const QString path =
             testsupport::writeImage(scratch.filePath("double.png"), testsupport::gradientImage(200, 100));
         QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        view->setImageDisplayMode(quorrel::FitToScreen);
-        QCOMPARE(view->currentImageOffset(), quorrel::Point2d{});
+        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
+        QCOMPARE(view->imageOffset(), quorrel::Point2d{});
         QCOMPARE(view->mapToView(QPoint(10, 0)), QPoint(20, 99));
-        view->setImageDisplayMode(quorrel::FitToScreen); // no change the second time
-        QCOMPARE(view->currentImageOffset(), quorrel::Point2d{});
-        view->setImageDisplayMode(quorrel::OriginalSize);
-        QCOMPARE(view->currentImageOffset().x, -50.0);
-        QCOMPARE(view->currentImageOffset().y, -25.0);
+        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen); // no change the second time
+        QCOMPARE(view->imageOffset(), quorrel::Point2d{});
+        view->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
+        QCOMPARE(view->imageOffset().x, -50.0);
+        QCOMPARE(view->imageOffset().y, -25.0);
     }
 };
 

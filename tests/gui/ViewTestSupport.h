@@ -9,7 +9,7 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
-#include "analysis/SyntheticScan.h"
+#include "samples/generator/SyntheticScan.h"
 #include "view/MainViewWidget.h"
 
 namespace testsupport {

@@ -1,4 +1,4 @@
-#include "tests/oracle/PlainCurveConstruction.h"
+#include "oracle/PlainCurveConstruction.h"
 
 #include <algorithm>
 #include <cmath>

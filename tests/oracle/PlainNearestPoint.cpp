@@ -1,4 +1,4 @@
-#include "tests/oracle/PlainNearestPoint.h"
+#include "oracle/PlainNearestPoint.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "tests/oracle/PlainRegionGrowing.h"
+#include "oracle/PlainRegionGrowing.h"
 
 #include <cstdint>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "analysis/SyntheticScan.h"
+#include "samples/generator/SyntheticScan.h"
 
 #include <algorithm>
 #include <cmath>

@@ -16,7 +16,7 @@
 #include <QImage>
 #include <QString>
 
-#include "analysis/SyntheticScan.h"
+#include "samples/generator/SyntheticScan.h"
 
 namespace {
 

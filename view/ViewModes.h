@@ -1,0 +1,23 @@
+#pragma once
+
+// The view's modes: what a drag or a click does, how the image is scaled, and
+// which measured point a press has picked.
+
+namespace quorrel {
+
+enum class ViewMode {
+    Detect = 0,
+    Cut = 1,
+    CutSquared = 2,
+    Clear = 3,
+    InsertCurve = 4,
+    ControlLocalMinMax = 5,
+    MeasureUnit = 6
+};
+
+enum class ImageDisplayMode { OriginalSize = 0, FitToScreen = 1 };
+
+// The numbering is also the order in which a press tests the handles.
+enum class ExtremumHandle { NoHandle = -1, CTop = 0, CBottom = 1, ATop = 2, ABottom = 3, ETop = 4, EBottom = 5 };
+
+} // namespace quorrel
