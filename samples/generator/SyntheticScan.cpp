@@ -1,6 +1,7 @@
 #include "samples/generator/SyntheticScan.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 
@@ -124,6 +125,36 @@ double findLargestThickness(const SyntheticScan& scan, double low, double high)
     return 0.5 * (rising + falling);
 }
 
+// Refines a minimum of f known to lie within [low, high] by golden-section
+// search.
+template <typename Function> double refineMinimum(Function f, double low, double high)
+{
+    const double ratio = (std::sqrt(5.0) - 1.0) / 2.0;
+    for (int iteration = 0; iteration < 100; ++iteration) {
+        const double left = high - ratio * (high - low);
+        const double right = low + ratio * (high - low);
+        if (f(left) < f(right))
+            high = right;
+        else
+            low = left;
+    }
+    return 0.5 * (low + high);
+}
+
+// Column of the fastest change of thickness within [low, high]: a scan at
+// 1/8 column, refined around the best sample.
+double findSteepestThickness(const SyntheticScanParameters& parameters, double low, double high)
+{
+    const auto steepness = [&](double x) { return -std::fabs(thicknessSlopeAt(parameters, x)); };
+    const double step = 0.125;
+    double best = low;
+    for (double x = low; x <= high; x += step) {
+        if (steepness(x) < steepness(best))
+            best = x;
+    }
+    return refineMinimum(steepness, std::max(low, best - step), std::min(high, best + step));
+}
+
 } // namespace
 
 double SyntheticScan::surfaceRowAt(double x) const
@@ -202,6 +233,84 @@ SyntheticScan makeSyntheticScan(const SyntheticScanParameters& parameters)
         }
     }
     return scan;
+}
+
+} // namespace quorrel
+
+namespace quorrel {
+
+namespace {
+
+Point2d micronPoint(const SyntheticScan& scan, double x, double row)
+{
+    return {x * scan.parameters.lateralMicronsPerPixel, row * scan.parameters.axialMicronsPerPixel};
+}
+
+Point2d surfaceMicrons(const SyntheticScan& scan, double x)
+{
+    return micronPoint(scan, x, scan.surfaceRowAt(x));
+}
+
+double length(Point2d v)
+{
+    return std::sqrt(v.x * v.x + v.y * v.y);
+}
+
+} // namespace
+
+SyntheticMicronGeometry syntheticMicronGeometry(const SyntheticScan& scan)
+{
+    const SyntheticScanParameters& parameters = scan.parameters;
+    const double lateral = parameters.lateralMicronsPerPixel;
+    const double axial = parameters.axialMicronsPerPixel;
+    // The lower border's direction in microns, and the share of a vertical
+    // distance that lies at right angles to it.
+    const Point2d border{lateral, parameters.tiltRowsPerColumn * axial};
+    const double across = lateral / length(border);
+
+    SyntheticMicronGeometry geometry;
+    geometry.thicknessAtCentre = scan.thicknessAtCentre * axial * across;
+    geometry.thicknessAtLeftRim = scan.thicknessAtLeftRim * axial * across;
+    geometry.thicknessAtRightRim = scan.thicknessAtRightRim * axial * across;
+
+    const Point2d left = surfaceMicrons(scan, scan.leftRimX);
+    const Point2d centre = surfaceMicrons(scan, scan.pitCentreX);
+    const Point2d right = surfaceMicrons(scan, scan.rightRimX);
+    const Point2d rims{right.x - left.x, right.y - left.y};
+    geometry.fovealWidth = length(rims);
+    geometry.fovealDepth =
+        std::fabs(rims.x * (centre.y - left.y) - rims.y * (centre.x - left.x)) / geometry.fovealWidth;
+
+    geometry.leftWallX = findSteepestThickness(parameters, scan.leftRimX, scan.pitCentreX);
+    geometry.rightWallX = findSteepestThickness(parameters, scan.pitCentreX, scan.rightRimX);
+    const std::array<Point2d, 5> chordPoints = {left, surfaceMicrons(scan, geometry.leftWallX), centre,
+                                                surfaceMicrons(scan, geometry.rightWallX), right};
+    const double degreesPerRadian = 180.0 / std::acos(-1.0);
+    for (std::size_t i = 0; i < geometry.wallChordDegrees.size(); ++i) {
+        const Point2d chord{chordPoints[i + 1].x - chordPoints[i].x, chordPoints[i + 1].y - chordPoints[i].y};
+        geometry.wallChordDegrees[i] =
+            std::atan2(border.x * chord.y - border.y * chord.x, border.x * chord.x + border.y * chord.y)
+            * degreesPerRadian;
+    }
+    return geometry;
+}
+
+double nearestSurfaceMicrons(const SyntheticScan& scan, double x)
+{
+    const Point2d bottom = micronPoint(scan, x, scan.referenceRowAt(x));
+    const auto distance = [&](double column) {
+        const Point2d top = surfaceMicrons(scan, column);
+        return length(Point2d{top.x - bottom.x, top.y - bottom.y});
+    };
+    // No surface point farther across than the one straight above can be nearer.
+    const double reach = distance(x) / scan.parameters.lateralMicronsPerPixel;
+    const double step = 1.0 / 32.0;
+    double best = x;
+    for (double column = x - reach; column <= x + reach; column += step) {
+        if (distance(column) < distance(best))
+            best = column;
+    }
+    return distance(refineMinimum(distance, best - step, best + step));
 }
 
 } // namespace quorrel

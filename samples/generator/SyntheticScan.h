@@ -6,6 +6,7 @@
 // border. The noise comes from the generator's own PRNG, so a seed gives the
 // same bytes on every machine and library version.
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -43,6 +44,12 @@ struct SyntheticScanParameters {
     // longer across the scan than along the beam). It has its own random
     // stream, so 0 leaves every byte as it was without it.
     double speckleContrast = 0.0;
+    // Microns per pixel across the scan (lateral) and along the beam (axial).
+    // They change no pixel: they give the shape above, which is drawn in
+    // pixels, its size in microns (syntheticMicronGeometry). A real scan has
+    // pixels some three times as wide as they are high.
+    double lateralMicronsPerPixel = 1.0;
+    double axialMicronsPerPixel = 1.0;
 };
 
 // A generated scan and its geometry. Pixel (x, y) is vitreous when
@@ -71,6 +78,33 @@ struct SyntheticScan {
     // The pixels as an image view; empty when the scan has no pixels.
     RgbaImageView view() const;
 };
+
+// The figures a measurement in microns should find on a scan: lengths in
+// microns, angles in degrees of real space, all taken in the scan's microns
+// (x times the lateral, y times the axial scale). Thicknesses at the pit
+// centre and the rims run at right angles to the lower border, where the
+// surface is parallel to it; width and depth are taken between the surface
+// points of the rims and the pit centre.
+struct SyntheticMicronGeometry {
+    double thicknessAtCentre = 0.0;
+    double thicknessAtLeftRim = 0.0;
+    double thicknessAtRightRim = 0.0;
+    double fovealWidth = 0.0; // left rim to right rim
+    double fovealDepth = 0.0; // pit centre to the line through the rims
+    // Columns of the steepest surface between each rim and the pit centre.
+    double leftWallX = 0.0;
+    double rightWallX = 0.0;
+    // Angles of the chords left rim to left wall, left wall to centre, centre
+    // to right wall and right wall to right rim, against the lower border
+    // (positive where the surface rises to the right).
+    std::array<double, 4> wallChordDegrees{};
+};
+
+SyntheticMicronGeometry syntheticMicronGeometry(const SyntheticScan& scan);
+
+// Distance in microns from the lower border at column x to the nearest point
+// of the inner surface: the thickness a measurement in microns finds there.
+double nearestSurfaceMicrons(const SyntheticScan& scan, double x);
 
 // Renders the scan and works out its geometry. A width or height below 1
 // gives no pixels (the geometry is still worked out).

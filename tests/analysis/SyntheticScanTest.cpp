@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdint>
 
 #include <gtest/gtest.h>
@@ -52,6 +53,51 @@ TEST(SyntheticScan, Tilt_RaisesBothBordersAndKeepsTheThickness)
     EXPECT_DOUBLE_EQ(tilted.surfaceRowAt(300), flat.surfaceRowAt(300) - 10.0);
     EXPECT_NEAR(tilted.leftRimX, flat.leftRimX, 1e-6);
     EXPECT_NEAR(tilted.thicknessAtRightRim, flat.thicknessAtRightRim, 1e-9);
+}
+
+TEST(SyntheticScan, MicronGeometry_ScalesTheShapeByEachAxisAndMeasuresAcrossTheBorder)
+{
+    // The default shape: rims 180.8805652866 columns either side of the pit
+    // centre, 162.8344941215 rows thick there and 108 rows at the centre.
+    const double rimOffset = 180.8805652866;
+    const double rimThickness = 162.8344941215;
+    struct Case {
+        double tilt;
+        double across; // share of a vertical micron at right angles to the border
+        double width;
+        double depth;
+    };
+    // Scales 2 across and 0.5 down. Tilted by 0.1 rows per column, the rims
+    // differ by 36.18 rows (18.09 um) and the border rises 0.05 um per um.
+    const double rise = 2.0 * rimOffset * 0.1 * 0.5;
+    const double flatWidth = 4.0 * rimOffset;
+    const double tiltedWidth = std::sqrt(flatWidth * flatWidth + rise * rise);
+    const double flatDepth = (rimThickness - 108.0) * 0.5;
+    for (const Case& c : {Case{0.0, 1.0, flatWidth, flatDepth},
+                          Case{0.1, 2.0 / std::sqrt(4.0025), tiltedWidth, flatDepth * flatWidth / tiltedWidth}}) {
+        SyntheticScanParameters parameters;
+        parameters.tiltRowsPerColumn = c.tilt;
+        parameters.lateralMicronsPerPixel = 2.0;
+        parameters.axialMicronsPerPixel = 0.5;
+        const SyntheticScan scan = makeSyntheticScan(parameters);
+        const SyntheticMicronGeometry geometry = syntheticMicronGeometry(scan);
+        EXPECT_NEAR(geometry.thicknessAtCentre, 54.0 * c.across, 1e-9) << c.tilt;
+        EXPECT_NEAR(geometry.thicknessAtLeftRim, rimThickness * 0.5 * c.across, 1e-6) << c.tilt;
+        EXPECT_NEAR(geometry.fovealWidth, c.width, 1e-6) << c.tilt;
+        EXPECT_NEAR(geometry.fovealDepth, c.depth, 1e-6) << c.tilt;
+        // The walls lie between rim and centre, mirrored, and fall into the pit
+        // (the tilt shears the shape a little against the border).
+        EXPECT_NEAR(geometry.leftWallX + geometry.rightWallX, 800.0, 1e-6) << c.tilt;
+        EXPECT_GT(geometry.leftWallX, scan.leftRimX);
+        EXPECT_LT(geometry.leftWallX, 400.0);
+        EXPECT_LT(geometry.wallChordDegrees[0], 0.0);
+        EXPECT_NEAR(geometry.wallChordDegrees[0], -geometry.wallChordDegrees[3], 0.05) << c.tilt;
+    }
+    // At the pit's bottom the nearest surface point lies straight above.
+    SyntheticScanParameters parameters;
+    parameters.lateralMicronsPerPixel = 2.0;
+    parameters.axialMicronsPerPixel = 0.5;
+    EXPECT_NEAR(nearestSurfaceMicrons(makeSyntheticScan(parameters), 400.0), 54.0, 1e-6);
 }
 
 TEST(SyntheticScan, Noise_IsBoundedAndDeterminedBySeed)
