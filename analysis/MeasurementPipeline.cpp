@@ -75,6 +75,11 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
     result.measurements =
         computeFovealMeasurements(boundary, parameters.unitLineStart, parameters.unitLineEnd, parameters.unitMicron);
     result.report = formatMeasurementReport(result.measurements);
+    if (parameters.axisScales.isSet()) {
+        result.calibrated = measureCalibrated(boundary, parameters.axisScales, parameters.curveDividingCount);
+        result.report += formatCalibratedSection(result.calibrated);
+    }
+    result.warnings = findTrustWarnings(boundary, &result.calibrated);
     result.status = MeasurementStatus::Ok;
     return result;
 }

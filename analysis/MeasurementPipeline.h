@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementReport.h"
+#include "analysis/TrustWarnings.h"
 #include "analysis/Types.h"
 
 namespace quorrel {
@@ -30,6 +32,9 @@ struct MeasurementParameters {
     Point2d unitLineStart;
     Point2d unitLineEnd;
     double unitMicron = 100.0;
+    // When both are set, the detection runs a second time in microns and the
+    // report gains its section.
+    AxisScales axisScales;
 };
 
 // The step that stopped a measurement, or Ok.
@@ -47,8 +52,12 @@ struct MeasurementResult {
     int maxColorDistance = 0; // the tolerance used, estimated or given
     Boundary boundary; // filled as far as the measurement got
     FovealMeasurements measurements; // valid when status is Ok
-    std::string report; // the 50 lines when status is Ok, else empty
+    CalibratedMeasurements calibrated; // the run in microns, when the axis scales are set
+    // The 50 lines, then the calibrated section when the axis scales are set,
+    // when status is Ok; else empty.
+    std::string report;
     bool unitLineTooShort = false; // the micron figures are then not meaningful
+    std::vector<TrustWarning> warnings; // why the figures may not be trusted, when status is Ok
 
     bool ok() const { return status == MeasurementStatus::Ok; }
 };

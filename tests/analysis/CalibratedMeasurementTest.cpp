@@ -1,0 +1,216 @@
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "analysis/CalibratedMeasurement.h"
+#include "analysis/MeasurementPipeline.h"
+#include "analysis/SyntheticScan.h"
+
+namespace quorrel {
+namespace {
+
+std::vector<std::string> reportLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The number after a report line's last ": ".
+std::string printedValue(const std::string& line)
+{
+    return line.substr(line.rfind(": ") + 2);
+}
+
+double relativeError(double measured, double truth)
+{
+    return std::fabs(measured - truth) / truth;
+}
+
+// A real-looking scan: pixels 11.5 um across and 3.9 um down, a pit about
+// 2 mm from rim to rim and 100 um deep in a retina 215 to 315 um thick.
+SyntheticScan anisotropicFovea()
+{
+    SyntheticScanParameters parameters;
+    parameters.width = 512;
+    parameters.height = 400;
+    parameters.referenceRow = 150.0;
+    parameters.surfaceRow = 225.0;
+    parameters.pitCentreX = 256.0;
+    parameters.pitDepth = 38.0;
+    parameters.pitSigma = 38.0;
+    parameters.rimHeight = 18.0;
+    parameters.rimSigma = 68.0;
+    parameters.lateralMicronsPerPixel = 11.5;
+    parameters.axialMicronsPerPixel = 3.9;
+    return makeSyntheticScan(parameters);
+}
+
+MeasurementParameters anisotropicParameters()
+{
+    MeasurementParameters parameters;
+    parameters.selection = PixelRect{20, 360, 120, 390};
+    parameters.estimateTolerance = true;
+    parameters.smoothCount = 2;
+    parameters.referenceCurve = {{5, 150}, {506, 150}};
+    // A horizontal scale bar: the 50 lines convert with 11.5 um per pixel.
+    parameters.unitLineStart = {10, 20};
+    parameters.unitLineEnd = {110, 20};
+    parameters.unitMicron = 1150.0;
+    return parameters;
+}
+
+TEST(CalibratedMeasurement, AnisotropicScan_GivesTheTrueMicronFiguresAndLeavesTheFiftyLines)
+{
+    const SyntheticScan scan = anisotropicFovea();
+    const SyntheticMicronGeometry truth = syntheticMicronGeometry(scan);
+    MeasurementParameters parameters = anisotropicParameters();
+    const MeasurementResult uncalibrated = runMeasurement(scan.view(), L"", parameters);
+    parameters.axisScales = AxisScales{11.5, 3.9, "typed"};
+    const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
+    ASSERT_TRUE(result.ok());
+    ASSERT_TRUE(result.calibrated.determined);
+
+    // The 50 lines are those of the run without scales; the section follows
+    // after a blank line.
+    const std::string& fiftyLines = uncalibrated.report;
+    EXPECT_EQ(reportLines(fiftyLines).size(), 50u);
+    ASSERT_EQ(result.report.compare(0, fiftyLines.size(), fiftyLines), 0);
+    EXPECT_EQ(result.report.substr(fiftyLines.size(), 62),
+              "\nCalibrated Measurement: foveal detection repeated in microns\n");
+    EXPECT_NE(result.report.find("\nScales from: typed\n"), std::string::npos);
+
+    const FovealMeasurements& m = result.calibrated.figures;
+    const CalibratedMeasurements& run = result.calibrated;
+    EXPECT_LT(relativeError(m.pixelDistances[0], truth.thicknessAtLeftRim), 0.02);
+    EXPECT_LT(relativeError(m.pixelDistances[2], truth.thicknessAtCentre), 0.02);
+    EXPECT_LT(relativeError(m.pixelDistances[4], truth.thicknessAtRightRim), 0.02);
+    // On the walls the thickness is that to the nearest surface point.
+    EXPECT_LT(relativeError(m.pixelDistances[1], nearestSurfaceMicrons(scan, run.bottomPoints[1].x)), 0.02);
+    EXPECT_LT(relativeError(m.pixelDistances[3], nearestSurfaceMicrons(scan, run.bottomPoints[3].x)), 0.02);
+    EXPECT_LT(relativeError(m.fovealPixelWidth, truth.fovealWidth), 0.02);
+    EXPECT_LT(relativeError(m.depthAlongCLinePixel, truth.fovealDepth), 0.02);
+    EXPECT_LT(relativeError(m.perpendicularDepthPixel, truth.fovealDepth), 0.02);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_NEAR(m.slopeDegrees[i], truth.wallChordDegrees[i], 1.0) << kSlopeSegmentLabels[i];
+    // The points are given in image pixels, the rims near the true ones.
+    EXPECT_NEAR(run.topPoints[0].x, scan.leftRimX, 5.0);
+    EXPECT_NEAR(run.topPoints[4].x, scan.rightRimX, 5.0);
+    EXPECT_NEAR(run.bottomPoints[2].y, 150.0, 0.5);
+
+    // The pixel run's rims, scaled afterwards, are far off: the scan is
+    // anisotropic enough to matter.
+    EXPECT_GT(relativeError(result.measurements.fovealMicronWidth, truth.fovealWidth), 0.05);
+}
+
+TEST(CalibratedMeasurement, IsotropicScalesOfTheUnitLine_RepeatTheMicronFiguresToPrintPrecision)
+{
+    // Lines of the 50 (thicknesses, width, both depths, degree angles) and
+    // the calibrated section's lines with the same figure.
+    const std::vector<std::pair<int, int>> sameFigure = {{20, 67}, {21, 68}, {22, 69}, {23, 70}, {24, 71}, {27, 73},
+                                                         {29, 74}, {32, 75}, {45, 87}, {46, 88}, {47, 89}, {48, 90}};
+    for (const double pitCentre : {256.0, 250.5, 261.25}) {
+        for (const double unitMicron : {250.0, 137.0}) {
+            SyntheticScanParameters shape;
+            shape.width = 512;
+            shape.height = 300;
+            shape.referenceRow = 80.0;
+            shape.surfaceRow = 160.0;
+            shape.pitCentreX = pitCentre;
+            shape.pitDepth = 30.0;
+            shape.pitSigma = 38.0;
+            shape.rimHeight = 12.0;
+            shape.rimSigma = 72.0;
+            const SyntheticScan scan = makeSyntheticScan(shape);
+            MeasurementParameters parameters;
+            parameters.selection = PixelRect{20, 250, 120, 290};
+            parameters.estimateTolerance = true;
+            parameters.smoothCount = 2;
+            parameters.referenceCurve = {{5, 80}, {200, 80.4}, {506, 80}};
+            parameters.unitLineStart = {10, 9};
+            parameters.unitLineEnd = {110, 9};
+            parameters.unitMicron = unitMicron;
+            parameters.axisScales = AxisScales{unitMicron / 100.0, unitMicron / 100.0, "unit lines"};
+            const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
+            ASSERT_TRUE(result.ok());
+            const std::vector<std::string> lines = reportLines(result.report);
+            ASSERT_EQ(lines.size(), 91u);
+            for (const auto& [pixelLine, calibratedLine] : sameFigure)
+                EXPECT_EQ(printedValue(lines[calibratedLine]), printedValue(lines[pixelLine]))
+                    << pitCentre << ", " << unitMicron << ": " << lines[calibratedLine];
+        }
+    }
+}
+
+TEST(CalibratedMeasurement, UnsetScales_AddNothing)
+{
+    const SyntheticScan scan = anisotropicFovea();
+    MeasurementParameters parameters = anisotropicParameters();
+    parameters.axisScales = AxisScales{11.5, 0.0, "typed"};
+    const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(reportLines(result.report).size(), 50u);
+    EXPECT_FALSE(result.calibrated.determined);
+    EXPECT_EQ(formatCalibratedSection(result.calibrated), "");
+}
+
+TEST(AxisScales, BadValues_AreRefusedWithTheirReason)
+{
+    const double infinity = std::numeric_limits<double>::infinity();
+    const struct {
+        double value;
+        ScaleCheck check;
+    } cases[] = {{11.5, ScaleCheck::Ok},
+                 {1000.0, ScaleCheck::Ok},
+                 {1e-9, ScaleCheck::Ok},
+                 {0.0, ScaleCheck::NotPositive},
+                 {-3.9, ScaleCheck::NotPositive},
+                 {1000.001, ScaleCheck::TooLarge},
+                 {infinity, ScaleCheck::NotFinite},
+                 {-infinity, ScaleCheck::NotFinite},
+                 {std::nan(""), ScaleCheck::NotFinite}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(checkMicronsPerPixel(c.value), c.check) << c.value;
+        EXPECT_EQ(describeScaleCheck(c.check).empty(), c.check == ScaleCheck::Ok);
+    }
+}
+
+TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong)
+{
+    const struct {
+        Point2d start;
+        Point2d end;
+        double microns;
+        ScaleCheck check;
+        ScaleAxis axis;
+        double micronsPerPixel;
+    } cases[] = {
+        {{10, 20}, {110, 20}, 1150.0, ScaleCheck::Ok, ScaleAxis::Lateral, 11.5},
+        {{30, 40}, {30, 140}, 390.0, ScaleCheck::Ok, ScaleAxis::Axial, 3.9},
+        // Drawn the other way, a little slanted: 3-4-5 triangles.
+        {{110, 24}, {10, 99}, 625.0, ScaleCheck::Ok, ScaleAxis::Lateral, 5.0},
+        {{0, 80}, {60, 0}, 500.0, ScaleCheck::Ok, ScaleAxis::Axial, 5.0},
+        // Exactly diagonal counts as across.
+        {{0, 0}, {30, 30}, 100.0, ScaleCheck::Ok, ScaleAxis::Lateral, 100.0 / std::sqrt(1800.0)},
+        {{5, 5}, {5, 5}, 100.0, ScaleCheck::ZeroLengthLine, ScaleAxis::Lateral, 0.0},
+        {{0, 0}, {100, 0}, 0.0, ScaleCheck::NotPositive, ScaleAxis::Lateral, 0.0},
+        {{0, 0}, {0, 2}, 10000.0, ScaleCheck::TooLarge, ScaleAxis::Axial, 5000.0},
+    };
+    for (const auto& c : cases) {
+        const UnitLineScale scale = scaleFromUnitLine(c.start, c.end, c.microns);
+        EXPECT_EQ(scale.check, c.check) << c.end.x << ", " << c.end.y;
+        if (c.check == ScaleCheck::ZeroLengthLine)
+            continue;
+        EXPECT_EQ(scale.axis, c.axis) << c.end.x << ", " << c.end.y;
+        EXPECT_DOUBLE_EQ(scale.micronsPerPixel, c.micronsPerPixel) << c.end.x << ", " << c.end.y;
+    }
+}
+
+} // namespace
+} // namespace quorrel
