@@ -8,7 +8,7 @@
 
 #include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementPipeline.h"
-#include "analysis/SyntheticScan.h"
+#include "samples/generator/SyntheticScan.h"
 
 namespace quorrel {
 namespace {

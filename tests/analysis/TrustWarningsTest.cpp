@@ -5,8 +5,8 @@
 
 #include "analysis/FovealExtrema.h"
 #include "analysis/MeasurementPipeline.h"
-#include "analysis/SyntheticScan.h"
 #include "analysis/TrustWarnings.h"
+#include "samples/generator/SyntheticScan.h"
 
 namespace quorrel {
 namespace {
