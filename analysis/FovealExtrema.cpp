@@ -351,12 +351,9 @@ void sampleReferenceCurve(Boundary& boundary, int dividingCount)
 {
     boundary.curveSamples.clear();
     boundary.referenceSamples.clear();
-    // The samples always run from left to right, so that A is the left rim and
-    // the figures do not depend on the way the user drew the reference curve.
-    const std::vector<Point2d>& drawn = boundary.referenceCurve;
-    const bool drawnRightToLeft = drawn.size() >= 2 && drawn.front().x - drawn.back().x > 0.0;
-    const std::vector<Point2d> reference =
-        drawnRightToLeft ? std::vector<Point2d>(drawn.rbegin(), drawn.rend()) : drawn;
+    // Sampled in drawing order: A is the rim nearer the first drawn point, so
+    // that reports made by others from the same drawing agree with ours.
+    const std::vector<Point2d>& reference = boundary.referenceCurve;
     const std::vector<Point2d>& curve = boundary.curve;
     if (dividingCount < 1 || reference.size() < 2)
         return;

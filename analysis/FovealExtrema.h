@@ -24,8 +24,8 @@ Point2d findNearestCurvePoint(const std::vector<Point2d>& polyline, Point2d poin
 
 // Fills referenceSamples with dividingCount points per reference segment
 // (accumulated parameter, segment end excluded) and curveSamples with their
-// nearest curve points. A reference curve drawn from right to left is walked
-// from its last point, so the samples always run from left to right. A count below 1 or a reference curve of fewer than
+// nearest curve points, in the order the reference curve was drawn (its last
+// point is never a sample). A count below 1 or a reference curve of fewer than
 // two points gives empty lists.
 void sampleReferenceCurve(Boundary& boundary, int dividingCount);
 

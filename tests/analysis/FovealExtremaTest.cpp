@@ -224,7 +224,7 @@ TEST(DetectFovealWidthAndDepth, CosinePit_FindsCentreRimsAndWallsWhereTheGeometr
     EXPECT_EQ(boundary.indexD, first.indexD);
 }
 
-TEST(DetectFovealWidthAndDepth, EveryDirectionOfCurveAndReference_GivesTheSameFigures)
+TEST(DetectFovealWidthAndDepth, CurveDirection_ChangesNothing_ReferenceDirectionMirrorsTheRims)
 {
     const auto detect = [](bool reverseCurve, bool reverseReference) {
         Boundary boundary;
@@ -252,11 +252,23 @@ TEST(DetectFovealWidthAndDepth, EveryDirectionOfCurveAndReference_GivesTheSameFi
 
     const Boundary forward = detect(false, false);
     expectSameFigures(detect(true, false), forward);
-    // A reference drawn from right to left is sampled from left to right all
-    // the same, so A stays the left rim.
-    expectSameFigures(detect(false, true), forward);
-    expectSameFigures(detect(true, true), forward);
     EXPECT_LT(forward.curveSamples[forward.indexA].x, forward.curveSamples[forward.indexE].x);
+
+    // A reference drawn from right to left is sampled in drawing order: A is
+    // the right rim, A and E, B and D trade places, and the backward
+    // differences sit one step further on.
+    const Boundary mirrored = detect(false, true);
+    expectSameFigures(detect(true, true), mirrored);
+    EXPECT_EQ(mirrored.indexA, 200 - forward.indexE);
+    EXPECT_EQ(mirrored.indexC, 200 - forward.indexC);
+    EXPECT_EQ(mirrored.indexE, 200 - forward.indexA);
+    EXPECT_EQ(mirrored.resampledIndexC, 99 - forward.resampledIndexC);
+    EXPECT_EQ(mirrored.indexB, 100 - forward.indexD);
+    EXPECT_EQ(mirrored.indexD, 100 - forward.indexB);
+    for (int i = 0; i < 100; ++i) {
+        expectSamePoint(mirrored.resampledCurve[i], forward.resampledCurve[99 - i]);
+        expectSamePoint(mirrored.resampledReference[i], forward.resampledReference[99 - i]);
+    }
 }
 
 TEST(DetectFovealWidthAndDepth, DegenerateInputs_NeverCrashNorInventPoints)

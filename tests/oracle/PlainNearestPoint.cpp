@@ -45,10 +45,7 @@ void sampleReferenceCurve(Boundary& boundary, int dividingCount)
 {
     boundary.curveSamples.clear();
     boundary.referenceSamples.clear();
-    const std::vector<Point2d>& drawn = boundary.referenceCurve;
-    const bool drawnRightToLeft = drawn.size() >= 2 && drawn.front().x - drawn.back().x > 0.0;
-    const std::vector<Point2d> reference =
-        drawnRightToLeft ? std::vector<Point2d>(drawn.rbegin(), drawn.rend()) : drawn;
+    const std::vector<Point2d>& reference = boundary.referenceCurve;
     if (dividingCount < 1 || reference.size() < 2)
         return;
 
