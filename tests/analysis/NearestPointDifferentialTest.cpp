@@ -43,6 +43,19 @@ TEST(FindNearestCurvePointDifferential, EqualDistances_FirstSegmentThenFirstPara
     // (5, 1) both 4 and 6 are sqrt 2 away: the smaller parameter wins, though
     // the foot of the perpendicular (x = 5) is no closer to it.
     EXPECT_TRUE(sameBits(findNearestCurvePoint({{0, 0}, {8, 0}}, {5, 1}, 4), Point2d{4, 0}));
+
+    // Sampling starts each search on the segment the previous sample found:
+    // (5, 9) is nearest (5, 10) on the third segment, and from (5, 5) the
+    // first three segments each offer a candidate 5 away. The first segment's
+    // still wins, as in the visit of every candidate.
+    Boundary square;
+    square.curve = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    square.referenceCurve = {{5, 9}, {5, 1}};
+    Boundary expected = square;
+    sampleReferenceCurve(square, 2);
+    plain::sampleReferenceCurve(expected, 2);
+    EXPECT_TRUE(sameBits(square.curveSamples, std::vector<Point2d>{{5, 10}, {5, 0}}));
+    EXPECT_TRUE(sameBits(square.curveSamples, expected.curveSamples));
 }
 
 TEST(FindNearestCurvePointDifferential, GridPolylinesWithTies_GiveTheLiteralCandidate)
