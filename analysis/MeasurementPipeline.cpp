@@ -1,6 +1,7 @@
 #include "analysis/MeasurementPipeline.h"
 
 #include <algorithm>
+#include <string>
 
 #include "analysis/ColorDistance.h"
 #include "analysis/CurveConstruction.h"
@@ -17,6 +18,30 @@ int clampToInt(long long value, int low, int high)
     return static_cast<int>(std::min<long long>(std::max<long long>(value, low), high));
 }
 
+// The label of the first report line whose figure prints as "nan" or "inf",
+// or empty. Read from the report itself, so that every figure it shows is
+// checked under the name it shows. Without a unit line the micron figures are
+// infinite by design.
+std::string firstNonFiniteFigure(const std::string& report, bool skipMicronFigures)
+{
+    std::size_t start = 0;
+    while (start < report.size()) {
+        const std::size_t end = std::min(report.find('\n', start), report.size());
+        const std::string line = report.substr(start, end - start);
+        start = end + 1;
+        const std::size_t colon = line.find(": ");
+        if (colon == std::string::npos)
+            continue;
+        const std::string label = line.substr(0, colon);
+        const std::string figure = line.substr(colon + 2);
+        if (skipMicronFigures && label.find(" Micron ") != std::string::npos && label.rfind("Unit Micron", 0) != 0)
+            continue;
+        if (figure.find("nan") != std::string::npos || figure.find("inf") != std::string::npos)
+            return label;
+    }
+    return std::string();
+}
+
 } // namespace
 
 MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring& imagePath,
@@ -25,6 +50,10 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
     MeasurementResult result;
     if (image.isEmpty()) {
         result.status = MeasurementStatus::NoImage;
+        return result;
+    }
+    if (!isTracedPixel(image, Point2d{1.0, 1.0})) {
+        result.status = MeasurementStatus::ImageTooSmall;
         return result;
     }
     // The window's own clamping of a rubber band, so that a rectangle reaching
@@ -41,6 +70,10 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
         parameters.estimateTolerance ? estimateMaxColorDistance(image, rect) : parameters.maxColorDistance;
     Boundary& boundary = result.boundary;
     boundary = makeCandidateBoundary(image, imagePath, rect, result.maxColorDistance);
+    if (!isTracedPixel(image, boundary.seedPoint)) {
+        result.status = MeasurementStatus::SelectionInMargin;
+        return result;
+    }
     boundary.edgePoints =
         collectEdgePoints(image, boundary.seedPoint, boundary.referenceColor, result.maxColorDistance);
 
@@ -66,15 +99,25 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
         break;
     }
     detectFovealWidthAndDepth(boundary, parameters.curveDividingCount);
+    if (!hasValidExtrema(boundary)) {
+        result.status = MeasurementStatus::NoRim;
+        return result;
+    }
     if (!hasReportableExtrema(boundary)) {
-        result.status = MeasurementStatus::NoFovealPoints;
+        result.status = MeasurementStatus::NoWall;
         return result;
     }
 
     result.unitLineTooShort = unitLineTooShort(parameters.unitLineStart, parameters.unitLineEnd);
     result.measurements =
         computeFovealMeasurements(boundary, parameters.unitLineStart, parameters.unitLineEnd, parameters.unitMicron);
-    result.report = formatMeasurementReport(result.measurements);
+    const std::string report = formatMeasurementReport(result.measurements);
+    result.nonFiniteFigure = firstNonFiniteFigure(report, result.unitLineTooShort);
+    if (!result.nonFiniteFigure.empty()) {
+        result.status = MeasurementStatus::NonFiniteFigure;
+        return result;
+    }
+    result.report = report;
     if (parameters.axisScales.isSet()) {
         result.calibrated = measureCalibrated(boundary, parameters.axisScales, parameters.curveDividingCount);
         result.report += formatCalibratedSection(result.calibrated);
@@ -97,10 +140,27 @@ const char* describeMeasurementStatus(MeasurementStatus status)
         return "no curve found: the region grown from the selection has no connected edge long enough";
     case MeasurementStatus::NoReferenceCurve:
         return "the reference curve needs at least two points";
-    case MeasurementStatus::NoFovealPoints:
+    case MeasurementStatus::ImageTooSmall:
+        return "the image is too small to trace: it needs at least 4 x 4 pixels";
+    case MeasurementStatus::SelectionInMargin:
+        return "the selection's centre lies in the image's 1 to 2 pixel border, where no edge is traced; "
+               "move the selection inwards";
+    case MeasurementStatus::NoRim:
         return "no foveal pit found: the thickness profile has no rim on one side of its smallest thickness";
+    case MeasurementStatus::NoWall:
+        return "no foveal wall found: the thickness does not change between the pit centre and one of its rims";
+    case MeasurementStatus::NonFiniteFigure:
+        return "a figure came out as infinity or not a number";
     }
     return "unknown status";
+}
+
+std::string describeMeasurement(const MeasurementResult& result)
+{
+    std::string description = describeMeasurementStatus(result.status);
+    if (result.status == MeasurementStatus::NonFiniteFigure)
+        description += " (\"" + result.nonFiniteFigure + "\"); no report is written";
+    return description;
 }
 
 PixelRect viewerRectToPixelRect(int x, int y, int width, int height, int imageWidth, int imageHeight)

@@ -41,10 +41,14 @@ struct MeasurementParameters {
 enum class MeasurementStatus {
     Ok,
     NoImage, // the image has no pixels
+    ImageTooSmall, // under 4 x 4 pixels: region growing examines none of them
     EmptySelection, // nothing of the selection lies inside the image
+    SelectionInMargin, // the selection's centre lies in the margin region growing leaves out
     NoCurve, // no connected edge of minCurvePointCount points was found
     NoReferenceCurve, // fewer than two reference points
-    NoFovealPoints // the thickness profile gave no A, C and E, or no B and D
+    NoRim, // the thickness profile gave no A, C and E
+    NoWall, // A, C and E, but no B or D
+    NonFiniteFigure // a figure of the report came out as NaN or an infinity
 };
 
 struct MeasurementResult {
@@ -58,17 +62,24 @@ struct MeasurementResult {
     std::string report;
     bool unitLineTooShort = false; // the micron figures are then not meaningful
     std::vector<TrustWarning> warnings; // why the figures may not be trusted, when status is Ok
+    std::string nonFiniteFigure; // the report's label of that figure, for NonFiniteFigure
 
     bool ok() const { return status == MeasurementStatus::Ok; }
 };
 
 // Runs the whole measurement on the image; the boundary records imagePath.
-// An empty image or a selection outside it stops before any work is done.
+// An empty or too small image, or a selection outside it or centred in its
+// margin, stops before any work is done. A figure that comes out as NaN or an
+// infinity fails the measurement, except the micron figures when the unit
+// line is too short (the window writes those as they come).
 MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring& imagePath,
                                  const MeasurementParameters& parameters);
 
 // A short lower-case description of a status, for one-line messages.
 const char* describeMeasurementStatus(MeasurementStatus status);
+
+// The status's description, naming the figure for NonFiniteFigure.
+std::string describeMeasurement(const MeasurementResult& result);
 
 // The viewer pixels in columns x .. x+width-1 and rows y .. y+height-1, rows
 // counted down from the top row as image viewers show them, as the image

@@ -150,17 +150,22 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
 
 } // namespace
 
-std::vector<Point2d> collectEdgePoints(const RgbaImageView& image, Point2d seed, const RgbaColor& reference,
-                                       int tolerance)
+bool isTracedPixel(const RgbaImageView& image, Point2d point)
 {
     if (image.isEmpty())
-        return {};
+        return false;
     // Compared before truncating: trunc(v) >= 1 exactly when v >= 1, and for
-    // such v, trunc(v) < limit exactly when v < limit. A NaN or huge seed is
+    // such v, trunc(v) < limit exactly when v < limit. A NaN or huge point is
     // thus rejected without an overflowing conversion.
     const double columnLimit = static_cast<double>(image.width) - 2.0;
     const double rowLimit = static_cast<double>(image.height) - 2.0;
-    if (!(seed.x >= 1.0 && seed.x < columnLimit && seed.y >= 1.0 && seed.y < rowLimit))
+    return point.x >= 1.0 && point.x < columnLimit && point.y >= 1.0 && point.y < rowLimit;
+}
+
+std::vector<Point2d> collectEdgePoints(const RgbaImageView& image, Point2d seed, const RgbaColor& reference,
+                                       int tolerance)
+{
+    if (!isTracedPixel(image, seed))
         return {};
 
     const int seedX = static_cast<int>(seed.x);

@@ -11,6 +11,11 @@
 
 namespace quorrel {
 
+// Whether the pixel at point (coordinates truncated) lies in columns
+// 1 .. width-3 and rows 1 .. height-3, the part of the image that region
+// growing examines. False for every point of an image under 4x4 pixels.
+bool isTracedPixel(const RgbaImageView& image, Point2d point);
+
 // Edge pixels of the region grown from seed, in the order of the depth-first
 // visit. Only columns 1 .. width-3 and rows 1 .. height-3 are examined, so a
 // seed outside them, an empty image or one under 4x4 pixels gives no points;

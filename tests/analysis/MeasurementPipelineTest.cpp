@@ -164,7 +164,7 @@ TEST(MeasurementPipeline, EachMissingInput_StopsAtItsStep)
     // the thinnest place is its first sample, so there is no rim before it.
     MeasurementParameters slanted = fovealParameters();
     slanted.referenceCurve = {{2, 140}, {397, 0}};
-    EXPECT_EQ(runMeasurement(scan.view(), L"", slanted).status, MeasurementStatus::NoFovealPoints);
+    EXPECT_EQ(runMeasurement(scan.view(), L"", slanted).status, MeasurementStatus::NoRim);
 }
 
 } // namespace
