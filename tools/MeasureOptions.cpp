@@ -30,8 +30,7 @@ constexpr int kDefaultDivideCount = 100;
 constexpr double kDefaultUnitMicrons = 100.0;
 
 // A whole-number setting: its option, its key in the parameters file and its
-// accepted range. The lower limits are those of the window's spin boxes; the
-// upper limit of the counts keeps a typo from running for hours.
+// accepted range.
 struct WholeRule {
     const char* option;
     const char* key;
@@ -39,23 +38,39 @@ struct WholeRule {
     int maximum;
 };
 
-constexpr WholeRule kToleranceRule{"tolerance", "tolerance", 1, 255};
-constexpr WholeRule kSmoothLevelRule{"smooth-level", "smoothLevel", 2, INT_MAX};
-constexpr WholeRule kSmoothCountRule{"smooth-count", "smoothCount", 0, 10000};
-constexpr WholeRule kDivideCountRule{"divide-count", "divideCount", 1, 10000};
-
-// A decimal setting; values must be at least minimum, or above it when
-// exclusive.
+// A decimal setting; values must be at least minimum (above it when
+// exclusive) and at most maximum.
 struct DecimalRule {
     const char* option;
     const char* key;
     double minimum;
     bool exclusive;
+    double maximum;
 };
 
-constexpr DecimalRule kMinConnectionRule{"min-connection", "minConnection", 1.0, false};
-constexpr DecimalRule kMaxConnectionRule{"max-connection", "maxConnection", 1.0, false};
-constexpr DecimalRule kUnitMicronsRule{"unit-microns", "unitMicrons", 0.0, true};
+// ---- accepted ranges ------------------------------------------------------
+// Every number a run accepts is limited here, and nowhere else: the settings
+// the window has a control for take that control's range, so that neither
+// the command nor a parameters file can ask for what the window cannot (an
+// unbounded connecting distance makes every pair of edge pixels neighbours
+// and runs out of memory). What has no control gets a documented bound that
+// keeps a run within memory and minutes. A new setting adds its row here and
+// to --help and the README.
+
+constexpr WholeRule kToleranceRule{"tolerance", "tolerance", 1, 255};
+constexpr DecimalRule kMinConnectionRule{"min-connection", "minConnection", 1.0, false, 99.99};
+constexpr DecimalRule kMaxConnectionRule{"max-connection", "maxConnection", 1.0, false, 99.99};
+constexpr WholeRule kSmoothLevelRule{"smooth-level", "smoothLevel", 2, 99};
+constexpr WholeRule kSmoothCountRule{"smooth-count", "smoothCount", 0, 10000}; // presses of a button
+constexpr WholeRule kDivideCountRule{"divide-count", "divideCount", 1, 10000};
+constexpr DecimalRule kUnitMicronsRule{"unit-microns", "unitMicrons", 0.0, true, 10000.0};
+// The samples of the reference curve, (points - 1) x divide count: the
+// window's largest divide count over a hundred drawn segments.
+constexpr long long kLargestReferenceSampleCount = 1000000;
+// Reference points and unit line ends, in pixels beyond the image's edges:
+// far more than any drawing needs, small enough that no distance or product
+// of them overflows.
+constexpr double kLargestDistanceOutsideImage = 1e6;
 
 constexpr const char* kSelectionKey = "selection";
 constexpr const char* kReferenceKey = "reference";
@@ -63,21 +78,25 @@ constexpr const char* kUnitLineKey = "unitLine";
 
 std::string describe(const WholeRule& rule)
 {
-    if (rule.maximum == INT_MAX)
-        return "a whole number of at least " + std::to_string(rule.minimum);
     return "a whole number from " + std::to_string(rule.minimum) + " to " + std::to_string(rule.maximum);
+}
+
+std::string formatLimit(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
 std::string describe(const DecimalRule& rule)
 {
-    char limit[32];
-    std::snprintf(limit, sizeof limit, "%g", rule.minimum);
-    return std::string(rule.exclusive ? "a number greater than " : "a number of at least ") + limit;
+    return std::string(rule.exclusive ? "a number greater than " : "a number from ") + formatLimit(rule.minimum)
+        + (rule.exclusive ? " up to " : " to ") + formatLimit(rule.maximum);
 }
 
 bool inRange(const DecimalRule& rule, double value)
 {
-    return rule.exclusive ? value > rule.minimum : value >= rule.minimum;
+    return (rule.exclusive ? value > rule.minimum : value >= rule.minimum) && value <= rule.maximum;
 }
 
 std::string quoted(const std::string& text)
@@ -464,8 +483,7 @@ points with rows counted up from the bottom row, as the window does.
 
 Options:
   -o, --output FILE          write the report to FILE (standard output when
-                             absent or "-"); an existing FILE is replaced only
-                             when the measurement succeeds
+                             absent or "-")
   --csv FILE                 append one row of every figure of the report to
                              FILE, with a header line when FILE is new
   --params FILE              read settings from the JSON file FILE; options
@@ -476,20 +494,24 @@ Options:
                              the rectangle over the layer to trace (required)
   --reference X,Y            a point of the reference curve along the other
                              side of the retina; repeat in curve order (at
-                             least two)
+                             least two); A is the rim nearer the first point
   --unit-line X1,Y1,X2,Y2    the ends of the scale line
-  --unit-microns M           the scale line's length in microns (100)
+  --unit-microns M           the scale line's length in microns, above 0 up
+                             to 10000 (100)
   --tolerance N|estimate     colour tolerance, 1 to 255, or "estimate" to
                              estimate it from the selection (30)
-  --min-connection D         minimum line connecting distance, >= 1 (2)
-  --max-connection D         maximum line connecting distance, >= 1 (3)
-  --smooth-level N           smooth level, >= 2 (2)
+  --min-connection D         minimum line connecting distance, 1 to 99.99 (2)
+  --max-connection D         maximum line connecting distance, 1 to 99.99 (3)
+  --smooth-level N           smooth level, 2 to 99 (2)
   --smooth-count N           times to smooth the curve, 0 to 10000 (1)
   --divide-count N           curve dividing count, 1 to 10000 (100)
   -h, --help                 show this help
   --version                  show the version
 
 Numbers are plain decimals ("12", "-3.5", "1e2"): no blanks, no "+", no NaN.
+The ranges are those of the window's controls. The reference curve gives at
+most 1000000 samples: (points - 1) x divide count. Reference points and the
+unit line's ends lie within 1000000 pixels of the image.
 
 Parameters file: a JSON object with any of these keys, e.g.
   {"selection": {"x": 150, "y": 10, "width": 100, "height": 25},
@@ -503,10 +525,16 @@ order (points in the report's coordinates, thicknesses, unit line, width,
 depths, slopes and their angles), numbers in the shortest form that reads
 back exactly, an empty field for a figure that cannot be computed.
 
+Outputs: the report, the table and the saved settings are each written to a
+temporary file beside their target and all moved into place at the end, so
+that a failed run leaves every existing file as it was.
+
 Exit status: 0 when the report was written; 1 when the image cannot be read
-or measured or an output cannot be written; 2 for bad options or a bad
-parameters file. Every failure prints one line on standard error and leaves
-no report file behind.
+or measured, a figure comes out as infinity or not a number (the micron
+figures without a unit line aside), memory runs out or an output cannot be
+written; 2 for bad options, a number out of its
+range or a bad parameters file. Every failure prints one line on standard
+error and writes no file.
 )";
 }
 
@@ -574,6 +602,47 @@ std::string settingsToJson(const MeasureSettings& settings)
         text += std::next(entry) == root.end() ? "\n" : ",\n";
     }
     return text + "}\n";
+}
+
+bool checkSampleCount(const MeasureSettings& settings, std::string& error)
+{
+    const std::size_t points = settings.reference ? settings.reference->size() : 0;
+    if (points < 2)
+        return true;
+    const long long divideCount = settings.divideCount.value_or(kDefaultDivideCount);
+    const long long samples = static_cast<long long>(points - 1) * divideCount;
+    if (samples <= kLargestReferenceSampleCount)
+        return true;
+    error = "a reference curve of " + std::to_string(points) + " points at divide count " + std::to_string(divideCount)
+        + " gives " + std::to_string(samples) + " samples, more than the "
+        + std::to_string(kLargestReferenceSampleCount) + " allowed: (points - 1) x divide count";
+    return false;
+}
+
+bool checkCoordinates(const MeasureSettings& settings, int imageWidth, int imageHeight, std::string& error)
+{
+    const auto isNearImage = [&](const Point2d& point) {
+        return point.x >= -kLargestDistanceOutsideImage && point.x <= imageWidth + kLargestDistanceOutsideImage
+            && point.y >= -kLargestDistanceOutsideImage && point.y <= imageHeight + kLargestDistanceOutsideImage;
+    };
+    const auto refuse = [&](const std::string& what, const Point2d& point) {
+        error = what + " (" + formatLimit(point.x) + ", " + formatLimit(point.y) + ") lies more than "
+            + std::to_string(static_cast<long long>(kLargestDistanceOutsideImage)) + " pixels outside the "
+            + std::to_string(imageWidth) + " x " + std::to_string(imageHeight) + " image";
+        return false;
+    };
+    const std::vector<Point2d> reference = settings.reference.value_or(std::vector<Point2d>{});
+    for (std::size_t i = 0; i < reference.size(); ++i) {
+        if (!isNearImage(reference[i]))
+            return refuse("reference point " + std::to_string(i + 1), reference[i]);
+    }
+    if (settings.unitLine) {
+        for (const Point2d& end : *settings.unitLine) {
+            if (!isNearImage(end))
+                return refuse("the unit line's end", end);
+        }
+    }
+    return true;
 }
 
 void overlaySettings(MeasureSettings& base, const MeasureSettings& overrides)

@@ -77,6 +77,16 @@ bool readSettingsFile(const QString& path, MeasureSettings& settings, std::strin
 // parameters file that reproduces the run; ends in a newline.
 std::string settingsToJson(const MeasureSettings& settings);
 
+// The checks that need the merged settings: false with a one-line error when
+// the reference curve asks for more samples ((points - 1) x divide count)
+// than a run allows.
+bool checkSampleCount(const MeasureSettings& settings, std::string& error);
+
+// False with a one-line error when a reference point or an end of the unit
+// line lies absurdly far (more than a million pixels) outside an image of the
+// given size.
+bool checkCoordinates(const MeasureSettings& settings, int imageWidth, int imageHeight, std::string& error);
+
 // Each setting that overrides gives replaces the one of base.
 void overlaySettings(MeasureSettings& base, const MeasureSettings& overrides);
 

@@ -1,10 +1,17 @@
 #include "MeasureOutput.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace measure {
 
@@ -96,54 +103,98 @@ std::string csvNumber(double value)
     return std::string(buffer, result.ptr);
 }
 
-bool appendCsvRow(const QString& path, const std::string& row, std::string& error)
+bool tableWithRow(const QString& path, const std::string& row, std::string& table, std::string& error)
 {
     const std::string name = "CSV file \"" + path.toStdString() + "\": ";
     const std::string header = csvHeader();
     QFile file(path);
-    bool needsHeader = true;
-    bool endsInLineBreak = true;
-    if (file.exists()) {
-        if (!file.open(QIODevice::ReadOnly)) {
-            error = name + file.errorString().toStdString();
-            return false;
-        }
-        const QByteArray firstLine = file.readLine();
-        needsHeader = firstLine.isEmpty();
-        if (!needsHeader && file.seek(file.size() - 1))
-            endsInLineBreak = file.read(1) == "\n";
-        file.close();
-        // Rows of other columns below this header would shift every figure
-        // into the wrong column. A spreadsheet may have saved it with CR LF.
-        const std::string firstText = QByteArray(firstLine).replace("\r\n", "\n").toStdString();
-        if (!needsHeader && firstText != header) {
-            error = name + "its header is not this program's; append to a new file";
-            return false;
-        }
+    if (!file.exists()) {
+        table = header + row;
+        return true;
     }
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         error = name + file.errorString().toStdString();
+        return false;
+    }
+    const QByteArray existing = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = name + file.errorString().toStdString();
+        return false;
+    }
+    if (existing.isEmpty()) {
+        table = header + row;
+        return true;
+    }
+    // Rows of other columns below this header would shift every figure into
+    // the wrong column. A spreadsheet may have saved it with CR LF.
+    const int lineEnd = existing.indexOf('\n');
+    QByteArray firstLine = lineEnd < 0 ? existing : existing.left(lineEnd + 1);
+    if (firstLine.replace("\r\n", "\n").toStdString() != header) {
+        error = name + "its header is not this program's; append to a new file";
         return false;
     }
     // A last line without its line break would swallow the new row.
-    const std::string text = needsHeader ? header + row : endsInLineBreak ? row : "\n" + row;
-    const qint64 size = static_cast<qint64>(text.size());
-    const bool written = file.write(text.data(), size) == size && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        error = name + file.errorString().toStdString();
-        return false;
-    }
+    table = existing.toStdString() + (existing.endsWith('\n') ? "" : "\n") + row;
     return true;
 }
 
-bool writeFileCompletely(const QString& path, const std::string& content, std::string& error)
+StagedOutputs::~StagedOutputs()
 {
-    QSaveFile file(path);
-    const qint64 size = static_cast<qint64>(content.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(content.data(), size) != size || !file.commit()) {
-        error = "cannot write \"" + path.toStdString() + "\": " + file.errorString().toStdString();
+    for (const Staged& staged : staged_)
+        QFile::remove(staged.temporaryPath);
+}
+
+bool StagedOutputs::stage(const QString& path, const std::string& content, std::string& error)
+{
+    const std::string name = "cannot write \"" + path.toStdString() + "\": ";
+    const QFileInfo link(path);
+    const QString target = link.isSymLink() ? link.symLinkTarget() : path;
+    const QFileInfo existing(target);
+    if (existing.exists() && (!existing.isFile() || !existing.isWritable())) {
+        error = name + (existing.isFile() ? "the file is not writable" : "not a file");
         return false;
+    }
+    QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open()) {
+        error = name + file.errorString().toStdString();
+        return false;
+    }
+    staged_.push_back(Staged{file.fileName(), target});
+    // The new file gets the old one's permissions, or those a new file gets.
+    struct stat status;
+    mode_t mode = 0;
+    if (::stat(QFile::encodeName(target).constData(), &status) == 0) {
+        mode = status.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    const qint64 size = static_cast<qint64>(content.size());
+    const bool written = file.write(content.data(), size) == size && file.flush() && ::fchmod(file.handle(), mode) == 0
+        && ::fsync(file.handle()) == 0;
+    if (!written) {
+        error = name
+            + (file.error() != QFileDevice::NoError ? file.errorString().toStdString()
+                                                    : std::string(std::strerror(errno)));
+        return false;
+    }
+    file.close();
+    return true;
+}
+
+bool StagedOutputs::commit(std::string& error)
+{
+    while (!staged_.empty()) {
+        const Staged& staged = staged_.front();
+        if (std::rename(QFile::encodeName(staged.temporaryPath).constData(),
+                        QFile::encodeName(staged.targetPath).constData())
+            != 0) {
+            error = "cannot write \"" + staged.targetPath.toStdString() + "\": " + std::strerror(errno);
+            return false;
+        }
+        staged_.erase(staged_.begin());
     }
     return true;
 }

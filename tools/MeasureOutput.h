@@ -1,10 +1,11 @@
 #pragma once
 
-// What the headless measurement writes: the report and the parameters file,
-// each either complete or not at all, and one CSV row per image appended to
-// a table that spreadsheets and pandas open.
+// What the headless measurement writes: the report, the parameters file and
+// one CSV row per image added to a table that spreadsheets and pandas open,
+// all of them together once the measurement has succeeded, or none.
 
 #include <string>
+#include <vector>
 
 #include <QString>
 
@@ -29,14 +30,38 @@ std::string csvField(const std::string& text);
 // for NaN and the infinities.
 std::string csvNumber(double value);
 
-// Appends row to the table at path, with the header first when the file is
-// new or empty. False with an error when the file cannot be written or
-// already starts with another header.
-bool appendCsvRow(const QString& path, const std::string& row, std::string& error);
+// The table at path with row added: its current content, or the header when
+// the file is new or empty, then the row. False with an error when the file
+// cannot be read or already starts with another header.
+bool tableWithRow(const QString& path, const std::string& row, std::string& table, std::string& error);
 
-// Writes content to path through a temporary file renamed into place, so
-// that path holds either its old content or all of the new. False with an
-// error when that fails.
-bool writeFileCompletely(const QString& path, const std::string& content, std::string& error);
+// Output files that appear together or not at all. Each is written in full to
+// a temporary file beside its target; only commit moves them into place, one
+// rename each. Until then every target keeps its old content, and temporary
+// files that were not moved are removed when the object goes, also while an
+// exception unwinds.
+class StagedOutputs {
+public:
+    StagedOutputs() = default;
+    StagedOutputs(const StagedOutputs&) = delete;
+    StagedOutputs& operator=(const StagedOutputs&) = delete;
+    ~StagedOutputs();
+
+    // Writes content beside path (the file a symbolic link names, for a
+    // link). False with an error when that fails or an existing target is
+    // not writable.
+    bool stage(const QString& path, const std::string& content, std::string& error);
+
+    // Renames every staged file over its target. False with an error when a
+    // rename fails; the targets renamed before it keep their new content.
+    bool commit(std::string& error);
+
+private:
+    struct Staged {
+        QString temporaryPath;
+        QString targetPath;
+    };
+    std::vector<Staged> staged_;
+};
 
 } // namespace measure

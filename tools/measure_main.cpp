@@ -2,6 +2,8 @@
 // for batches and for repeating a measurement later from its stored settings.
 
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include <QCoreApplication>
@@ -56,9 +58,7 @@ bool writeToStandardOutput(const std::string& text)
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+int runCommand(int argc, char* argv[])
 {
     // Qt's image readers, which the shared loading code puts in front of the
     // image library, find their plugins through the application object; a
@@ -87,6 +87,8 @@ int main(int argc, char* argv[])
         return fail(kBadArguments,
                     "missing reference curve: give at least two --reference X,Y points or \"reference\" "
                     "in the parameters file");
+    if (!measure::checkSampleCount(settings, error))
+        return fail(kBadArguments, error);
 
     const QString& imageName = commandLine.imagePath;
     const std::wstring imagePath = imageName.toStdWString();
@@ -96,6 +98,8 @@ int main(int argc, char* argv[])
                     "cannot read image " + quoted(imageName) + ": " + loadFailure(imageName, loaded.status));
     const quorrel::RgbaImageView image{loaded.pixels.get(), static_cast<int>(loaded.width),
                                        static_cast<int>(loaded.height)};
+    if (!measure::checkCoordinates(settings, image.width, image.height, error))
+        return fail(kBadArguments, error);
 
     const quorrel::MeasurementParameters parameters =
         measure::toMeasurementParameters(settings, image.width, image.height);
@@ -109,26 +113,48 @@ int main(int argc, char* argv[])
     }
     const quorrel::MeasurementResult result = quorrel::runMeasurement(image, imagePath, parameters);
     if (!result.ok())
-        return fail(kMeasurementFailed,
-                    "image " + quoted(imageName) + ": " + quorrel::describeMeasurementStatus(result.status));
+        return fail(kMeasurementFailed, "image " + quoted(imageName) + ": " + quorrel::describeMeasurement(result));
 
+    // Every output is complete beside its target before any of them replaces
+    // what was there; a failure on the way leaves all of them as they were.
+    measure::StagedOutputs outputs;
     const QString& outputPath = commandLine.outputPath;
-    if (outputPath.isEmpty() || outputPath == QLatin1String("-")) {
-        if (!writeToStandardOutput(result.report))
-            return fail(kMeasurementFailed, "cannot write the report to standard output");
-    } else if (!measure::writeFileCompletely(outputPath, result.report, error)) {
+    const bool toStandardOutput = outputPath.isEmpty() || outputPath == QLatin1String("-");
+    if (!toStandardOutput && !outputs.stage(outputPath, result.report, error))
         return fail(kMeasurementFailed, error);
-    }
     if (!commandLine.saveParametersPath.isEmpty()
-        && !measure::writeFileCompletely(commandLine.saveParametersPath, measure::settingsToJson(settings), error))
+        && !outputs.stage(commandLine.saveParametersPath, measure::settingsToJson(settings), error))
         return fail(kMeasurementFailed, error);
-    if (!commandLine.csvPath.isEmpty()
-        && !measure::appendCsvRow(commandLine.csvPath, measure::csvRow(imageName.toStdString(), result.measurements),
-                                  error))
+    if (!commandLine.csvPath.isEmpty()) {
+        std::string table;
+        if (!measure::tableWithRow(commandLine.csvPath, measure::csvRow(imageName.toStdString(), result.measurements),
+                                   table, error)
+            || !outputs.stage(commandLine.csvPath, table, error))
+            return fail(kMeasurementFailed, error);
+    }
+    if (toStandardOutput && !writeToStandardOutput(result.report))
+        return fail(kMeasurementFailed, "cannot write the report to standard output");
+    if (!outputs.commit(error))
         return fail(kMeasurementFailed, error);
     // The window warns too but writes the report all the same.
     if (result.unitLineTooShort)
         std::fprintf(stderr,
                      "quorrel-measure: warning: no unit line (--unit-line): the micron figures cannot be calculated\n");
     return kMeasured;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Running out of memory is a failure like any other: one line, and the
+    // staged outputs are removed while the exception unwinds.
+    try {
+        return runCommand(argc, argv);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return fail(kMeasurementFailed,
+                "out of memory: the measurement needs more memory than the system gives it; "
+                "nothing was written");
 }

@@ -1,8 +1,10 @@
 // The headless measurement command against the window: the same inputs give
-// the same report bytes; bad input gives one line, a non-zero status and no
-// report; a batch ends in one table.
+// the same report bytes; bad input, an unusable result or a lack of memory
+// gives one line, a non-zero status and leaves every output file as it was;
+// a batch ends in one table.
 
 #include <QAction>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QProcess>
@@ -55,10 +57,17 @@ struct CommandRun {
     QByteArray errors;
 };
 
-CommandRun runCommand(const QStringList& arguments)
+// memoryLimit: the address space the command may use, in KiB (0: no limit).
+CommandRun runCommand(const QStringList& arguments, int memoryLimit = 0)
 {
     QProcess process;
-    process.start(QStringLiteral(QUORREL_MEASURE_EXECUTABLE), arguments);
+    if (memoryLimit > 0)
+        process.start(QStringLiteral("/bin/sh"),
+                      QStringList{"-c", QStringLiteral("ulimit -v %1 && exec \"$0\" \"$@\"").arg(memoryLimit),
+                                  QStringLiteral(QUORREL_MEASURE_EXECUTABLE)}
+                          + arguments);
+    else
+        process.start(QStringLiteral(QUORREL_MEASURE_EXECUTABLE), arguments);
     CommandRun run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return run;
@@ -322,18 +331,34 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("memoryLimit");
 
         const QString selection = "--selection=150,10,100,25";
         const QString junkPath = writeText(scratch->filePath("junk.png"), "not a picture\n");
         QImage grey(60, 40, QImage::Format_RGB32);
         grey.fill(qRgb(128, 128, 128));
         const QString greyPath = testsupport::writeImage(scratch->filePath("grey.png"), grey);
+        const QString thinPath = testsupport::writeImage(scratch->filePath("thin.png"), grey.copy(0, 0, 1, 40));
+        // Black above viewer row 30, white from it: the traced surface is the
+        // row of pixels (x, 30), x = 1 .. 397, exactly.
+        QImage step(400, 120, QImage::Format_RGB32);
+        step.fill(Qt::black);
+        for (int row = 30; row < 120; ++row)
+            memset(step.scanLine(row), 0xff, static_cast<std::size_t>(step.bytesPerLine()));
+        const QString stepPath = testsupport::writeImage(scratch->filePath("step.png"), step);
+        const QStringList stepSettings{stepPath, "--selection", "150,5,100,20", "--smooth-count", "0"};
         const QString badJsonPath = writeText(scratch->filePath("bad.json"), "{\"smoothLevel\": 3,}");
         const QString typoPath = writeText(scratch->filePath("typo.json"), "{\"smoothLevl\": 3}");
+        const QString levelPath = writeText(scratch->filePath("level.json"), "{\"smoothLevel\": 100}");
+        QStringList points;
+        for (int i = 0; i < 1000; ++i)
+            points << QStringLiteral("[%1, 139]").arg(i % 400);
+        const QString manyPointsPath =
+            writeText(scratch->filePath("many.json"),
+                      "{\"divideCount\": 10000, \"reference\": [" + points.join(", ").toUtf8() + "]}");
 
-        auto row = [](const char* name, const QStringList& arguments, int status, const QString& message) {
-            QTest::newRow(name) << arguments << status << message;
-        };
+        auto row = [](const char* name, const QStringList& arguments, int status, const QString& message,
+                      int memoryLimit = 0) { QTest::newRow(name) << arguments << status << message << memoryLimit; };
         row("missing image", QStringList{scratch->filePath("nothing.png"), selection} + fovealReference, 1,
             QStringLiteral("cannot read image \"%1\": no such file").arg(scratch->filePath("nothing.png")));
         row("not a picture", QStringList{junkPath, selection} + fovealReference, 1, "cannot read image");
@@ -342,47 +367,79 @@ private slots:
         row("empty number", QStringList{foveaPath, selection, "--divide-count="} + fovealReference, 2,
             "--divide-count: \"\" is not");
         row("not a number", QStringList{foveaPath, selection, "--unit-microns", "nan"} + fovealReference, 2,
-            "--unit-microns: \"nan\" is not a number greater than 0");
+            "--unit-microns: \"nan\" is not a number greater than 0 up to 10000");
         row("blank in a number", QStringList{foveaPath, selection, "--min-connection", " 2"} + fovealReference, 2,
             "--min-connection: \" 2\" is not");
+        // Every pair of edge pixels would be neighbours: out of memory.
+        row("distance beyond its control", QStringList{foveaPath, selection, "--min-connection", "1e300"}, 2,
+            "--min-connection: \"1e300\" is not a number from 1 to 99.99");
+        row("setting beyond its control in a file", QStringList{foveaPath, "--params", levelPath}, 2,
+            "\"smoothLevel\" must be a whole number from 2 to 99");
+        row("too many reference samples", QStringList{foveaPath, selection, "--params", manyPointsPath}, 2,
+            "a reference curve of 1000 points at divide count 10000 gives 9990000 samples, more than the 1000000");
+        row("out of memory",
+            QStringList{foveaPath, selection, "--tolerance", "8", "--min-connection", "99.99"} + fovealReference, 1,
+            "out of memory", 150000);
+        row("absurd unit line", QStringList{foveaPath, selection, "--unit-line", "0,0,1e300,1e300"} + fovealReference,
+            2, "the unit line's end (1e+300, 1e+300) lies more than 1000000 pixels outside the 400 x 200 image");
+        row("absurd reference point",
+            QStringList{foveaPath, selection, "--reference", "10,139", "--reference", "1e200,139"}, 2,
+            "reference point 2 (1e+200, 139) lies more than 1000000 pixels outside");
+        // The reference touches the traced surface at the pit: C Top is C
+        // Bottom, and the slopes have no frame.
+        row("curves touching at the pit",
+            stepSettings + QStringList{"--reference", "10,90", "--reference", "200,30", "--reference", "389,90"}, 1,
+            "a figure came out as infinity or not a number (\"Slope (A -> B)\")");
         row("three numbers for a rectangle", QStringList{foveaPath, "--selection", "1,2,3"} + fovealReference, 2,
             "--selection: \"1,2,3\" is not X,Y,WIDTH,HEIGHT");
         row("selection right of the image", QStringList{foveaPath, "--selection", "400,0,10,10"} + fovealReference, 1,
             "the selection 400,0,10,10 lies outside the 400 x 200 image");
+        row("selection centred in the border", QStringList{foveaPath, "--selection", "0,0,2,2"} + fovealReference, 1,
+            "the selection's centre lies in the image's 1 to 2 pixel border");
+        row("image one pixel wide", QStringList{thinPath, "--selection", "0,0,1,10"} + fovealReference, 1,
+            "the image is too small to trace");
         row("no reference curve", QStringList{foveaPath, selection}, 2, "missing reference curve");
         row("one reference point", QStringList{foveaPath, selection, "--reference", "10,139"}, 2,
             "missing reference curve");
         row("no curve found", QStringList{greyPath, "--selection", "10,10,20,10"} + fovealReference, 1,
             "no curve found");
+        row("no rim", QStringList{foveaPath, selection, "--reference", "10,100", "--reference", "389,199"}, 1,
+            "no foveal pit found");
+        // A steep first reference segment puts C Top next to A Top, at the
+        // first resampled point: nothing lies between them for B.
+        row("no wall",
+            stepSettings + QStringList{"--reference", "10,90", "--reference", "11,31", "--reference", "389,90"}, 1,
+            "no foveal wall found");
         row("unknown option", QStringList{foveaPath, selection, "--smoothcount", "2"} + fovealReference, 2,
             "Unknown option 'smoothcount'");
         row("malformed parameters file", QStringList{foveaPath, "--params", badJsonPath}, 2, "parse error at line 1");
         row("misspelt parameter", QStringList{foveaPath, "--params", typoPath}, 2, "unknown key \"smoothLevl\"");
+        // The measurement succeeds; the table, the last output, is refused.
+        row("table of another program", QStringList{foveaPath, selection} + fovealReference, 1,
+            "its header is not this program's");
     }
 
+    // Every row also asks for all three outputs, over files that exist.
     void badInput_OneLineAndStatusAndNoReport()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, message);
-        const QString reportPath = scratch->filePath("never.txt");
-        const CommandRun run = runCommand(arguments << "-o" << reportPath);
+        QFETCH(int, memoryLimit);
+        const QString reportPath = writeText(scratch->filePath("earlier.txt"), "earlier report\n");
+        const QString tablePath = writeText(scratch->filePath("earlier.csv"), "foo,bar\n");
+        const QString savedPath = writeText(scratch->filePath("earlier.json"), "{}\n");
+        const CommandRun run = runCommand(
+            arguments << "-o" << reportPath << "--csv" << tablePath << "--save-params" << savedPath, memoryLimit);
         QCOMPARE(run.status, status);
         QVERIFY2(run.errors.startsWith("quorrel-measure: ") && run.errors.endsWith('\n') && run.errors.count('\n') == 1,
                  run.errors.constData());
         QVERIFY2(run.errors.contains(message.toUtf8()), run.errors.constData());
         QVERIFY(run.output.isEmpty());
-        QVERIFY(!QFile::exists(reportPath));
-    }
-
-    void failedRun_LeavesAnEarlierReportAsItWas()
-    {
-        const QString reportPath = writeText(scratch->filePath("earlier.txt"), "earlier report\n");
-        const CommandRun run = runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--reference",
-                                                      "10,100", "--reference", "389,199", "-o", reportPath});
-        QCOMPARE(run.status, 1);
-        QVERIFY2(run.errors.contains("no foveal pit found"), run.errors.constData());
         QCOMPARE(readFile(reportPath), QByteArray("earlier report\n"));
+        QCOMPARE(readFile(tablePath), QByteArray("foo,bar\n"));
+        QCOMPARE(readFile(savedPath), QByteArray("{}\n"));
+        QCOMPARE(QDir(scratch->path()).entryList({"earlier.*"}, QDir::Files).size(), 3);
     }
 
     void batchOfThreeImages_EndsInOneHeaderAndThreeRows()
@@ -427,15 +484,6 @@ private slots:
             // A 100-pixel unit line of the default 100 microns: one micron a pixel.
             QVERIFY(qAbs(fields[microns].toDouble() - fields[centreThickness].toDouble()) <= 1e-9);
         }
-
-        // Another program's table is not appended to.
-        const QString otherTable = writeText(scratch->filePath("other.csv"), "name,value\nx,1\n");
-        const CommandRun refused = runCommand(QStringList{images[0], "--selection", "150,10,100,25", "--csv",
-                                                          otherTable, "-o", scratch->filePath("refused.txt")}
-                                              + fovealReference);
-        QCOMPARE(refused.status, 1);
-        QVERIFY2(refused.errors.contains("header"), refused.errors.constData());
-        QCOMPARE(readFile(otherTable), QByteArray("name,value\nx,1\n"));
     }
 
     void savedParameters_RepeatTheMeasurementExactly()
