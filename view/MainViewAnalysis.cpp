@@ -1,6 +1,10 @@
 #include "view/MainViewWidget.h"
 
 #include <fstream>
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <utility>
 
 #include <QFile>
 #include <QMessageBox>
@@ -13,6 +17,41 @@
 #include "analysis/PixelRect.h"
 #include "analysis/RegionGrowing.h"
 #include "view/BusyCursor.h"
+
+namespace {
+
+// Applies apply(a.member, b.member) to every member the foveal detection
+// writes, so that a detection can run on a copy and take effect whole.
+template <typename Apply> void forEachFovealResult(quorrel::Boundary& a, quorrel::Boundary& b, Apply apply)
+{
+    apply(a.indexA, b.indexA);
+    apply(a.indexC, b.indexC);
+    apply(a.indexE, b.indexE);
+    apply(a.curveSamples, b.curveSamples);
+    apply(a.referenceSamples, b.referenceSamples);
+    apply(a.resampledReference, b.resampledReference);
+    apply(a.resampledCurve, b.resampledCurve);
+    apply(a.resampledDistances, b.resampledDistances);
+    apply(a.indexB, b.indexB);
+    apply(a.resampledIndexC, b.resampledIndexC);
+    apply(a.indexD, b.indexD);
+}
+
+} // namespace
+
+bool MainViewWidget::runWithinMemory(const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    QMessageBox::warning(this, tr("Warning"),
+                         tr("Not enough memory for this step.\nThe boundary and the image are left as they were."),
+                         QMessageBox::Ok);
+    return false;
+}
 
 bool MainViewWidget::hasValidExtrema() const
 {
@@ -33,32 +72,41 @@ void MainViewWidget::detectMaxColorDistance()
 {
     if (!m_pixels)
         return;
-    BusyCursor busy;
-    m_maxColorDistance = quorrel::estimateMaxColorDistance(imageView(), selectionPixelRect());
+    runWithinMemory([this] {
+        BusyCursor busy;
+        m_maxColorDistance = quorrel::estimateMaxColorDistance(imageView(), selectionPixelRect());
+    });
 }
 
 void MainViewWidget::detectBoundaryEdges()
 {
     if (!m_pixels)
         return;
-    const quorrel::RgbaImageView image = imageView();
-    Boundary candidate = quorrel::makeCandidateBoundary(image, m_imagePath, selectionPixelRect(), m_maxColorDistance);
-    const int existing = quorrel::findEqualBoundary(m_boundaries, candidate);
-    if (existing >= 0) {
-        m_currentBoundaryIndex = existing;
+    // The new boundary is complete before it joins the list, so that running
+    // out of memory on the way leaves the list as it was.
+    bool added = false;
+    const bool finished = runWithinMemory([this, &added] {
+        const quorrel::RgbaImageView image = imageView();
+        Boundary candidate =
+            quorrel::makeCandidateBoundary(image, m_imagePath, selectionPixelRect(), m_maxColorDistance);
+        const int existing = quorrel::findEqualBoundary(m_boundaries, candidate);
+        if (existing >= 0) {
+            m_currentBoundaryIndex = existing;
+            m_selectedReferencePointIndex = -1;
+            return;
+        }
+        {
+            BusyCursor busy;
+            candidate.edgePoints =
+                quorrel::collectEdgePoints(image, candidate.seedPoint, candidate.referenceColor, m_maxColorDistance);
+        }
+        m_boundaries.push_back(std::move(candidate));
+        m_currentBoundaryIndex = static_cast<int>(m_boundaries.size()) - 1;
         m_selectedReferencePointIndex = -1;
-        return;
-    }
-    m_currentBoundaryIndex = static_cast<int>(m_boundaries.size());
-    m_selectedReferencePointIndex = -1;
-    m_boundaries.push_back(std::move(candidate));
-    Boundary& added = m_boundaries.back();
-    {
-        BusyCursor busy;
-        added.edgePoints = quorrel::collectEdgePoints(image, added.seedPoint, added.referenceColor, m_maxColorDistance);
-    }
-    if (m_boundaryAdded)
-        m_boundaryAdded(added);
+        added = true;
+    });
+    if (finished && added && m_boundaryAdded)
+        m_boundaryAdded(m_boundaries.back());
 }
 
 void MainViewWidget::makeBoundaryCurve()
@@ -66,10 +114,18 @@ void MainViewWidget::makeBoundaryCurve()
     Boundary* boundary = currentBoundary();
     if (!boundary)
         return;
-    BusyCursor busy;
-    quorrel::sortEdgePoints(boundary->edgePoints);
-    quorrel::buildBoundaryCurve(*boundary, m_minLineConnectionDistance, m_maxLineConnectionDistance,
-                                m_minCurvePointCount);
+    // Built on a copy of the edge points and swapped in when complete.
+    runWithinMemory([this, boundary] {
+        BusyCursor busy;
+        Boundary work;
+        work.edgePoints = boundary->edgePoints;
+        quorrel::sortEdgePoints(work.edgePoints);
+        quorrel::buildBoundaryCurve(work, m_minLineConnectionDistance, m_maxLineConnectionDistance,
+                                    m_minCurvePointCount);
+        boundary->edgePoints.swap(work.edgePoints);
+        boundary->curveNodes.swap(work.curveNodes);
+        boundary->curve.swap(work.curve);
+    });
 }
 
 void MainViewWidget::smoothLine()
@@ -90,8 +146,12 @@ void MainViewWidget::smoothLine()
                                  QMessageBox::Ok);
         return;
     }
-    BusyCursor busy;
-    quorrel::smoothCurve(boundary->curve, m_smoothLevel);
+    runWithinMemory([this, boundary] {
+        BusyCursor busy;
+        std::vector<Point2d> smoothed = boundary->curve;
+        quorrel::smoothCurve(smoothed, m_smoothLevel);
+        boundary->curve.swap(smoothed);
+    });
 }
 
 void MainViewWidget::detectFovealWidthAndDepth()
@@ -121,8 +181,18 @@ void MainViewWidget::detectFovealWidthAndDepth()
     case quorrel::FovealInputCheck::Ok:
         break;
     }
-    BusyCursor busy;
-    quorrel::detectFovealWidthAndDepth(*boundary, m_curveDividingCount);
+    // Detection reads the two curves and the results it may keep (B and D);
+    // it runs on a copy of those, not of the edge points and nodes, which can
+    // be large, and its results are swapped in when it has finished.
+    runWithinMemory([this, boundary] {
+        BusyCursor busy;
+        Boundary work;
+        work.curve = boundary->curve;
+        work.referenceCurve = boundary->referenceCurve;
+        forEachFovealResult(work, *boundary, [](auto& copy, const auto& original) { copy = original; });
+        quorrel::detectFovealWidthAndDepth(work, m_curveDividingCount);
+        forEachFovealResult(work, *boundary, [](auto& result, auto& original) { std::swap(result, original); });
+    });
 }
 
 bool MainViewWidget::writeMeasurementReport(const std::wstring& path)

@@ -116,6 +116,10 @@ protected:
     void paintGL() override;
 
 private:
+    // Runs one step that changes nothing until it has finished. When memory
+    // runs out on the way, says so in a message box and returns false; the
+    // boundaries and the image are then as they were.
+    bool runWithinMemory(const std::function<void()>& step);
     quorrel::RgbaImageView imageView() const;
     Point2d centringOffset() const;
     Point2d toImagePoint(const QPoint& viewPoint) const;

@@ -2,6 +2,9 @@
 // does to the view and the colour list, and the messages when a step is
 // missing or a file cannot be written.
 
+#include <sys/resource.h>
+
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -161,6 +164,58 @@ private slots:
         QVERIFY(view->currentBoundary()->curve.size() < traced);
         click(*window, "makeBoundaryCurveButton_");
         QCOMPARE(view->currentBoundary()->curve.size(), traced);
+    }
+
+    // A connecting distance at the top of its control over tens of thousands
+    // of edge pixels needs gigabytes; with the address space limited the step
+    // runs out of memory at once.
+    void makeCurve_OutOfMemory_WarnsAndKeepsTheBoundary()
+    {
+        // A black square in the corner, then black and white pixels at random
+        // (seven in ten black, so that the black ones all connect).
+        QImage noise(600, 400, QImage::Format_RGB32);
+        std::uint32_t random = 1;
+        for (int y = 0; y < noise.height(); ++y) {
+            for (int x = 0; x < noise.width(); ++x) {
+                random = random * 1664525u + 1013904223u;
+                const bool black = (x < 60 && y < 60) || (random >> 8) % 10 < 7;
+                noise.setPixel(x, y, black ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+            }
+        }
+        auto window = openWindow();
+        MainViewWidget* view = window->view();
+        QVERIFY(view->loadImage(testsupport::writeImage(scratch->filePath("noise.png"), noise).toStdWString(), 0.0, 0.0,
+                                1.0, 1.0));
+        selectImageRect(*view, 10, 350, 50, 390);
+        click(*window, "detectBoundaryEdgesButton_");
+        click(*window, "makeBoundaryCurveButton_");
+        const quorrel::Boundary before = *view->currentBoundary();
+        QVERIFY(before.edgePoints.size() > 20000 && !before.curve.empty());
+        window->findChild<QDoubleSpinBox*>(QStringLiteral("minLineConnectionDistanceDoubleSpinBox_"))->setValue(99.99);
+
+        QFile status(QStringLiteral("/proc/self/status"));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QByteArray text = status.readAll();
+        const int at = text.indexOf("VmSize:") + 7;
+        const rlim_t usedKiB = text.mid(at, text.indexOf('\n', at) - at).trimmed().split(' ')[0].toULongLong();
+        QVERIFY(usedKiB > 0);
+        rlimit previous{};
+        QVERIFY(getrlimit(RLIMIT_AS, &previous) == 0);
+        rlimit limited = previous;
+        limited.rlim_cur = (usedKiB + 256 * 1024) * 1024;
+        QVERIFY(setrlimit(RLIMIT_AS, &limited) == 0);
+        testsupport::ModalRecord memory;
+        testsupport::answerNextModal(&memory);
+        click(*window, "makeBoundaryCurveButton_");
+        QVERIFY(setrlimit(RLIMIT_AS, &previous) == 0);
+
+        QCOMPARE(memory.title, QStringLiteral("Warning"));
+        QCOMPARE(memory.text,
+                 QStringLiteral("Not enough memory for this step.\nThe boundary and the image are left as they were."));
+        const quorrel::Boundary& after = *view->currentBoundary();
+        QCOMPARE(after.edgePoints, before.edgePoints);
+        QCOMPARE(after.curveNodes.size(), before.curveNodes.size());
+        QCOMPARE(after.curve, before.curve);
     }
 
     void report_WithoutBoundaryIsEmptyAndOverwritesAnOldFile()
