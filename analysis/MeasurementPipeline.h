@@ -69,9 +69,9 @@ struct MeasurementResult {
 
 // Runs the whole measurement on the image; the boundary records imagePath.
 // An empty or too small image, or a selection outside it or centred in its
-// margin, stops before any work is done. A figure that comes out as NaN or an
-// infinity fails the measurement, except the micron figures when the unit
-// line is too short (the window writes those as they come).
+// margin, stops before any work is done. A figure of the 50 lines that comes
+// out as NaN or an infinity fails the measurement, except the micron figures
+// when the unit line is too short (the window writes those as they come).
 MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring& imagePath,
                                  const MeasurementParameters& parameters);
 
