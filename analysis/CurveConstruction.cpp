@@ -14,11 +14,6 @@ namespace quorrel {
 
 namespace {
 
-bool isFinitePoint(const Point2d& point)
-{
-    return std::isfinite(point.x) && std::isfinite(point.y);
-}
-
 // Reorders points[begin, end) so that position begin + k holds what was at
 // begin + order[k].
 void applyOrder(std::vector<Point2d>& points, std::size_t begin, const std::vector<std::size_t>& order,
@@ -55,9 +50,10 @@ JoinChoice chooseJoin(const Point2d& a0, const Point2d& a1, const Point2d& b0, c
     return {StartToStart, startToStart};
 }
 
-// Pass after pass from the first polyline, restarted after every join. Only
-// for ends with a NaN or infinite coordinate, where a chosen distance need
-// not be the smallest of the four and the shortcut of joinPolylines fails.
+// Pass after pass from the first polyline, restarted after every join: the
+// plain form, kept beside the oracle's for exactness, because with a NaN or
+// infinite end a chosen distance need not be the smallest of the four and the
+// shortcut of joinPolylines would join differently.
 void joinByRestartedPasses(std::vector<Polyline>& polylines, double maxDistance)
 {
     std::size_t i = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "analysis/Geometry.h"
@@ -14,7 +15,6 @@ namespace quorrel {
 namespace {
 
 constexpr double kLargestDistance = std::numeric_limits<double>::max();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::size_t pairedSampleCount(const Boundary& boundary)
 {
@@ -104,7 +104,8 @@ std::vector<double> accumulatedParameters(int dividingCount)
 }
 
 // Every candidate of every segment in order, the first of equal distances
-// winning; for parameters too many to table.
+// winning. Kept beside the plain form in the oracle because the fast search
+// needs the parameters tabled, and beyond 2^20 sub-steps the table would not fit.
 Point2d visitEveryCandidate(const std::vector<Point2d>& polyline, Point2d point, int dividingCount)
 {
     const double step = 1.0 / dividingCount;
@@ -357,30 +358,28 @@ void sampleReferenceCurve(Boundary& boundary, int dividingCount)
     const std::vector<Point2d>& curve = boundary.curve;
     if (dividingCount < 1 || reference.size() < 2)
         return;
-    if (dividingCount > kLargestTabledDividingCount || curve.size() < 2) {
-        const double step = 1.0 / dividingCount;
-        for (std::size_t k = 0; k + 1 < reference.size(); ++k) {
-            double t = 0.0;
-            for (int j = 0; j < dividingCount; ++j) {
-                const Point2d sample = pointOnSegment(reference[k], reference[k + 1], t);
-                boundary.curveSamples.push_back(findNearestCurvePoint(curve, sample, dividingCount));
-                boundary.referenceSamples.push_back(sample);
-                t += step;
-            }
-        }
-        return;
-    }
 
-    const std::vector<double> parameters = accumulatedParameters(dividingCount);
-    NearestCurvePointSearch search(curve, parameters);
-    const std::size_t sampleCount = (reference.size() - 1) * parameters.size();
-    boundary.curveSamples.reserve(sampleCount);
-    boundary.referenceSamples.reserve(sampleCount);
+    // One search serves every sample, so that each starts where the last one
+    // ended; without a table or a curve of two points the plain answer holds.
+    const bool searchable = dividingCount <= kLargestTabledDividingCount && curve.size() >= 2;
+    const std::vector<double> parameters = searchable ? accumulatedParameters(dividingCount) : std::vector<double>{};
+    std::optional<NearestCurvePointSearch> search;
+    if (searchable) {
+        search.emplace(curve, parameters);
+        const std::size_t sampleCount = (reference.size() - 1) * parameters.size();
+        boundary.curveSamples.reserve(sampleCount);
+        boundary.referenceSamples.reserve(sampleCount);
+    }
+    // t accumulates exactly as the tabled parameters do.
+    const double step = 1.0 / dividingCount;
     for (std::size_t k = 0; k + 1 < reference.size(); ++k) {
-        for (const double t : parameters) {
+        double t = 0.0;
+        for (int j = 0; j < dividingCount; ++j) {
             const Point2d sample = pointOnSegment(reference[k], reference[k + 1], t);
-            boundary.curveSamples.push_back(search.find(sample));
+            boundary.curveSamples.push_back(search ? search->find(sample)
+                                                   : findNearestCurvePoint(curve, sample, dividingCount));
             boundary.referenceSamples.push_back(sample);
+            t += step;
         }
     }
 }

@@ -14,8 +14,6 @@ namespace quorrel {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
 // Both angle constants are truncated on purpose; saved reports depend on them.
 constexpr double kPerpendicularAngle = 1.570796;
 constexpr double kReportPi = 3.141592;

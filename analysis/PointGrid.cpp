@@ -7,11 +7,6 @@ namespace quorrel {
 
 namespace {
 
-bool isFinitePoint(Point2d point)
-{
-    return std::isfinite(point.x) && std::isfinite(point.y);
-}
-
 // Cell numbers stay below 2^40 in size, where the rounding of point / size
 // (under 2^-13) cannot carry a pair of points within reach more than one cell
 // apart: cells are 0.1 % wider than the reach, far more than the rounding of

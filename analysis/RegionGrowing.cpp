@@ -189,7 +189,7 @@ Boundary makeCandidateBoundary(const RgbaImageView& image, const std::wstring& i
                                  static_cast<double>((std::int64_t{rect.bottom} + rect.top) / 2)};
     boundary.referenceColor = RgbaColor{static_cast<int>(mean.r), static_cast<int>(mean.g), static_cast<int>(mean.b),
                                         static_cast<int>(mean.a)};
-    boundary.selectionRect = SelectionRect{rect.left, rect.top, rect.right, rect.bottom};
+    boundary.selectionRect = rect;
     boundary.maxColorDistance = maxColorDistance;
     return boundary;
 }

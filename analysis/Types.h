@@ -2,7 +2,9 @@
 
 // Plain value types shared by every measurement step. Standard C++ only.
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,16 @@ inline bool operator!=(const Point2d& a, const Point2d& b)
     return !(a == b);
 }
 
+// The value of a figure or coordinate that does not exist: no nearest point,
+// a distance that cannot be computed.
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// True when neither coordinate is NaN or infinite.
+inline bool isFinitePoint(const Point2d& point)
+{
+    return std::isfinite(point.x) && std::isfinite(point.y);
+}
+
 // A colour as four integer channels, each 0 to 255.
 struct RgbaColor {
     int r = 0;
@@ -38,14 +50,6 @@ inline bool operator==(const RgbaColor& p, const RgbaColor& q)
 {
     return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
 }
-
-// The clamped selection a boundary was made from; top is the larger row.
-struct SelectionRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-};
 
 // Non-owning view of an RGBA buffer, 4 bytes per pixel, rows packed, row 0 at
 // the bottom. Pixel (x, y) starts at byte (y * width + x) * 4.
@@ -77,7 +81,7 @@ struct Boundary {
     std::wstring imagePath;
     Point2d seedPoint;
     RgbaColor referenceColor;
-    SelectionRect selectionRect;
+    PixelRect selectionRect; // the clamped selection it was made from
     int maxColorDistance = 0;
     std::vector<Point2d> edgePoints;
     std::vector<CurveNode> curveNodes;

@@ -132,7 +132,7 @@ void MainViewWidget::drawCurrentBoundary()
 
 void MainViewWidget::drawSampleRect(const Boundary& boundary)
 {
-    const quorrel::SelectionRect& rect = boundary.selectionRect;
+    const quorrel::PixelRect& rect = boundary.selectionRect;
     const double left = rect.left;
     const double top = rect.top;
     const double right = rect.right;

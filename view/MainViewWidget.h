@@ -15,6 +15,7 @@
 #include <QGLWidget>
 #include <QPoint>
 
+#include "analysis/MeasurementPipeline.h"
 #include "analysis/Types.h"
 #include "core/Singleton.h"
 #include "view/ViewModes.h"
@@ -89,7 +90,9 @@ public:
     void pickReferencePoint(const QPoint& viewPoint);
     void pickExtremumHandle(const QPoint& viewPoint);
 
-    // Read access for the window, the dialogs and the tests.
+    // The view's state, named for the fields they read. Only the tests read
+    // these (and unitMicron, viewMode, imageDisplayMode and showDebugInfo
+    // above): they check what a load, a drag or a key did to the state.
     std::uint32_t imageWidth() const { return m_imageWidth; }
     std::uint32_t imageHeight() const { return m_imageHeight; }
     const std::uint8_t* pixels() const { return m_pixels.get(); }
@@ -141,6 +144,8 @@ private:
     void drawUnitLine();
     void drawDebugSegments(const Boundary& boundary);
 
+    static inline const quorrel::MeasurementParameters kStartValues{};
+
     bool m_glInitialized = false;
     std::uint32_t m_imageWidth = 0;
     std::uint32_t m_imageHeight = 0;
@@ -159,14 +164,15 @@ private:
     double m_pressFrameSeconds = 0.0;
     QPoint m_unitLineStart;
     QPoint m_unitLineEnd;
-    int m_maxColorDistance = 30;
-    int m_minCurvePointCount = 20;
-    double m_minLineConnectionDistance = 2.0;
-    double m_maxLineConnectionDistance = 3.0;
-    int m_smoothLevel = 2;
-    int m_curveDividingCount = 100;
+    // The measurement's start values are the pipeline's defaults.
+    int m_maxColorDistance = kStartValues.maxColorDistance;
+    int m_minCurvePointCount = kStartValues.minCurvePointCount;
+    double m_minLineConnectionDistance = kStartValues.minLineConnectionDistance;
+    double m_maxLineConnectionDistance = kStartValues.maxLineConnectionDistance;
+    int m_smoothLevel = kStartValues.smoothLevel;
+    int m_curveDividingCount = kStartValues.curveDividingCount;
     ExtremumHandle m_selectedExtremumHandle = ExtremumHandle::NoHandle;
-    double m_unitMicron = 100.0;
+    double m_unitMicron = kStartValues.unitMicron;
     ImageDisplayMode m_imageDisplayMode = ImageDisplayMode::OriginalSize;
     bool m_showDebugInfo = false;
     QFont m_labelFont;

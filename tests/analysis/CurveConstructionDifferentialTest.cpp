@@ -18,7 +18,6 @@ namespace {
 using test::sameBits;
 using test::sameNodes;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Points on a few columns and rows, so that columns hold many points, row

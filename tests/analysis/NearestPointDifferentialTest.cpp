@@ -18,7 +18,6 @@ namespace {
 
 using test::sameBits;
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Vertices on a small integer grid: repeated vertices (segments of length

@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(view->selectionEnd(), QPoint(60, 59));
         QTest::keyClick(view.get(), Qt::Key_Return);
         QCOMPARE(view->boundaries().size(), std::size_t(1));
-        const quorrel::SelectionRect rect = view->currentBoundary()->selectionRect;
+        const quorrel::PixelRect rect = view->currentBoundary()->selectionRect;
         QCOMPARE(rect.left, 10);
         QCOMPARE(rect.right, 60);
         QCOMPARE(rect.bottom, 59);

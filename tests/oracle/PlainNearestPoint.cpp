@@ -12,7 +12,6 @@ namespace quorrel::plain {
 namespace {
 
 constexpr double kLargestDistance = std::numeric_limits<double>::max();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 } // namespace
 
