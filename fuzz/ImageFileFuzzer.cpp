@@ -5,6 +5,7 @@
 // than its stated size shows up. A PNG input gets a second run with its chunk
 // checksums made right: nearly every mutation breaks one, and libpng stops
 // at the first, so without it the fuzzer would never reach chunk contents.
+// A file of several frames or pages has its last one loaded too.
 
 #include <cstdint>
 #include <cstdio>
@@ -39,9 +40,15 @@ void loadInput(const std::uint8_t* data, std::size_t size)
         std::abort();
     std::fclose(file);
 
-    const quorrel::LoadedRegion region =
-        quorrel::loadImageRegion(std::wstring(inputPath.begin(), inputPath.end()), 0, 0, 1, 1);
+    const std::wstring path(inputPath.begin(), inputPath.end());
+    const quorrel::LoadedRegion region = quorrel::loadImageRegion(path, 0, 0, 1, 1);
     if (region.status == quorrel::LoadStatus::Ok) {
+        // The last frame of a DICOM object or TIFF goes its own way through
+        // the offset table or the directory chain.
+        if (region.frameCount > 1) {
+            (void)quorrel::inspectImageFile(path);
+            (void)quorrel::loadImageRegion(path, 0, 0, 1, 1, region.frameCount - 1);
+        }
         if (!region.pixels || region.width == 0 || region.height == 0)
             std::abort();
         const std::size_t byteCount = static_cast<std::size_t>(region.width) * region.height * 4;

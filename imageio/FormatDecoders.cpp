@@ -19,7 +19,9 @@
 #include <openjpeg.h>
 #include <png.h>
 
+#include "imageio/DicomDecoder.h"
 #include "imageio/LayoutChecks.h"
+#include "imageio/TiffDecoder.h"
 
 namespace quorrel::imagedecode {
 
@@ -577,6 +579,10 @@ FileKind kindFromSuffix(const QString& path)
         return FileKind::Bmp;
     if (suffix == QLatin1String("tga"))
         return FileKind::Tga;
+    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff"))
+        return FileKind::Tiff;
+    if (suffix == QLatin1String("dcm"))
+        return FileKind::Dicom;
     return FileKind::Unknown;
 }
 
@@ -592,14 +598,28 @@ FileKind kindFromContent(const std::uint8_t* data, std::size_t size, FileKind su
         return FileKind::J2kCodestream;
     if (startsWith(data, size, "BM", 2))
         return FileKind::Bmp;
+    // A DICOM preamble may itself hold a TIFF header.
+    if (hasDicomSignature(data, size))
+        return FileKind::Dicom;
+    if (startsWith(data, size, "II*\0", 4) || startsWith(data, size, "MM\0*", 4) || startsWith(data, size, "II+\0", 4)
+        || startsWith(data, size, "MM\0+", 4))
+        return FileKind::Tiff;
     // No valid TGA header begins like any of the signatures above: each would
     // put an impossible value into its colour map type.
     return suffixKind == FileKind::Tga ? FileKind::Tga : FileKind::Unknown;
 }
 
-bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount, Detail detail,
-             VettedFile& result)
+bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount,
+             std::uint32_t frame, Detail detail, VettedFile& result)
 {
+    if (kind == FileKind::Tiff)
+        return decodeTiff(data, size, maxPixelCount, frame, result);
+    if (kind == FileKind::Dicom)
+        return decodeDicom(data, size, maxPixelCount, frame, result);
+    if (frame > 0) {
+        result.failure = "frame " + std::to_string(frame) + " asked for, the file holds one picture (frame 0)";
+        return false;
+    }
     switch (kind) {
     case FileKind::Png:
         return decodePng(data, size, maxPixelCount, detail, result);
@@ -612,10 +632,28 @@ bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uin
         return vetBmp(data, size, maxPixelCount, result);
     case FileKind::Tga:
         return vetTga(data, size, maxPixelCount, detail, result);
+    case FileKind::Tiff:
+    case FileKind::Dicom:
     case FileKind::Unknown:
         break;
     }
     return false;
+}
+
+bool countFrames(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount,
+                 std::uint32_t& frameCount, std::string& failure)
+{
+    switch (kind) {
+    case FileKind::Tiff:
+        return countTiffPages(data, size, maxPixelCount, frameCount);
+    case FileKind::Dicom:
+        return countDicomFrames(data, size, maxPixelCount, frameCount, failure);
+    case FileKind::Unknown:
+        return false;
+    default:
+        frameCount = 1;
+        return true;
+    }
 }
 
 } // namespace quorrel::imagedecode

@@ -9,12 +9,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include <QString>
 
+#include "imageio/ImageFile.h"
+
 namespace quorrel::imagedecode {
 
-enum class FileKind { Unknown, Png, Jpeg, Jp2, J2kCodestream, Bmp, Tga };
+enum class FileKind { Unknown, Png, Jpeg, Jp2, J2kCodestream, Bmp, Tga, Tiff, Dicom };
 
 // A picture held in memory: RGBA bytes, rows packed, row 0 the TOP row as
 // the picture is shown (the opposite of the view's buffer).
@@ -34,8 +37,11 @@ struct VettedFile {
     // The order in which the image library hands over the rows it decoded.
     bool libraryRowsTopFirst = true;
     // Set when the decode kept the picture (always for the formats decoded
-    // through Qt and OpenJPEG, on request for the others).
+    // through Qt, OpenJPEG, libtiff and DCMTK, on request for the others).
     RgbaPicture picture;
+    std::uint32_t frameCount = 1; // a TIFF's pages, a DICOM object's frames
+    FilePixelSize pixelSize;
+    std::string failure; // what was wrong, when there is more to say
 };
 
 enum class Detail { VerifyOnly, KeepPicture };
@@ -47,11 +53,19 @@ FileKind kindFromSuffix(const QString& path);
 // signature counts as TGA only when its suffix says so. Unknown otherwise.
 FileKind kindFromContent(const std::uint8_t* data, std::size_t size, FileKind suffixKind);
 
-// Reads the file completely. False when the file is truncated, corrupt, of a
-// variant no decoder here reads, or when its header gives maxPixelCount or
-// more pixels (checked before any pixel is decoded). With KeepPicture the
-// picture is always filled on success.
-bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount, Detail detail,
-             VettedFile& result);
+// Reads the file completely, and of a TIFF or DICOM file the structure of
+// every page or frame and the pixels of the one asked for. False when the
+// file is truncated, corrupt, of a variant no decoder here reads, when its
+// header gives maxPixelCount or more pixels (checked before any pixel is
+// decoded), or when frame is past the last one. With KeepPicture the picture
+// is always filled on success.
+bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount,
+             std::uint32_t frame, Detail detail, VettedFile& result);
+
+// The number of frames (pages) of a file, from its structure alone; 1 for
+// the single-picture formats. False, with a failure where there is one to
+// tell, when the structure does not hold together.
+bool countFrames(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount,
+                 std::uint32_t& frameCount, std::string& failure);
 
 } // namespace quorrel::imagedecode

@@ -12,6 +12,8 @@
 #include <IL/il.h>
 #include <IL/ilu.h>
 
+#include "imageio/DicomDecoder.h"
+#include "imageio/DicomLayout.h"
 #include "imageio/FormatDecoders.h"
 
 namespace quorrel {
@@ -104,6 +106,8 @@ ILenum libraryType(FileKind kind)
     case FileKind::Tga:
         return IL_TGA;
     case FileKind::J2kCodestream:
+    case FileKind::Tiff: // decoded here, never by the library
+    case FileKind::Dicom:
     case FileKind::Unknown:
         break;
     }
@@ -120,7 +124,7 @@ bool libraryImageIs(std::uint32_t width, std::uint32_t height)
 // from the very bytes that were vetted, so a file changed on disk meanwhile
 // cannot slip past the check; where the library cannot, the vetting decoder's
 // picture is handed over instead. Reports the order of the rows as defined.
-bool defineLibraryImage(FileKind kind, FileBytes& bytes, VettedFile& vetted, bool& rowsTopFirst)
+bool defineLibraryImage(FileKind kind, FileBytes& bytes, std::uint32_t frame, VettedFile& vetted, bool& rowsTopFirst)
 {
     if (vetted.libraryReadsIt && bytes.size <= 0xffffffffu
         && ilLoadL(libraryType(kind), bytes.data.get(), static_cast<ILuint>(bytes.size)) == IL_TRUE
@@ -130,7 +134,8 @@ bool defineLibraryImage(FileKind kind, FileBytes& bytes, VettedFile& vetted, boo
     }
     clearLibraryErrors();
     if (!vetted.picture.pixels
-        && !imagedecode::vetFile(kind, bytes.data.get(), bytes.size, kMaxPixelCount, Detail::KeepPicture, vetted))
+        && !imagedecode::vetFile(kind, bytes.data.get(), bytes.size, kMaxPixelCount, frame, Detail::KeepPicture,
+                                 vetted))
         return false;
     bytes = FileBytes{};
     const bool defined =
@@ -172,10 +177,55 @@ void initImageLibrary()
     std::call_once(initialised, [] {
         ilInit();
         iluInit();
+        imagedecode::prepareDicomDecoding();
     });
 }
 
-LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, double width, double height)
+std::string describePixelSizeSource(PixelSizeSource source)
+{
+    switch (source) {
+    case PixelSizeSource::DicomPixelMeasures:
+        return "DICOM Pixel Measures";
+    case PixelSizeSource::DicomPixelSpacing:
+        return "DICOM Pixel Spacing";
+    case PixelSizeSource::TiffResolution:
+        return "TIFF resolution";
+    case PixelSizeSource::ImageJDescription:
+        return "ImageJ description";
+    case PixelSizeSource::None:
+        break;
+    }
+    return std::string();
+}
+
+bool hasDicomPreamble(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray start = file.read(132);
+    return imagedecode::hasDicomSignature(reinterpret_cast<const std::uint8_t*>(start.constData()),
+                                          static_cast<std::size_t>(start.size()));
+}
+
+ImageFileInfo inspectImageFile(const std::wstring& path)
+{
+    ImageFileInfo info;
+    FileBytes bytes;
+    const QString filePath = QString::fromStdWString(path);
+    if (!readWholeFile(filePath, bytes))
+        return info;
+    const FileKind kind =
+        imagedecode::kindFromContent(bytes.data.get(), bytes.size, imagedecode::kindFromSuffix(filePath));
+    info.readable =
+        imagedecode::countFrames(kind, bytes.data.get(), bytes.size, kMaxPixelCount, info.frameCount, info.failure);
+    if (!info.readable)
+        info.frameCount = 0;
+    return info;
+}
+
+LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, double width, double height,
+                             std::uint32_t frame)
 {
     initImageLibrary();
     LoadedRegion region;
@@ -193,10 +243,14 @@ LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, dou
     const FileKind kind =
         imagedecode::kindFromContent(bytes.data.get(), bytes.size, imagedecode::kindFromSuffix(filePath));
     VettedFile vetted;
-    if (!imagedecode::vetFile(kind, bytes.data.get(), bytes.size, kMaxPixelCount, Detail::VerifyOnly, vetted))
+    if (!imagedecode::vetFile(kind, bytes.data.get(), bytes.size, kMaxPixelCount, frame, Detail::VerifyOnly, vetted)) {
+        region.failure = vetted.failure;
         return region;
+    }
+    region.frameCount = vetted.frameCount;
+    region.pixelSize = vetted.pixelSize;
     bool rowsTopFirst = true;
-    if (!defineLibraryImage(kind, bytes, vetted, rowsTopFirst))
+    if (!defineLibraryImage(kind, bytes, frame, vetted, rowsTopFirst))
         return region;
     bytes = FileBytes{};
 

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+class QString;
+
 namespace quorrel {
 
 enum class LoadStatus {
@@ -17,22 +19,68 @@ enum class LoadStatus {
     AllocationFailed // the region's buffer could not be obtained (or the region is empty)
 };
 
+enum class PixelSizeSource {
+    None, // the file states no usable pixel size
+    DicomPixelMeasures, // Pixel Measures of the functional groups
+    DicomPixelSpacing, // the image's Pixel Spacing
+    TiffResolution, // X and Y resolution in pixels per centimetre or inch
+    ImageJDescription // X and Y resolution in pixels per the unit the ImageJ description names
+};
+
+// The size of one pixel as the file states it, in microns.
+struct FilePixelSize {
+    double lateralMicrons = 0.0; // across: DICOM column spacing, TIFF X resolution
+    double axialMicrons = 0.0; // down: DICOM row spacing, TIFF Y resolution
+    PixelSizeSource source = PixelSizeSource::None; // None: both sizes are 0
+    // Why a pixel size the file should carry was not taken (a DICOM image
+    // without Pixel Spacing, a spacing of zero); empty otherwise.
+    std::string problem;
+};
+
+// Where a pixel size came from, in words ("DICOM Pixel Measures"); empty for None.
+std::string describePixelSizeSource(PixelSizeSource source);
+
 // A region of a decoded file: RGBA bytes, rows packed, row 0 the bottom row.
+// 16-bit samples (TIFF, DICOM) become bytes by the rule of imageio/SampleWindow.h.
 struct LoadedRegion {
     LoadStatus status = LoadStatus::DecodeFailed;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::unique_ptr<std::uint8_t[]> pixels;
+    std::uint32_t frameCount = 0; // frames of a DICOM object, pages of a TIFF, 1 otherwise
+    FilePixelSize pixelSize;
+    // With DecodeFailed, what was wrong when there is more to say than that
+    // the file is not a complete picture ("frame 5 asked for, the file has 3");
+    // often empty.
+    std::string failure;
 };
 
-// Initialises the image library once per process; later calls do nothing.
+// What a file holds, found without decoding its pictures.
+struct ImageFileInfo {
+    bool readable = false; // a file of a known kind whose structure holds together
+    std::uint32_t frameCount = 0;
+    std::string failure; // as in LoadedRegion
+};
+
+// Initialises the image library and the DICOM decoders once per process;
+// later calls do nothing.
 // The two operations below call it themselves.
 void initImageLibrary();
 
-// Decodes the file at path and copies the region given as fractions of the
-// file's size (x0, y0 from the bottom-left, width, height; (0, 0, 1, 1) is
-// the whole file) into a new RGBA buffer.
-LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, double width, double height);
+// Decodes frame (0-based; a TIFF's page) of the file at path and copies the
+// region given as fractions of the frame's size (x0, y0 from the
+// bottom-left, width, height; (0, 0, 1, 1) is the whole frame) into a new
+// RGBA buffer. A frame past the last one gives DecodeFailed.
+LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, double width, double height,
+                             std::uint32_t frame = 0);
+
+// The number of frames of the file at path, checked as far as it can be
+// without decoding pictures; a single-picture format counts one.
+ImageFileInfo inspectImageFile(const std::wstring& path);
+
+// True when the file starts like a DICOM file (the 128-byte preamble and
+// "DICM"): files of a DICOM archive often have no suffix.
+bool hasDicomPreamble(const QString& path);
 
 // Writes an RGBA buffer (bottom row first) to path; the file type follows the
 // extension. False when there is no buffer or the library gives no image name,

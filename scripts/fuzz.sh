@@ -2,7 +2,7 @@
 # Builds the image decoding fuzz targets with clang's libFuzzer and runs one
 # of them, or each in turn, for a given time:
 #
-#   bash scripts/fuzz.sh FORMAT SECONDS     FORMAT: png, jpg, jp2, bmp, tga or all
+#   bash scripts/fuzz.sh FORMAT SECONDS     FORMAT: png, jpg, jp2, bmp, tga, tif, dcm or all
 #
 # "all" gives each format SECONDS. One process at low priority; an input
 # that takes longer than 10 s (QUORREL_FUZZ_UNIT_TIMEOUT) counts as a hang. New inputs collect in
@@ -13,7 +13,7 @@
 # the script says so and exits 0, so CI can call it unconditionally.
 set -euo pipefail
 if [ $# -ne 2 ]; then
-    echo "usage: $0 png|jpg|jp2|bmp|tga|all SECONDS" >&2
+    echo "usage: $0 png|jpg|jp2|bmp|tga|tif|dcm|all SECONDS" >&2
     exit 2
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,8 +24,8 @@ build=${QUORREL_FUZZ_BUILD_DIR:-$root/build-fuzz}
 unit_timeout=${QUORREL_FUZZ_UNIT_TIMEOUT:-10}
 seconds=$2
 case $1 in
-    all) formats=(png jpg jp2 bmp tga) ;;
-    png | jpg | jp2 | bmp | tga) formats=("$1") ;;
+    all) formats=(png jpg jp2 bmp tga tif dcm) ;;
+    png | jpg | jp2 | bmp | tga | tif | dcm) formats=("$1") ;;
     *) echo "unknown format $1" >&2; exit 2 ;;
 esac
 

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5opengl5-dev libqcustomplot-dev
-    libdevil-dev libopenjp2-7-dev libpng-dev libjpeg-dev nlohmann-json3-dev
+    libdevil-dev libopenjp2-7-dev libpng-dev libjpeg-dev libtiff-dev libdcmtk-dev nlohmann-json3-dev
     libgl1-mesa-dri libglu1-mesa-dev
     libgtest-dev clang-format
     xvfb xauth xdotool
