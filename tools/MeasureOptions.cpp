@@ -64,6 +64,8 @@ constexpr WholeRule kSmoothLevelRule{"smooth-level", "smoothLevel", 2, 99};
 constexpr WholeRule kSmoothCountRule{"smooth-count", "smoothCount", 0, 10000}; // presses of a button
 constexpr WholeRule kDivideCountRule{"divide-count", "divideCount", 1, 10000};
 constexpr DecimalRule kUnitMicronsRule{"unit-microns", "unitMicrons", 0.0, true, 10000.0};
+// The file says how many frames it has; one past the last is refused on loading.
+constexpr WholeRule kFrameRule{"frame", "frame", 0, INT_MAX};
 // The samples of the reference curve, (points - 1) x divide count: the
 // window's largest divide count over a hundred drawn segments.
 constexpr long long kLargestReferenceSampleCount = 1000000;
@@ -367,8 +369,9 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
     const QCommandLineOption reference(kReferenceKey, "Reference curve point, repeated in curve order.", "X,Y");
     const QCommandLineOption unitLine("unit-line", "Ends of the unit line.", "X1,Y1,X2,Y2");
     const QCommandLineOption unitMicrons(kUnitMicronsRule.option, "Length of the unit line in microns.", "M");
+    const QCommandLineOption frame(kFrameRule.option, "Frame or page of a DICOM or TIFF file, from 0.", "N");
     parser.addOptions({help, version, output, csv, parameters, saveParameters, selection, tolerance, minConnection,
-                       maxConnection, smoothLevel, smoothCount, divideCount, reference, unitLine, unitMicrons});
+                       maxConnection, smoothLevel, smoothCount, divideCount, reference, unitLine, unitMicrons, frame});
     parser.addPositionalArgument("image", "The image to measure.");
 
     if (!parser.parse(arguments)) {
@@ -397,6 +400,13 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
             error = "--" + option->names().back().toStdString() + ": the file name is empty";
             return false;
         }
+    }
+
+    if (parser.isSet(frame)) {
+        int value = 0;
+        if (!parseWholeOption(kFrameRule, parser.value(frame).toStdString(), value, error))
+            return false;
+        read.frame = static_cast<std::uint32_t>(value);
     }
 
     MeasureSettings& settings = read.settings;
@@ -498,6 +508,9 @@ Options:
   --unit-line X1,Y1,X2,Y2    the ends of the scale line
   --unit-microns M           the scale line's length in microns, above 0 up
                              to 10000 (100)
+  --frame N                  the frame (B-scan) of a multi-frame DICOM file
+                             or the page of a TIFF to measure, counted from 0
+                             (0); a frame past the last one is refused
   --tolerance N|estimate     colour tolerance, 1 to 255, or "estimate" to
                              estimate it from the selection (30)
   --min-connection D         minimum line connecting distance, 1 to 99.99 (2)

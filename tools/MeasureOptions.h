@@ -6,6 +6,7 @@
 // top-left pixel) until the image's height is known.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +55,7 @@ struct CommandLine {
     QString csvPath; // empty: no table
     QString parametersPath; // empty: no parameters file
     QString saveParametersPath;
+    std::uint32_t frame = 0; // of a DICOM or TIFF file
     MeasureSettings settings; // only what the options give
 };
 

@@ -31,7 +31,7 @@ std::string quoted(const QString& text)
     return "\"" + text.toStdString() + "\"";
 }
 
-std::string loadFailure(const QString& path, quorrel::LoadStatus status)
+std::string loadFailure(const QString& path, const quorrel::LoadedRegion& loaded)
 {
     const QFileInfo file(path);
     if (!file.exists())
@@ -40,11 +40,13 @@ std::string loadFailure(const QString& path, quorrel::LoadStatus status)
         return "not a file";
     if (!file.isReadable())
         return "permission denied";
-    switch (status) {
+    if (!loaded.failure.empty())
+        return loaded.failure;
+    switch (loaded.status) {
     case quorrel::LoadStatus::NoImageName:
         return "the image library could not be started";
     case quorrel::LoadStatus::DecodeFailed:
-        return "not a complete JPG, JPEG, JP2, BMP, PNG or TGA picture";
+        return "not a complete JPG, JPEG, JP2, BMP, PNG, TGA, TIFF or DICOM picture";
     case quorrel::LoadStatus::AllocationFailed:
         return "the picture is empty or too large";
     case quorrel::LoadStatus::Ok:
@@ -92,10 +94,10 @@ int runCommand(int argc, char* argv[])
 
     const QString& imageName = commandLine.imagePath;
     const std::wstring imagePath = imageName.toStdWString();
-    const quorrel::LoadedRegion loaded = quorrel::loadImageRegion(imagePath, 0.0, 0.0, 1.0, 1.0);
+    const quorrel::LoadedRegion loaded = quorrel::loadImageRegion(imagePath, 0.0, 0.0, 1.0, 1.0, commandLine.frame);
     if (loaded.status != quorrel::LoadStatus::Ok || !loaded.pixels)
         return fail(kMeasurementFailed,
-                    "cannot read image " + quoted(imageName) + ": " + loadFailure(imageName, loaded.status));
+                    "cannot read image " + quoted(imageName) + ": " + loadFailure(imageName, loaded));
     const quorrel::RgbaImageView image{loaded.pixels.get(), static_cast<int>(loaded.width),
                                        static_cast<int>(loaded.height)};
     if (!measure::checkCoordinates(settings, image.width, image.height, error))

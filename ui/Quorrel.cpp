@@ -9,6 +9,8 @@
 
 #include "dialogs/DifferentiateGraphDialog.h"
 #include "dialogs/DistanceGraphDialog.h"
+#include "dialogs/FrameChoiceDialog.h"
+#include "imageio/ImageFile.h"
 #include "ui/AboutDialog.h"
 #include "ui_Quorrel.h"
 #include "view/MainViewWidget.h"
@@ -18,8 +20,27 @@ namespace {
 bool isAcceptedImageSuffix(const QString& suffix)
 {
     static const QStringList accepted = {QStringLiteral("JPG"), QStringLiteral("JPEG"), QStringLiteral("JP2"),
-                                         QStringLiteral("BMP"), QStringLiteral("PNG"),  QStringLiteral("TGA")};
+                                         QStringLiteral("BMP"), QStringLiteral("PNG"),  QStringLiteral("TGA"),
+                                         QStringLiteral("TIF"), QStringLiteral("TIFF"), QStringLiteral("DCM")};
     return accepted.contains(suffix.toUpper());
+}
+
+// DICOM archives often name their files without a suffix; such a file is
+// listed when it starts like a DICOM file.
+bool isListedImage(const QFileInfo& entry)
+{
+    if (!entry.isFile())
+        return false;
+    const QString suffix = entry.suffix();
+    return suffix.isEmpty() ? quorrel::hasDicomPreamble(entry.filePath()) : isAcceptedImageSuffix(suffix);
+}
+
+// Files that may hold several frames or pages.
+bool mayHoldFrames(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toUpper();
+    return suffix.isEmpty() || suffix == QLatin1String("DCM") || suffix == QLatin1String("TIF")
+        || suffix == QLatin1String("TIFF");
 }
 
 } // namespace
@@ -124,7 +145,7 @@ void Quorrel::fillImageList(const QString& folderPath)
         return;
     const QFileInfoList entries = QDir(folderPath).entryInfoList();
     for (const QFileInfo& entry : entries) {
-        if (!entry.isFile() || !isAcceptedImageSuffix(entry.suffix()))
+        if (!isListedImage(entry))
             continue;
         m_ui->fileListWidget_->addItem(new QListWidgetItem(entry.fileName()));
     }
@@ -135,7 +156,19 @@ void Quorrel::on_imageItemDoubleClicked(QListWidgetItem* item)
     if (!item)
         return;
     const QString path = QString::fromUtf8(m_settings.imageFolderPath.c_str()) + QDir::separator() + item->text();
-    view()->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+    const std::wstring widePath = path.toStdWString();
+    std::uint32_t frame = 0;
+    if (mayHoldFrames(path)) {
+        const quorrel::ImageFileInfo info = quorrel::inspectImageFile(widePath);
+        if (info.frameCount > 1) {
+            FrameChoiceDialog choice(widePath, info.frameCount, this);
+            if (choice.exec() != QDialog::Accepted)
+                return;
+            frame = choice.chosenFrame();
+        }
+    }
+    view()->selectImageFrame(widePath, frame);
+    view()->loadImage(widePath, 0.0, 0.0, 1.0, 1.0);
 }
 
 void Quorrel::on_colorItemDoubleClicked(QListWidgetItem* item)

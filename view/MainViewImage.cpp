@@ -5,6 +5,27 @@
 #include "imageio/ImageFile.h"
 #include "view/BusyCursor.h"
 
+namespace {
+
+// The text stays the one every failed load shows; what the decoder could tell
+// more ("frame 5 asked for, ...") goes below it.
+void showLoadFailure(QWidget* parent, const std::string& failure)
+{
+    QMessageBox box(QMessageBox::Warning, MainViewWidget::tr("Warning"), MainViewWidget::tr("Failed to load image!!!"),
+                    QMessageBox::Ok, parent);
+    if (!failure.empty())
+        box.setInformativeText(QString::fromStdString(failure));
+    box.exec();
+}
+
+} // namespace
+
+void MainViewWidget::selectImageFrame(const std::wstring& path, std::uint32_t frame)
+{
+    m_frameSelectionPath = path;
+    m_selectedFrame = frame;
+}
+
 bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, double width, double height)
 {
     m_imageCut = false;
@@ -15,15 +36,17 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
         m_textureId = 0;
     }
 
+    const std::uint32_t frame = path == m_frameSelectionPath ? m_selectedFrame : 0;
     quorrel::LoadedRegion region;
     {
         BusyCursor busy;
-        region = quorrel::loadImageRegion(path, x0, y0, width, height);
+        region = quorrel::loadImageRegion(path, x0, y0, width, height, frame);
     }
     if (region.status == quorrel::LoadStatus::NoImageName)
         return false;
 
     m_pixels.reset();
+    m_filePixelSize = quorrel::FilePixelSize{};
     if (region.status == quorrel::LoadStatus::AllocationFailed) {
         // Without a word the user would be left looking at an empty view.
         QMessageBox::warning(this, tr("Warning"), tr("Failed to load image!!!"), QMessageBox::Ok);
@@ -31,7 +54,7 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
     }
 
     if (region.status == quorrel::LoadStatus::DecodeFailed) {
-        QMessageBox::warning(this, tr("Warning"), tr("Failed to load image!!!"), QMessageBox::Ok);
+        showLoadFailure(this, region.failure);
     } else {
         GLuint name = 0;
         glGenTextures(1, &name);
@@ -43,6 +66,8 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
         m_imageWidth = region.width;
         m_imageHeight = region.height;
         m_pixels = std::move(region.pixels);
+        m_imageFrame = frame;
+        m_filePixelSize = region.pixelSize;
         uploadTexture();
     }
 

@@ -19,6 +19,7 @@
 #include "analysis/Types.h"
 #include "core/Singleton.h"
 #include "view/ViewModes.h"
+#include "imageio/ImageFile.h"
 
 class MainViewWidget : public QGLWidget, public Singleton<MainViewWidget> {
     Q_OBJECT
@@ -44,6 +45,9 @@ public:
     virtual bool saveImage(const std::wstring& path);
     virtual bool writeMeasurementReport(const std::wstring& path);
     void uploadTexture();
+    // The frame of a DICOM object or page of a TIFF that loadImage, and the
+    // cut after it, take from the file at path; every other path gives frame 0.
+    void selectImageFrame(const std::wstring& path, std::uint32_t frame);
 
     // Parameters edited in the property panel.
     void setMaxColorDistance(int value) { m_maxColorDistance = value; }
@@ -99,6 +103,9 @@ public:
     bool hasImage() const { return m_pixels != nullptr; }
     unsigned textureId() const { return m_textureId; }
     const std::wstring& imagePath() const { return m_imagePath; }
+    std::uint32_t imageFrame() const { return m_imageFrame; }
+    // The pixel size the loaded file states; none without an image.
+    const quorrel::FilePixelSize& filePixelSize() const { return m_filePixelSize; }
     bool imageCut() const { return m_imageCut; }
     Point2d imageOffset() const { return m_imageOffset; }
     QPoint selectionStart() const { return m_selectionStart; }
@@ -159,6 +166,10 @@ private:
     bool m_imageCut = false;
     ViewMode m_viewMode = ViewMode::Detect;
     std::wstring m_imagePath;
+    std::wstring m_frameSelectionPath;
+    std::uint32_t m_selectedFrame = 0;
+    std::uint32_t m_imageFrame = 0;
+    quorrel::FilePixelSize m_filePixelSize;
     QPoint m_selectionStart;
     QPoint m_selectionEnd;
     double m_pressFrameSeconds = 0.0;
