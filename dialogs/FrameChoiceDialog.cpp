@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <climits>
 
-#include <QImage>
 #include <QPixmap>
 
-#include "imageio/ImageFile.h"
 #include "ui_FrameChoiceDialog.h"
-#include "view/BusyCursor.h"
 
 namespace {
 
@@ -16,10 +13,10 @@ constexpr int kThumbnailSide = 256;
 
 } // namespace
 
-FrameChoiceDialog::FrameChoiceDialog(const std::wstring& path, std::uint32_t frameCount, QWidget* parent)
+FrameChoiceDialog::FrameChoiceDialog(std::uint32_t frameCount, FramePicture framePicture, QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::FrameChoiceDialogClass)
-    , path(path)
+    , framePicture(std::move(framePicture))
 {
     ui->setupUi(this);
     const int last = static_cast<int>(std::min<std::uint32_t>(std::max<std::uint32_t>(frameCount, 1) - 1, INT_MAX));
@@ -47,20 +44,12 @@ bool FrameChoiceDialog::showsThumbnail() const
 
 void FrameChoiceDialog::on_frameValueChanged(int frame)
 {
-    quorrel::LoadedRegion region;
-    {
-        BusyCursor busy;
-        region = quorrel::loadImageRegion(path, 0.0, 0.0, 1.0, 1.0, static_cast<std::uint32_t>(frame));
-    }
-    if (region.status != quorrel::LoadStatus::Ok || !region.pixels) {
+    const QImage picture = framePicture ? framePicture(static_cast<std::uint32_t>(frame)) : QImage();
+    if (picture.isNull()) {
         ui->thumbnailLabel_->setPixmap(QPixmap());
         ui->thumbnailLabel_->setText(tr("This frame cannot be read."));
         return;
     }
-    // The buffer holds the bottom row first.
-    const QImage frameImage(region.pixels.get(), static_cast<int>(region.width), static_cast<int>(region.height),
-                            static_cast<int>(region.width) * 4, QImage::Format_RGBA8888);
-    const QImage thumbnail =
-        frameImage.mirrored().scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    ui->thumbnailLabel_->setPixmap(QPixmap::fromImage(thumbnail));
+    ui->thumbnailLabel_->setPixmap(QPixmap::fromImage(
+        picture.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }

@@ -5,9 +5,10 @@
 // volume usually the one through the fovea), and a thumbnail of the frame.
 
 #include <cstdint>
-#include <string>
+#include <functional>
 
 #include <QDialog>
+#include <QImage>
 
 namespace Ui {
 class FrameChoiceDialogClass;
@@ -17,8 +18,12 @@ class FrameChoiceDialog : public QDialog {
     Q_OBJECT
 
 public:
+    // The picture of a frame as shown (top row first); a null image when the
+    // frame cannot be read.
+    using FramePicture = std::function<QImage(std::uint32_t frame)>;
+
     // frameCount of at least 1.
-    FrameChoiceDialog(const std::wstring& path, std::uint32_t frameCount, QWidget* parent = nullptr);
+    FrameChoiceDialog(std::uint32_t frameCount, FramePicture framePicture, QWidget* parent = nullptr);
     ~FrameChoiceDialog() override;
 
     std::uint32_t chosenFrame() const;
@@ -30,5 +35,5 @@ protected slots:
 
 private:
     Ui::FrameChoiceDialogClass* ui;
-    std::wstring path;
+    FramePicture framePicture;
 };

@@ -13,6 +13,7 @@
 #include "imageio/ImageFile.h"
 #include "ui/AboutDialog.h"
 #include "ui_Quorrel.h"
+#include "view/BusyCursor.h"
 #include "view/MainViewWidget.h"
 
 namespace {
@@ -33,6 +34,22 @@ bool isListedImage(const QFileInfo& entry)
         return false;
     const QString suffix = entry.suffix();
     return suffix.isEmpty() ? quorrel::hasDicomPreamble(entry.filePath()) : isAcceptedImageSuffix(suffix);
+}
+
+// A frame of the file as shown, top row first; null when it cannot be read.
+QImage framePicture(const std::wstring& path, std::uint32_t frame)
+{
+    quorrel::LoadedRegion region;
+    {
+        BusyCursor busy;
+        region = quorrel::loadImageRegion(path, 0.0, 0.0, 1.0, 1.0, frame);
+    }
+    if (region.status != quorrel::LoadStatus::Ok || !region.pixels)
+        return QImage();
+    // The buffer holds the bottom row first; mirrored() makes the deep copy.
+    return QImage(region.pixels.get(), static_cast<int>(region.width), static_cast<int>(region.height),
+                  static_cast<int>(region.width) * 4, QImage::Format_RGBA8888)
+        .mirrored();
 }
 
 // Files that may hold several frames or pages.
@@ -161,7 +178,8 @@ void Quorrel::on_imageItemDoubleClicked(QListWidgetItem* item)
     if (mayHoldFrames(path)) {
         const quorrel::ImageFileInfo info = quorrel::inspectImageFile(widePath);
         if (info.frameCount > 1) {
-            FrameChoiceDialog choice(widePath, info.frameCount, this);
+            FrameChoiceDialog choice(
+                info.frameCount, [widePath](std::uint32_t frame) { return framePicture(widePath, frame); }, this);
             if (choice.exec() != QDialog::Accepted)
                 return;
             frame = choice.chosenFrame();

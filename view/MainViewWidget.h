@@ -18,8 +18,8 @@
 #include "analysis/MeasurementPipeline.h"
 #include "analysis/Types.h"
 #include "core/Singleton.h"
-#include "view/ViewModes.h"
 #include "imageio/ImageFile.h"
+#include "view/ViewModes.h"
 
 class MainViewWidget : public QGLWidget, public Singleton<MainViewWidget> {
     Q_OBJECT
