@@ -30,13 +30,21 @@ public:
     }
 
     // Only on a stack that is not empty.
-    Value pop()
+    Value& top()
     {
         if (top_ == begin_) {
             enterBlock(block_ - 1);
             top_ = end_;
         }
-        return *--top_;
+        return top_[-1];
+    }
+
+    // Only on a stack that is not empty.
+    Value pop()
+    {
+        const Value value = top();
+        --top_;
+        return value;
     }
 
 private:
@@ -57,6 +65,78 @@ private:
     Value* begin_ = nullptr;
     Value* end_ = nullptr;
     Value* top_ = nullptr;
+};
+
+// The fill's stack of neighbours still to visit. Each examined pixel pushes
+// some of (x - 1, y), (x + 1, y), (x, y + 1) in that order, then the fill
+// steps down to (x, y - 1); so the pixels that have neighbours waiting form
+// runs down a column. A run is kept as the index of the pixel below its last
+// one, and each of its pixels as three bits saying which neighbours wait:
+// one byte a pixel instead of one index a neighbour. That is a fraction of
+// the memory a first fill has to fault in, and pops give the very neighbours
+// of the plain stack in the same order.
+template <typename Index> class PendingNeighbours {
+public:
+    static constexpr std::uint8_t kLeft = 1;
+    static constexpr std::uint8_t kRight = 2;
+    static constexpr std::uint8_t kAbove = 4;
+
+    explicit PendingNeighbours(std::uint64_t width)
+        : width_(static_cast<Index>(width))
+    {
+    }
+
+    bool empty() const { return runs_.empty(); }
+
+    void push(std::uint64_t index, std::uint8_t waiting)
+    {
+        if (waiting == 0)
+            return;
+        if (!runs_.empty() && runs_.top().below == index) {
+            Run& run = runs_.top();
+            run.below = static_cast<Index>(run.below - width_);
+            ++run.count;
+        } else {
+            runs_.push(Run{static_cast<Index>(index - width_), 1});
+        }
+        waiting_.push(waiting);
+    }
+
+    // Only when not empty: the neighbour pushed last.
+    std::uint64_t pop()
+    {
+        Run& run = runs_.top();
+        std::uint8_t& waiting = waiting_.top();
+        const std::uint64_t pixel = std::uint64_t{run.below} + width_;
+        std::uint64_t neighbour;
+        if (waiting & kAbove) {
+            waiting = static_cast<std::uint8_t>(waiting & ~kAbove);
+            neighbour = pixel + width_;
+        } else if (waiting & kRight) {
+            waiting = static_cast<std::uint8_t>(waiting & ~kRight);
+            neighbour = pixel + 1;
+        } else {
+            waiting = 0;
+            neighbour = pixel - 1;
+        }
+        if (waiting == 0) {
+            waiting_.pop();
+            run.below = static_cast<Index>(pixel);
+            if (--run.count == 0)
+                runs_.pop();
+        }
+        return neighbour;
+    }
+
+private:
+    struct Run {
+        Index below; // the index the next pixel of the run would have
+        Index count;
+    };
+
+    Index width_;
+    BlockStack<Run> runs_;
+    BlockStack<std::uint8_t> waiting_;
 };
 
 // The test colorDistance(pixel, reference) >= tolerance with the four squared
@@ -88,8 +168,8 @@ private:
     int tolerance_;
 };
 
-// Depth-first fill with an explicit stack of linear pixel indices. Index is
-// 32 bits whenever the image allows it, which halves the stack's memory.
+// Depth-first fill with an explicit stack of pending neighbours. Index is
+// 32 bits whenever the image allows it, which halves the runs' memory.
 template <typename Index>
 std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY, const RgbaColor& reference,
                                 int tolerance)
@@ -118,13 +198,13 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
     const EdgeTest edgeTest(reference, tolerance);
     const std::uint8_t* const pixels = image.pixels;
     std::vector<Point2d> edgePoints;
-    BlockStack<Index> stack;
+    PendingNeighbours<Index> pending(width);
     std::uint64_t index = static_cast<std::uint64_t>(seedY) * width + static_cast<std::uint64_t>(seedX);
     for (;;) {
         if (isVisited(index)) {
-            if (stack.empty())
+            if (pending.empty())
                 break;
-            index = stack.pop();
+            index = pending.pop();
             continue;
         }
         mark(index);
@@ -137,12 +217,11 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
         // pushed but examined next. The edge order depends on this order. A
         // neighbour already visited would be discarded when popped, so
         // leaving it off keeps the visit order.
-        if (!isVisited(index - 1))
-            stack.push(static_cast<Index>(index - 1));
-        if (!isVisited(index + 1))
-            stack.push(static_cast<Index>(index + 1));
-        if (!isVisited(index + width))
-            stack.push(static_cast<Index>(index + width));
+        const auto waiting =
+            static_cast<std::uint8_t>((isVisited(index - 1) ? 0 : PendingNeighbours<Index>::kLeft)
+                                      | (isVisited(index + 1) ? 0 : PendingNeighbours<Index>::kRight)
+                                      | (isVisited(index + width) ? 0 : PendingNeighbours<Index>::kAbove));
+        pending.push(index, waiting);
         index -= width;
     }
     return edgePoints;
