@@ -39,15 +39,17 @@ bool startsWith(const std::uint8_t* data, std::size_t size, const char* signatur
     return size >= length && std::memcmp(data, signature, length) == 0;
 }
 
-// Where a decoder's rows go: the whole picture when it is kept, otherwise one
-// scratch row that every row overwrites (a check only has to decode them).
+// Where a decoder's rows go: the whole picture when it is kept (top row first,
+// or bottom row first as the view's buffer wants it), otherwise one scratch
+// row that every row overwrites (a check only has to decode them).
 class RowTarget {
 public:
-    bool allocate(Detail detail, std::uint64_t pixelCount, std::size_t rowBytes)
+    bool allocate(bool keep, bool bottomFirst, std::uint32_t height, std::size_t rowBytes)
     {
         rowBytes_ = rowBytes;
-        if (detail == Detail::KeepPicture)
-            picture_ = allocateBytes(pixelCount * 4);
+        lastRow_ = bottomFirst ? height - 1 : 0;
+        if (keep)
+            picture_ = allocateBytes(static_cast<std::uint64_t>(rowBytes) * height);
         else
             scratchRow_ = allocateBytes(rowBytes);
         return picture_ || scratchRow_;
@@ -56,12 +58,14 @@ public:
     std::size_t rowBytes() const { return rowBytes_; }
     std::uint8_t* row(std::size_t index) const
     {
-        return picture_ ? picture_.get() + index * rowBytes_ : scratchRow_.get();
+        const std::size_t stored = lastRow_ != 0 ? lastRow_ - index : index;
+        return picture_ ? picture_.get() + stored * rowBytes_ : scratchRow_.get();
     }
     std::unique_ptr<std::uint8_t[]> takePicture() { return std::move(picture_); }
 
 private:
     std::size_t rowBytes_ = 0;
+    std::size_t lastRow_ = 0; // non-zero when rows are stored bottom first
     std::unique_ptr<std::uint8_t[]> picture_;
     std::unique_ptr<std::uint8_t[]> scratchRow_;
 };
@@ -96,7 +100,21 @@ struct PngHeader {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int bitDepth = 0;
+    int colourType = 0;
+    int interlace = 0;
+    bool transparentColour = false; // a tRNS chunk
+    bool gamma = false; // a gAMA chunk
 };
+
+// The variants whose decode here equals the image library's decode and its
+// copy to RGBA byte for byte (the image file tests compare every variant).
+bool pngLibraryAgrees(const PngHeader& header)
+{
+    const bool plainColourType = header.colourType == PNG_COLOR_TYPE_GRAY || header.colourType == PNG_COLOR_TYPE_RGB
+        || header.colourType == PNG_COLOR_TYPE_GRAY_ALPHA || header.colourType == PNG_COLOR_TYPE_RGB_ALPHA;
+    return plainColourType && header.bitDepth == 8 && header.interlace == PNG_INTERLACE_NONE
+        && !header.transparentColour && !header.gamma;
+}
 
 // The two functions holding a setjmp own no object with a destructor, so the
 // jump out of libpng skips nothing.
@@ -108,6 +126,10 @@ bool readPngHeader(png_structp png, png_infop info, PngHeader& header)
     header.width = png_get_image_width(png, info);
     header.height = png_get_image_height(png, info);
     header.bitDepth = png_get_bit_depth(png, info);
+    header.colourType = png_get_color_type(png, info);
+    header.interlace = png_get_interlace_type(png, info);
+    header.transparentColour = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    header.gamma = png_get_valid(png, info, PNG_INFO_gAMA) != 0;
     return true;
 }
 
@@ -160,8 +182,10 @@ bool decodePng(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixe
     if (pixelCount == 0 || pixelCount >= maxPixelCount)
         return false;
 
+    const bool libraryAgrees = detail == Detail::PictureWhereLibraryAgrees && pngLibraryAgrees(header);
     RowTarget target;
-    if (!target.allocate(detail, pixelCount, static_cast<std::size_t>(header.width) * 4))
+    if (!target.allocate(detail == Detail::KeepPicture || libraryAgrees, libraryAgrees, header.height,
+                         static_cast<std::size_t>(header.width) * 4))
         return false;
     if (!readPngRows(png, info, target, header.height))
         return false;
@@ -175,6 +199,7 @@ bool decodePng(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixe
     result.libraryRowsTopFirst = true;
     if (std::unique_ptr<std::uint8_t[]> picture = target.takePicture())
         result.picture = RgbaPicture{header.width, header.height, std::move(picture)};
+    result.pictureIsLibrarys = libraryAgrees;
     return true;
 }
 
@@ -307,8 +332,12 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, std::uint64_t maxPix
         return false;
     }
 
+    // The library decodes with the same libjpeg and its default settings; only
+    // its CMYK differs.
+    const bool libraryAgrees = detail == Detail::PictureWhereLibraryAgrees && !cmyk;
     RowTarget target;
-    if (!target.allocate(detail, pixelCount, static_cast<std::size_t>(info.image_width) * 4))
+    if (!target.allocate(detail == Detail::KeepPicture || libraryAgrees, libraryAgrees, info.image_height,
+                         static_cast<std::size_t>(info.image_width) * 4))
         return false;
     if (!readJpegRows(info, errors, target))
         return false;
@@ -323,6 +352,7 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, std::uint64_t maxPix
             cmykToRgba(picture.get(), pixelCount, info.saw_Adobe_marker);
         result.picture = RgbaPicture{info.image_width, info.image_height, std::move(picture)};
     }
+    result.pictureIsLibrarys = libraryAgrees;
     return true;
 }
 
@@ -558,7 +588,7 @@ bool vetTga(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCo
     result.height = layout.height;
     result.libraryReadsIt = layout.libraryReadsIt;
     result.libraryRowsTopFirst = layout.rowsTopFirst;
-    if (detail == Detail::VerifyOnly)
+    if (detail != Detail::KeepPicture)
         return true;
     // Qt reads TGA only through an optional plugin.
     return qtReadsFormat("tga") && decodeWithQt(data, size, "tga", layout.width, layout.height, result.picture);

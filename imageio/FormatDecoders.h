@@ -39,12 +39,21 @@ struct VettedFile {
     // Set when the decode kept the picture (always for the formats decoded
     // through Qt, OpenJPEG, libtiff and DCMTK, on request for the others).
     RgbaPicture picture;
+    // The picture's rows come bottom first and are byte for byte those the
+    // image library would give (only with Detail::PictureWhereLibraryAgrees).
+    bool pictureIsLibrarys = false;
     std::uint32_t frameCount = 1; // a TIFF's pages, a DICOM object's frames
     FilePixelSize pixelSize;
     std::string failure; // what was wrong, when there is more to say
 };
 
-enum class Detail { VerifyOnly, KeepPicture };
+enum class Detail {
+    VerifyOnly,
+    KeepPicture,
+    // Keep the picture, bottom row first, where this variant of PNG or JPEG
+    // decodes to exactly the library's bytes; only verify otherwise.
+    PictureWhereLibraryAgrees
+};
 
 // Kind named by the path's suffix, any case; Unknown for other suffixes.
 FileKind kindFromSuffix(const QString& path);

@@ -1,6 +1,7 @@
 #include "imageio/ImageFile.h"
 
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <new>
 
@@ -224,8 +225,31 @@ ImageFileInfo inspectImageFile(const std::wstring& path)
     return info;
 }
 
-LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, double width, double height,
-                             std::uint32_t frame)
+namespace {
+
+// The region of a picture whose rows come bottom first; the whole picture
+// is handed over as it is.
+bool copyRegion(imagedecode::RgbaPicture& picture, std::uint32_t x, std::uint32_t y, std::uint32_t regionWidth,
+                std::uint32_t regionHeight, std::unique_ptr<std::uint8_t[]>& pixels)
+{
+    if (x == 0 && y == 0 && regionWidth == picture.width && regionHeight == picture.height) {
+        pixels = std::move(picture.pixels);
+        return true;
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(regionWidth) * 4;
+    pixels.reset(new (std::nothrow) std::uint8_t[rowBytes * regionHeight]);
+    if (!pixels)
+        return false;
+    for (std::uint32_t row = 0; row < regionHeight; ++row) {
+        const std::uint8_t* source =
+            picture.pixels.get() + ((static_cast<std::size_t>(y) + row) * picture.width + x) * 4;
+        std::memcpy(pixels.get() + row * rowBytes, source, rowBytes);
+    }
+    return true;
+}
+
+LoadedRegion loadRegion(const std::wstring& path, double x0, double y0, double width, double height,
+                        std::uint32_t frame, bool libraryEverywhere)
 {
     initImageLibrary();
     LoadedRegion region;
@@ -243,24 +267,34 @@ LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, dou
     const FileKind kind =
         imagedecode::kindFromContent(bytes.data.get(), bytes.size, imagedecode::kindFromSuffix(filePath));
     VettedFile vetted;
-    if (!imagedecode::vetFile(kind, bytes.data.get(), bytes.size, kMaxPixelCount, frame, Detail::VerifyOnly, vetted)) {
+    // Where the check's own decode already gives the library's bytes, the
+    // library is not asked to decode the file a second time.
+    const Detail detail = libraryEverywhere ? Detail::VerifyOnly : Detail::PictureWhereLibraryAgrees;
+    if (!imagedecode::vetFile(kind, bytes.data.get(), bytes.size, kMaxPixelCount, frame, detail, vetted)) {
         region.failure = vetted.failure;
         return region;
     }
     region.frameCount = vetted.frameCount;
     region.pixelSize = vetted.pixelSize;
-    bool rowsTopFirst = true;
-    if (!defineLibraryImage(kind, bytes, frame, vetted, rowsTopFirst))
-        return region;
-    bytes = FileBytes{};
+    std::uint32_t fileWidth = vetted.width;
+    std::uint32_t fileHeight = vetted.height;
+    const bool checkedPicture = vetted.pictureIsLibrarys && vetted.picture.pixels;
+    if (checkedPicture) {
+        bytes = FileBytes{};
+    } else {
+        bool rowsTopFirst = true;
+        if (!defineLibraryImage(kind, bytes, frame, vetted, rowsTopFirst))
+            return region;
+        bytes = FileBytes{};
 
-    // The buffer wants the bottom row first. The flip turns the usual top-first
-    // rows around; rows that came bottom first are turned back.
-    if (iluFlipImage() != IL_TRUE || (!rowsTopFirst && iluFlipImage() != IL_TRUE))
-        return region;
+        // The buffer wants the bottom row first. The flip turns the usual top-first
+        // rows around; rows that came bottom first are turned back.
+        if (iluFlipImage() != IL_TRUE || (!rowsTopFirst && iluFlipImage() != IL_TRUE))
+            return region;
+        fileWidth = static_cast<std::uint32_t>(ilGetInteger(IL_IMAGE_WIDTH));
+        fileHeight = static_cast<std::uint32_t>(ilGetInteger(IL_IMAGE_HEIGHT));
+    }
 
-    const auto fileWidth = static_cast<std::uint32_t>(ilGetInteger(IL_IMAGE_WIDTH));
-    const auto fileHeight = static_cast<std::uint32_t>(ilGetInteger(IL_IMAGE_HEIGHT));
     const std::uint32_t x = regionStart(fileWidth, x0);
     const std::uint32_t y = regionStart(fileHeight, y0);
     const std::uint32_t regionWidth = regionSize(fileWidth, x, width);
@@ -270,18 +304,37 @@ LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, dou
     const std::uint64_t byteCount = static_cast<std::uint64_t>(regionWidth) * regionHeight * 4;
     if (byteCount == 0 || byteCount > SIZE_MAX)
         return region;
-    std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(byteCount)]);
-    if (!pixels)
-        return region;
-
-    region.status = LoadStatus::DecodeFailed;
-    if (ilCopyPixels(x, y, 0, regionWidth, regionHeight, 1, IL_RGBA, IL_UNSIGNED_BYTE, pixels.get()) != byteCount)
-        return region;
+    std::unique_ptr<std::uint8_t[]> pixels;
+    if (checkedPicture) {
+        if (!copyRegion(vetted.picture, x, y, regionWidth, regionHeight, pixels))
+            return region;
+    } else {
+        pixels.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(byteCount)]);
+        if (!pixels)
+            return region;
+        region.status = LoadStatus::DecodeFailed;
+        if (ilCopyPixels(x, y, 0, regionWidth, regionHeight, 1, IL_RGBA, IL_UNSIGNED_BYTE, pixels.get()) != byteCount)
+            return region;
+    }
     region.status = LoadStatus::Ok;
     region.width = regionWidth;
     region.height = regionHeight;
     region.pixels = std::move(pixels);
     return region;
+}
+
+} // namespace
+
+LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, double width, double height,
+                             std::uint32_t frame)
+{
+    return loadRegion(path, x0, y0, width, height, frame, false);
+}
+
+LoadedRegion loadImageRegionThroughLibrary(const std::wstring& path, double x0, double y0, double width, double height,
+                                           std::uint32_t frame)
+{
+    return loadRegion(path, x0, y0, width, height, frame, true);
 }
 
 bool saveRgbaImage(const std::wstring& path, const std::uint8_t* pixels, std::uint32_t width, std::uint32_t height)

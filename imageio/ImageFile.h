@@ -74,6 +74,12 @@ void initImageLibrary();
 LoadedRegion loadImageRegion(const std::wstring& path, double x0, double y0, double width, double height,
                              std::uint32_t frame = 0);
 
+// As loadImageRegion, but the image library decodes every format it reads,
+// even where the check's own decode already holds the same bytes; the tests
+// and the benchmark compare the two.
+LoadedRegion loadImageRegionThroughLibrary(const std::wstring& path, double x0, double y0, double width, double height,
+                                           std::uint32_t frame = 0);
+
 // The number of frames of the file at path, checked as far as it can be
 // without decoding pictures; a single-picture format counts one.
 ImageFileInfo inspectImageFile(const std::wstring& path);
