@@ -7,6 +7,8 @@ AboutDialog::AboutDialog(QWidget* parent)
     , m_ui(new Ui::AboutDialog)
 {
     m_ui->setupUi(this);
+    const QString credits = m_ui->authorsTextEdit->toPlainText();
+    m_ui->authorsTextEdit->setPlainText(credits.arg(QStringLiteral(QUORREL_VERSION), QString::fromLatin1(qVersion())));
 }
 
 AboutDialog::~AboutDialog()

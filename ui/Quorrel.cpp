@@ -6,12 +6,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QScreen>
+#include <QScrollBar>
 
 #include "dialogs/DifferentiateGraphDialog.h"
 #include "dialogs/DistanceGraphDialog.h"
 #include "dialogs/FrameChoiceDialog.h"
 #include "imageio/ImageFile.h"
 #include "ui/AboutDialog.h"
+#include "ui/StatusReadout.h"
 #include "ui_Quorrel.h"
 #include "view/BusyCursor.h"
 #include "view/MainViewWidget.h"
@@ -60,6 +63,20 @@ bool mayHoldFrames(const QString& path)
         || suffix == QLatin1String("TIFF");
 }
 
+// Text that stays readable on a row of the given background colour.
+QColor readableTextColour(const QColor& background)
+{
+    const double luma = 0.299 * background.red() + 0.587 * background.green() + 0.114 * background.blue();
+    return luma < 128.0 ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+// A menu text without its mnemonic marker.
+QString plainActionText(const QAction* action)
+{
+    QString text = action->text();
+    return text.remove(QLatin1Char('&'));
+}
+
 } // namespace
 
 Quorrel::Quorrel(QWidget* parent)
@@ -68,6 +85,7 @@ Quorrel::Quorrel(QWidget* parent)
     , m_running(true)
 {
     m_ui->setupUi(this);
+    setUpShortcutsAndReadouts();
     MainViewWidget* mainView = view();
     m_ui->maxColorDistanceSpinBox_->setValue(mainView->maxColorDistance());
     m_ui->minLineConnectionDistanceDoubleSpinBox_->setValue(mainView->minLineConnectionDistance());
@@ -78,6 +96,32 @@ Quorrel::Quorrel(QWidget* parent)
     fillImageList(QString::fromUtf8(m_settings.imageFolderPath.c_str()));
     m_distanceDialog = new DistanceGraphDialog(this);
     m_differentiateDialog = new DifferentiateGraphDialog(this);
+}
+
+void Quorrel::setUpShortcutsAndReadouts()
+{
+    m_ui->action_Redo->setShortcuts({QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
+    m_ui->fileListWidget_->installEventFilter(this);
+    fitDockToItsContents();
+    fitToScreen();
+    m_status = std::make_unique<StatusReadout>(m_ui->statusBar);
+    m_status->showMode(plainActionText(m_ui->action_Detect));
+}
+
+// The dock scrolls vertically, so a short screen reaches every control; it
+// keeps the width its controls need so that nothing is cut off sideways.
+void Quorrel::fitDockToItsContents()
+{
+    const int scrollBarWidth = m_ui->dockScrollArea->verticalScrollBar()->sizeHint().width();
+    m_ui->dockScrollArea->setMinimumWidth(m_ui->dockWidgetContents->minimumSizeHint().width() + scrollBarWidth);
+}
+
+// The form's size is larger than many screens; where no window manager
+// maximises the window, it would reach past the screen's edges.
+void Quorrel::fitToScreen()
+{
+    const QRect available = screen()->availableGeometry();
+    resize(size().boundedTo(available.size()));
 }
 
 Quorrel::~Quorrel()
@@ -106,6 +150,21 @@ void Quorrel::closeEvent(QCloseEvent* event)
 {
     m_running = false;
     event->accept();
+}
+
+bool Quorrel::eventFilter(QObject* watched, QEvent* event)
+{
+    // Return opens the selected image, as a double-click does; the list
+    // itself would only report the key as an activation, which a
+    // double-click reports as well.
+    if (watched == m_ui->fileListWidget_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            on_imageItemDoubleClicked(m_ui->fileListWidget_->currentItem());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Quorrel::keyPressEvent(QKeyEvent* event)
@@ -210,6 +269,7 @@ void Quorrel::addColorListItem(const quorrel::Boundary& boundary)
         + QString::asprintf("(%d, %d, %d), %d", color.r, color.g, color.b, boundary.maxColorDistance);
     auto* item = new QListWidgetItem(text);
     item->setBackground(QBrush(QColor(color.r, color.g, color.b, 255)));
+    item->setForeground(QBrush(readableTextColour(QColor(color.r, color.g, color.b))));
     m_ui->colorListWidget_->addItem(item);
 }
 
@@ -225,6 +285,7 @@ void Quorrel::selectMode(QAction* action, quorrel::ViewMode mode)
                 other->setChecked(false);
         }
         view()->setViewMode(mode);
+        m_status->showMode(plainActionText(action));
         return;
     }
     for (QAction* other : modeActions) {
@@ -233,6 +294,7 @@ void Quorrel::selectMode(QAction* action, quorrel::ViewMode mode)
     }
     m_ui->action_Detect->setChecked(true);
     view()->setViewMode(quorrel::ViewMode::Detect);
+    m_status->showMode(plainActionText(m_ui->action_Detect));
 }
 
 void Quorrel::on_action_Detect_triggered()

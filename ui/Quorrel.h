@@ -3,6 +3,8 @@
 // The main window: menus, toolbar and the property dock. Every control
 // forwards to the one view, which owns all image and analysis state.
 
+#include <memory>
+
 #include <QMainWindow>
 
 #include "analysis/Types.h"
@@ -14,6 +16,7 @@ class QuorrelClass;
 }
 
 class QListWidgetItem;
+class StatusReadout;
 class MainViewWidget;
 class DistanceGraphDialog;
 class DifferentiateGraphDialog;
@@ -37,6 +40,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 protected slots:
     void on_action_Exit_triggered();
@@ -72,10 +76,14 @@ protected slots:
 
 private:
     void selectMode(QAction* action, quorrel::ViewMode mode);
+    void setUpShortcutsAndReadouts();
+    void fitDockToItsContents();
+    void fitToScreen();
 
     Ui::QuorrelClass* m_ui;
     bool m_running;
     Settings m_settings;
     DistanceGraphDialog* m_distanceDialog = nullptr;
     DifferentiateGraphDialog* m_differentiateDialog = nullptr;
+    std::unique_ptr<StatusReadout> m_status;
 };
