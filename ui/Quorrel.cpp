@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
 
@@ -100,12 +101,19 @@ Quorrel::Quorrel(QWidget* parent)
 
 void Quorrel::setUpShortcutsAndReadouts()
 {
-    m_ui->action_Redo->setShortcuts({QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
+    m_ui->action_Redo->setShortcuts(
+        {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
     m_ui->fileListWidget_->installEventFilter(this);
     fitDockToItsContents();
     fitToScreen();
     m_status = std::make_unique<StatusReadout>(m_ui->statusBar);
     m_status->showMode(plainActionText(m_ui->action_Detect));
+    MainViewWidget* mainView = view();
+    mainView->setMouseTracking(true);
+    mainView->installEventFilter(this);
+    mainView->setStatusHandler([this](const QString& text) { m_status->showResult(text); });
+    mainView->setHistoryHandler([this]() { updateUndoActions(); });
+    updateUndoActions();
 }
 
 // The dock scrolls vertically, so a short screen reaches every control; it
@@ -154,6 +162,23 @@ void Quorrel::closeEvent(QCloseEvent* event)
 
 bool Quorrel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == view()) {
+        if (event->type() == QEvent::MouseMove) {
+            int x = 0;
+            int y = 0;
+            const MainViewWidget* mainView = view();
+            if (mainView->imagePixelAt(static_cast<QMouseEvent*>(event)->pos(), x, y)) {
+                const std::uint8_t* pixel =
+                    mainView->pixels() + (static_cast<std::size_t>(y) * mainView->imageWidth() + x) * 4u;
+                m_status->showPixel(x, static_cast<int>(mainView->imageHeight()) - 1 - y, y, pixel);
+            } else {
+                m_status->clearPixel();
+            }
+        } else if (event->type() == QEvent::Leave) {
+            m_status->clearPixel();
+        }
+        return false;
+    }
     // Return opens the selected image, as a double-click does; the list
     // itself would only report the key as an activation, which a
     // double-click reports as well.
@@ -239,13 +264,32 @@ void Quorrel::on_imageItemDoubleClicked(QListWidgetItem* item)
         if (info.frameCount > 1) {
             FrameChoiceDialog choice(
                 info.frameCount, [widePath](std::uint32_t frame) { return framePicture(widePath, frame); }, this);
-            if (choice.exec() != QDialog::Accepted)
+            if (choice.exec() != QDialog::Accepted) {
+                selectShownImageInList();
                 return;
+            }
             frame = choice.chosenFrame();
         }
     }
     view()->selectImageFrame(widePath, frame);
-    view()->loadImage(widePath, 0.0, 0.0, 1.0, 1.0);
+    if (!view()->loadImage(widePath, 0.0, 0.0, 1.0, 1.0))
+        selectShownImageInList();
+}
+
+// After a failed load the view still shows the previous image; the list's
+// selection goes back to it (or to none when it came from another folder).
+void Quorrel::selectShownImageInList()
+{
+    const QString folder = QString::fromUtf8(m_settings.imageFolderPath.c_str());
+    const QString shown = QString::fromStdWString(view()->imagePath());
+    for (int row = 0; row < m_ui->fileListWidget_->count(); ++row) {
+        if (folder + QDir::separator() + m_ui->fileListWidget_->item(row)->text() == shown) {
+            m_ui->fileListWidget_->setCurrentRow(row);
+            return;
+        }
+    }
+    m_ui->fileListWidget_->setCurrentItem(nullptr);
+    m_ui->fileListWidget_->clearSelection();
 }
 
 void Quorrel::on_colorItemDoubleClicked(QListWidgetItem* item)
@@ -373,6 +417,40 @@ void Quorrel::on_action_View_Differentiate_Graph_triggered()
     m_differentiateDialog->show();
     m_differentiateDialog->raise();
     m_differentiateDialog->exec();
+}
+
+void Quorrel::on_action_Undo_triggered()
+{
+    if (view()->undo())
+        rebuildColorList();
+}
+
+void Quorrel::on_action_Redo_triggered()
+{
+    if (view()->redo())
+        rebuildColorList();
+}
+
+void Quorrel::updateUndoActions()
+{
+    const MainViewWidget* mainView = view();
+    auto menuText = [](QString name) { return name.replace(QLatin1Char('&'), QStringLiteral("&&")); };
+    m_ui->action_Undo->setEnabled(mainView->canUndo());
+    m_ui->action_Undo->setText(mainView->canUndo() ? tr("&Undo %1").arg(menuText(mainView->undoName())) : tr("&Undo"));
+    m_ui->action_Redo->setEnabled(mainView->canRedo());
+    m_ui->action_Redo->setText(mainView->canRedo() ? tr("&Redo %1").arg(menuText(mainView->redoName())) : tr("&Redo"));
+}
+
+// Undo and redo may bring back or take away whole boundaries: the list is
+// made again so that row i still stands for boundary i.
+void Quorrel::rebuildColorList()
+{
+    m_ui->colorListWidget_->clear();
+    for (const quorrel::Boundary& boundary : view()->boundaries())
+        addColorListItem(boundary);
+    const int current = view()->currentBoundaryIndex();
+    if (current >= 0 && current < m_ui->colorListWidget_->count())
+        m_ui->colorListWidget_->setCurrentRow(current);
 }
 
 void Quorrel::on_action_About_triggered()

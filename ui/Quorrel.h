@@ -59,6 +59,8 @@ protected slots:
     void on_action_View_Distance_Graph_triggered();
     void on_action_View_Differentiate_Graph_triggered();
     void on_action_About_triggered();
+    void on_action_Undo_triggered();
+    void on_action_Redo_triggered();
     void on_selectFolderButtonClicked();
     void on_imageItemDoubleClicked(QListWidgetItem* item);
     void on_colorItemDoubleClicked(QListWidgetItem* item);
@@ -79,6 +81,9 @@ private:
     void setUpShortcutsAndReadouts();
     void fitDockToItsContents();
     void fitToScreen();
+    void updateUndoActions();
+    void rebuildColorList();
+    void selectShownImageInList();
 
     Ui::QuorrelClass* m_ui;
     bool m_running;

@@ -1,13 +1,13 @@
 #include "view/MainViewWidget.h"
 
-#include <fstream>
 #include <functional>
 #include <new>
 #include <stdexcept>
 #include <utility>
 
-#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QSaveFile>
 
 #include "analysis/ColorDistance.h"
 #include "analysis/CurveConstruction.h"
@@ -75,6 +75,7 @@ void MainViewWidget::detectMaxColorDistance()
     runWithinMemory([this] {
         BusyCursor busy;
         m_maxColorDistance = quorrel::estimateMaxColorDistance(imageView(), selectionPixelRect());
+        reportStatus(tr("Max color distance %1").arg(m_maxColorDistance));
     });
 }
 
@@ -82,30 +83,43 @@ void MainViewWidget::detectBoundaryEdges()
 {
     if (!m_pixels)
         return;
+    const quorrel::PixelRect rect = selectionPixelRect();
+    // A band beside the picture has no colour to grow from; a record made
+    // from it would only be a black junk entry in the colour list.
+    if (rect.isEmpty()) {
+        reportStatus(tr("The rectangle covers no pixel of the image: nothing to detect"));
+        return;
+    }
     // The new boundary is complete before it joins the list, so that running
     // out of memory on the way leaves the list as it was.
     bool added = false;
-    const bool finished = runWithinMemory([this, &added] {
+    const bool finished = runWithinMemory([this, &added, &rect] {
         const quorrel::RgbaImageView image = imageView();
-        Boundary candidate =
-            quorrel::makeCandidateBoundary(image, m_imagePath, selectionPixelRect(), m_maxColorDistance);
+        Boundary candidate = quorrel::makeCandidateBoundary(image, m_imagePath, rect, m_maxColorDistance);
         const int existing = quorrel::findEqualBoundary(m_boundaries, candidate);
         if (existing >= 0) {
             m_currentBoundaryIndex = existing;
             m_selectedReferencePointIndex = -1;
+            reportStatus(tr("Boundary %1 has this rectangle and tolerance already; it is selected").arg(existing + 1));
             return;
         }
+        EditSnapshot before = takeSnapshot(BoundaryListPart);
         {
             BusyCursor busy;
             candidate.edgePoints =
                 quorrel::collectEdgePoints(image, candidate.seedPoint, candidate.referenceColor, m_maxColorDistance);
         }
+        m_boundaries.reserve(m_boundaries.size() + 1);
+        commitSnapshot(tr("Detect Retina Contour"), std::move(before));
         m_boundaries.push_back(std::move(candidate));
         m_currentBoundaryIndex = static_cast<int>(m_boundaries.size()) - 1;
         m_selectedReferencePointIndex = -1;
         added = true;
     });
-    if (finished && added && m_boundaryAdded)
+    if (!finished || !added)
+        return;
+    reportStatus(tr("Traced %1 edge pixels").arg(m_boundaries.back().edgePoints.size()));
+    if (m_boundaryAdded)
         m_boundaryAdded(m_boundaries.back());
 }
 
@@ -122,9 +136,11 @@ void MainViewWidget::makeBoundaryCurve()
         quorrel::sortEdgePoints(work.edgePoints);
         quorrel::buildBoundaryCurve(work, m_minLineConnectionDistance, m_maxLineConnectionDistance,
                                     m_minCurvePointCount);
+        recordEdit(tr("Make Curve"), CurrentBoundaryPart);
         boundary->edgePoints.swap(work.edgePoints);
         boundary->curveNodes.swap(work.curveNodes);
         boundary->curve.swap(work.curve);
+        reportStatus(tr("Curve of %1 points").arg(boundary->curve.size()));
     });
 }
 
@@ -150,7 +166,9 @@ void MainViewWidget::smoothLine()
         BusyCursor busy;
         std::vector<Point2d> smoothed = boundary->curve;
         quorrel::smoothCurve(smoothed, m_smoothLevel);
+        recordEdit(tr("Smooth Contour"), CurrentBoundaryPart);
         boundary->curve.swap(smoothed);
+        reportStatus(tr("Smoothed: curve of %1 points").arg(boundary->curve.size()));
     });
 }
 
@@ -191,12 +209,37 @@ void MainViewWidget::detectFovealWidthAndDepth()
         work.referenceCurve = boundary->referenceCurve;
         forEachFovealResult(work, *boundary, [](auto& copy, const auto& original) { copy = original; });
         quorrel::detectFovealWidthAndDepth(work, m_curveDividingCount);
+        recordEdit(tr("Calculate Foveal Depth & Width"), CurrentBoundaryPart);
         forEachFovealResult(work, *boundary, [](auto& result, auto& original) { std::swap(result, original); });
+        reportStatus(hasValidExtrema() ? tr("Found the points A to E")
+                                       : tr("No foveal pit found between the two curves"));
     });
 }
 
+// A refused save leaves an existing file as it was, and a written report
+// replaces it whole: the report goes to a file beside it first, which then
+// takes its name.
 bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
 {
+    const QString filePath = QString::fromStdWString(path);
+    const QString fileName = QFileInfo(filePath).fileName();
+    const Boundary* boundary = currentBoundary();
+    if (!boundary) {
+        QMessageBox::information(this, tr("Information"),
+                                 tr("There is no boundary to report on.\nPlease detect the retina contour first, "
+                                    "or double-click a boundary in the colour list"),
+                                 QMessageBox::Ok);
+        reportStatus(tr("Report not written: no boundary"));
+        return false;
+    }
+    if (!quorrel::hasReportableExtrema(*boundary)) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("Local Min & Max Points do not exist.\nPlease detect Local Min & Max points first"),
+                             QMessageBox::Ok);
+        reportStatus(tr("Report not written: no points A to E"));
+        return false;
+    }
+
     const Point2d unitStart{static_cast<double>(m_unitLineStart.x()), static_cast<double>(m_unitLineStart.y())};
     const Point2d unitEnd{static_cast<double>(m_unitLineEnd.x()), static_cast<double>(m_unitLineEnd.y())};
     if (quorrel::unitLineTooShort(unitStart, unitEnd))
@@ -204,19 +247,19 @@ bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
                              tr("Unit micron is not specified yet.\nMicron distance cannot be calculated"),
                              QMessageBox::Ok);
 
-    QFile file(QString::fromStdWString(path));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const Boundary* boundary = currentBoundary();
-    if (!boundary)
-        return true;
-    if (!quorrel::hasReportableExtrema(*boundary)) {
-        QMessageBox::warning(this, tr("Warning"),
-                             tr("Local Min & Max Points do not exist.\nPlease detect Local Min & Max points first"),
-                             QMessageBox::Ok);
-        return false;
-    }
     const std::string report = quorrel::formatMeasurementReport(
         quorrel::computeFovealMeasurements(*boundary, unitStart, unitEnd, m_unitMicron));
-    return file.write(report.data(), static_cast<qint64>(report.size())) == static_cast<qint64>(report.size());
+    QSaveFile file(filePath);
+    const bool written = file.open(QIODevice::WriteOnly)
+        && file.write(report.data(), static_cast<qint64>(report.size())) == static_cast<qint64>(report.size())
+        && file.commit();
+    if (!written) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The report could not be written.\n%1: %2").arg(filePath, file.errorString()),
+                             QMessageBox::Ok);
+        reportStatus(tr("Report not written"));
+        return false;
+    }
+    reportStatus(tr("Report written to %1").arg(fileName));
+    return true;
 }

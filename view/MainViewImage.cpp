@@ -1,5 +1,6 @@
 #include "view/MainViewWidget.h"
 
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "imageio/ImageFile.h"
@@ -7,15 +8,29 @@
 
 namespace {
 
-// The text stays the one every failed load shows; what the decoder could tell
-// more ("frame 5 asked for, ...") goes below it.
-void showLoadFailure(QWidget* parent, const std::string& failure)
+// Why a file gave no picture, in words for the second line of the warning,
+// where the decoder had nothing more to say.
+QString loadFailureReason(const QString& path, quorrel::LoadStatus status)
 {
-    QMessageBox box(QMessageBox::Warning, MainViewWidget::tr("Warning"), MainViewWidget::tr("Failed to load image!!!"),
-                    QMessageBox::Ok, parent);
-    if (!failure.empty())
-        box.setInformativeText(QString::fromStdString(failure));
-    box.exec();
+    const QFileInfo file(path);
+    if (!file.exists())
+        return MainViewWidget::tr("the file does not exist");
+    if (!file.isFile())
+        return MainViewWidget::tr("it is not a file");
+    if (!file.isReadable())
+        return MainViewWidget::tr("the file may not be read");
+    if (file.size() == 0)
+        return MainViewWidget::tr("the file is empty");
+    switch (status) {
+    case quorrel::LoadStatus::NoImageName:
+        return MainViewWidget::tr("the image library could not provide an image");
+    case quorrel::LoadStatus::AllocationFailed:
+        return MainViewWidget::tr("there is not enough memory for the picture");
+    case quorrel::LoadStatus::DecodeFailed:
+    case quorrel::LoadStatus::Ok:
+        break;
+    }
+    return MainViewWidget::tr("it is not a complete picture in a format that can be read");
 }
 
 } // namespace
@@ -28,48 +43,57 @@ void MainViewWidget::selectImageFrame(const std::wstring& path, std::uint32_t fr
 
 bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, double width, double height)
 {
-    m_imageCut = false;
-    makeCurrent();
-    if (m_textureId != 0) {
-        GLuint name = m_textureId;
-        glDeleteTextures(1, &name);
-        m_textureId = 0;
-    }
+    if (!replaceImage(path, path == m_frameSelectionPath ? m_selectedFrame : 0, x0, y0, width, height))
+        return false;
+    m_dragPending = false;
+    m_history.clear();
+    historyChanged();
+    reportStatus(tr("Opened %1, %2 x %3 pixels")
+                     .arg(QFileInfo(QString::fromStdWString(path)).fileName())
+                     .arg(m_imageWidth)
+                     .arg(m_imageHeight));
+    return true;
+}
 
-    const std::uint32_t frame = path == m_frameSelectionPath ? m_selectedFrame : 0;
+// Decodes first and replaces the image only when that worked, so that a file
+// that cannot be read leaves the picture, its path and the selection as they
+// were.
+bool MainViewWidget::replaceImage(const std::wstring& path, std::uint32_t frame, double x0, double y0, double width,
+                                  double height)
+{
+    const QString filePath = QString::fromStdWString(path);
     quorrel::LoadedRegion region;
     {
         BusyCursor busy;
         region = quorrel::loadImageRegion(path, x0, y0, width, height, frame);
     }
-    if (region.status == quorrel::LoadStatus::NoImageName)
-        return false;
-
-    m_pixels.reset();
-    m_filePixelSize = quorrel::FilePixelSize{};
-    if (region.status == quorrel::LoadStatus::AllocationFailed) {
-        // Without a word the user would be left looking at an empty view.
-        QMessageBox::warning(this, tr("Warning"), tr("Failed to load image!!!"), QMessageBox::Ok);
+    if (region.status != quorrel::LoadStatus::Ok) {
+        const QString fileName = QFileInfo(filePath).fileName();
+        const QString reason = region.failure.empty() ? loadFailureReason(filePath, region.status)
+                                                      : QString::fromStdString(region.failure);
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("Failed to load image!!!") + QLatin1Char('\n') + tr("%1: %2").arg(fileName, reason),
+                             QMessageBox::Ok);
+        reportStatus(tr("Could not open %1").arg(fileName));
         return false;
     }
 
-    if (region.status == quorrel::LoadStatus::DecodeFailed) {
-        showLoadFailure(this, region.failure);
-    } else {
-        GLuint name = 0;
+    makeCurrent();
+    GLuint name = m_textureId;
+    if (name == 0)
         glGenTextures(1, &name);
-        if (name == 0) {
-            QMessageBox::warning(this, tr("Warning"), tr("Failed to create texture!!!"), QMessageBox::Ok);
-            return false;
-        }
-        m_textureId = name;
-        m_imageWidth = region.width;
-        m_imageHeight = region.height;
-        m_pixels = std::move(region.pixels);
-        m_imageFrame = frame;
-        m_filePixelSize = region.pixelSize;
-        uploadTexture();
+    if (name == 0) {
+        QMessageBox::warning(this, tr("Warning"), tr("Failed to create texture!!!"), QMessageBox::Ok);
+        return false;
     }
+    m_textureId = name;
+    m_imageCut = false;
+    m_imageWidth = region.width;
+    m_imageHeight = region.height;
+    m_pixels = std::move(region.pixels);
+    m_imageFrame = frame;
+    m_filePixelSize = region.pixelSize;
+    uploadTexture();
 
     m_imagePath = path;
     m_currentBoundaryIndex = -1;
@@ -88,6 +112,10 @@ void MainViewWidget::uploadTexture()
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    // The default wrap repeats the texture, and nearest filtering at the very
+    // edge of a row or column then shows the pixel from the opposite edge.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(m_imageWidth), static_cast<GLsizei>(m_imageHeight), 0,
                  GL_RGBA, GL_UNSIGNED_BYTE, m_pixels.get());
     glBindTexture(GL_TEXTURE_2D, 0);

@@ -17,6 +17,28 @@ bool isRubberBandMode(quorrel::ViewMode mode)
     return mode == ViewMode::Detect || mode == ViewMode::Cut || mode == ViewMode::CutSquared || mode == ViewMode::Clear;
 }
 
+QString handleName(quorrel::ExtremumHandle handle)
+{
+    using quorrel::ExtremumHandle;
+    switch (handle) {
+    case ExtremumHandle::CTop:
+        return MainViewWidget::tr("Move C Top");
+    case ExtremumHandle::CBottom:
+        return MainViewWidget::tr("Move C Bottom");
+    case ExtremumHandle::ATop:
+        return MainViewWidget::tr("Move A Top");
+    case ExtremumHandle::ABottom:
+        return MainViewWidget::tr("Move A Bottom");
+    case ExtremumHandle::ETop:
+        return MainViewWidget::tr("Move E Top");
+    case ExtremumHandle::EBottom:
+        return MainViewWidget::tr("Move E Bottom");
+    case ExtremumHandle::NoHandle:
+        break;
+    }
+    return QString();
+}
+
 } // namespace
 
 void MainViewWidget::mousePressEvent(QMouseEvent* event)
@@ -30,9 +52,16 @@ void MainViewWidget::mousePressEvent(QMouseEvent* event)
         m_pressFrameSeconds = m_lastFrameSeconds;
     } else if (m_viewMode == ViewMode::InsertCurve) {
         pickReferencePoint(position);
+        if (m_selectedReferencePointIndex >= 0)
+            startDragEdit(tr("Move Reference Point"));
     } else if (m_viewMode == ViewMode::ControlLocalMinMax) {
         pickExtremumHandle(position);
+        if (m_selectedExtremumHandle != ExtremumHandle::NoHandle && hasValidExtrema())
+            startDragEdit(handleName(m_selectedExtremumHandle));
     } else if (m_viewMode == ViewMode::MeasureUnit) {
+        // The press alone already replaces the line the user had.
+        if (m_unitLineStart != position || m_unitLineEnd != position)
+            recordEdit(tr("Unit Line"), UnitLinePart);
         m_unitLineStart = position;
         m_unitLineEnd = position;
     }
@@ -65,8 +94,13 @@ void MainViewWidget::mouseMoveEvent(QMouseEvent* event)
     }
     case ViewMode::InsertCurve: {
         Boundary* boundary = currentBoundary();
-        if (boundary && quorrel::indexInRange(m_selectedReferencePointIndex, boundary->referenceCurve.size()))
-            boundary->referenceCurve[static_cast<std::size_t>(m_selectedReferencePointIndex)] = toImagePoint(position);
+        if (!boundary || !quorrel::indexInRange(m_selectedReferencePointIndex, boundary->referenceCurve.size()))
+            break;
+        Point2d& point = boundary->referenceCurve[static_cast<std::size_t>(m_selectedReferencePointIndex)];
+        if (point != toImagePoint(position)) {
+            commitDragEdit();
+            point = toImagePoint(position);
+        }
         break;
     }
     case ViewMode::ControlLocalMinMax:
@@ -94,12 +128,17 @@ void MainViewWidget::mouseReleaseEvent(QMouseEvent* event)
     case ViewMode::Clear:
         m_selectionEnd = position;
         break;
-    case ViewMode::MeasureUnit:
+    case ViewMode::MeasureUnit: {
         m_unitLineEnd = position;
+        const double length =
+            std::hypot(m_unitLineEnd.x() - m_unitLineStart.x(), m_unitLineEnd.y() - m_unitLineStart.y());
+        reportStatus(tr("Unit line of %1 pixels").arg(length, 0, 'g', 6));
         break;
+    }
     default:
         break;
     }
+    m_dragPending = false;
 }
 
 void MainViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
@@ -109,7 +148,10 @@ void MainViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
     Boundary* boundary = currentBoundary();
     if (!boundary)
         return;
-    boundary->referenceCurve.push_back(toImagePoint(mapToView(event->pos())));
+    recordEdit(tr("Add Reference Point"), CurrentBoundaryPart);
+    const Point2d point = toImagePoint(mapToView(event->pos()));
+    boundary->referenceCurve.push_back(point);
+    reportStatus(tr("Reference point %1 at x %2, y %3").arg(boundary->referenceCurve.size()).arg(point.x).arg(point.y));
 }
 
 void MainViewWidget::keyPressEvent(QKeyEvent* event)
@@ -188,28 +230,36 @@ void MainViewWidget::dragExtremumHandle(const Point2d& imagePoint)
     Boundary* boundary = currentBoundary();
     if (!boundary || !hasValidExtrema())
         return;
+    const auto a = static_cast<std::size_t>(boundary->indexA);
+    const auto c = static_cast<std::size_t>(boundary->indexC);
+    const auto e = static_cast<std::size_t>(boundary->indexE);
+    Point2d* target = nullptr;
     switch (m_selectedExtremumHandle) {
     case ExtremumHandle::CTop:
-        boundary->curveSamples[static_cast<std::size_t>(boundary->indexC)] = imagePoint;
+        target = &boundary->curveSamples[c];
         break;
     case ExtremumHandle::CBottom:
-        boundary->referenceSamples[static_cast<std::size_t>(boundary->indexC)] = imagePoint;
+        target = &boundary->referenceSamples[c];
         break;
     case ExtremumHandle::ATop:
-        boundary->curveSamples[static_cast<std::size_t>(boundary->indexA)] = imagePoint;
+        target = &boundary->curveSamples[a];
         break;
     case ExtremumHandle::ABottom:
-        boundary->referenceSamples[static_cast<std::size_t>(boundary->indexA)] = imagePoint;
+        target = &boundary->referenceSamples[a];
         break;
     case ExtremumHandle::ETop:
-        boundary->curveSamples[static_cast<std::size_t>(boundary->indexE)] = imagePoint;
+        target = &boundary->curveSamples[e];
         break;
     case ExtremumHandle::EBottom:
-        boundary->referenceSamples[static_cast<std::size_t>(boundary->indexE)] = imagePoint;
+        target = &boundary->referenceSamples[e];
         break;
-    default:
+    case ExtremumHandle::NoHandle:
         break;
     }
+    if (!target || *target == imagePoint)
+        return;
+    commitDragEdit();
+    *target = imagePoint;
 }
 
 void MainViewWidget::deleteSelectedReferencePoint()
@@ -217,8 +267,10 @@ void MainViewWidget::deleteSelectedReferencePoint()
     Boundary* boundary = currentBoundary();
     if (!boundary || !quorrel::indexInRange(m_selectedReferencePointIndex, boundary->referenceCurve.size()))
         return;
+    recordEdit(tr("Delete Reference Point"), CurrentBoundaryPart);
     boundary->referenceCurve.erase(boundary->referenceCurve.begin() + m_selectedReferencePointIndex);
     m_selectedReferencePointIndex = -1;
+    reportStatus(tr("Reference curve of %1 points").arg(boundary->referenceCurve.size()));
 }
 
 void MainViewWidget::cutImage()
@@ -237,8 +289,14 @@ void MainViewWidget::cutImage()
     const double w = m_imageWidth;
     const double h = m_imageHeight;
     const std::wstring path = m_imagePath;
-    loadImage(path, band.left / w, band.bottom / h, (band.right - band.left) / w, (band.top - band.bottom) / h);
+    EditSnapshot before = takeSnapshot(PixelsPart);
+    // The cut keeps the frame on screen.
+    if (!replaceImage(path, m_imageFrame, band.left / w, band.bottom / h, (band.right - band.left) / w,
+                      (band.top - band.bottom) / h))
+        return;
     m_imageCut = true;
+    commitSnapshot(tr("Cut"), std::move(before));
+    reportStatus(tr("Cut to %1 x %2 pixels").arg(m_imageWidth).arg(m_imageHeight));
 }
 
 void MainViewWidget::clearSelection()
@@ -246,6 +304,9 @@ void MainViewWidget::clearSelection()
     if (!m_pixels)
         return;
     const quorrel::PixelRect band = selectionPixelRect();
+    if (band.isEmpty())
+        return;
+    recordEdit(tr("Clear"), PixelsPart);
     for (int row = band.bottom; row < band.top; ++row) {
         for (int column = band.left; column < band.right; ++column) {
             std::uint8_t* pixel =
@@ -254,6 +315,7 @@ void MainViewWidget::clearSelection()
         }
     }
     uploadTexture();
+    reportStatus(tr("Cleared %1 x %2 pixels").arg(band.right - band.left).arg(band.top - band.bottom));
 }
 
 void MainViewWidget::eraseEdgePointsInSelection()
@@ -265,8 +327,13 @@ void MainViewWidget::eraseEdgePointsInSelection()
     auto inside = [&band](const Point2d& point) {
         return band.left <= point.x && point.x <= band.right && band.bottom <= point.y && point.y <= band.top;
     };
+    const auto erased = std::count_if(boundary->edgePoints.begin(), boundary->edgePoints.end(), inside);
+    if (erased == 0 && boundary->curve.empty() && boundary->curveNodes.empty())
+        return;
+    recordEdit(tr("Erase Edge Points"), CurrentBoundaryPart);
     boundary->edgePoints.erase(std::remove_if(boundary->edgePoints.begin(), boundary->edgePoints.end(), inside),
                                boundary->edgePoints.end());
     boundary->curveNodes.clear();
     boundary->curve.clear();
+    reportStatus(tr("Erased %1 edge pixels; the curve is to be made again").arg(erased));
 }

@@ -2,10 +2,36 @@
 
 #include <cmath>
 
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
 #include "analysis/FovealExtrema.h"
 #include "imageio/ImageFile.h"
 
 namespace {
+
+struct Rgb {
+    float r;
+    float g;
+    float b;
+};
+
+const Rgb kBlack{0.0f, 0.0f, 0.0f};
+const Rgb kWhite{1.0f, 1.0f, 1.0f};
+
+// The outline that keeps a colour readable on any background: white around
+// dark colours, black around light ones.
+Rgb haloFor(const Rgb& colour)
+{
+    const float luma = 0.299f * colour.r + 0.587f * colour.g + 0.114f * colour.b;
+    return luma < 0.5f ? kWhite : kBlack;
+}
+
+void setColour(const Rgb& colour)
+{
+    glColor3f(colour.r, colour.g, colour.b);
+}
 
 void vertex(const quorrel::Point2d& point, const quorrel::Point2d& offset)
 {
@@ -16,6 +42,24 @@ void line(const quorrel::Point2d& from, const quorrel::Point2d& to, const quorre
 {
     vertex(from, offset);
     vertex(to, offset);
+}
+
+// Draws the primitives of vertices twice: first one pixel wider on each side in
+// the halo colour, then in their own colour and size.
+template <typename Vertices> void drawWithHalo(GLenum mode, const Rgb& colour, float size, Vertices vertices)
+{
+    const bool points = mode == GL_POINTS;
+    for (int pass = 0; pass < 2; ++pass) {
+        const float passSize = pass == 0 ? size + 2.0f : size;
+        if (points)
+            glPointSize(passSize);
+        else
+            glLineWidth(passSize);
+        setColour(pass == 0 ? haloFor(colour) : colour);
+        glBegin(mode);
+        vertices();
+        glEnd();
+    }
 }
 
 } // namespace
@@ -72,12 +116,25 @@ void MainViewWidget::renderScene()
         glDisable(GL_BLEND);
         glDisable(GL_LIGHTING);
         drawImage();
+        // A point at whole coordinates names a pixel; its centre lies half a
+        // pixel further on. Overlays are smoothed where the context can.
+        glMatrixMode(GL_MODELVIEW);
+        glTranslated(0.5, 0.5, 0.0);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_LINE_SMOOTH);
+        glEnable(GL_POINT_SMOOTH);
         drawSelection();
         drawCurrentBoundary();
         drawUnitLine();
         const Boundary* boundary = currentBoundary();
         if (m_showDebugInfo && boundary)
             drawDebugSegments(*boundary);
+        glDisable(GL_LINE_SMOOTH);
+        glDisable(GL_POINT_SMOOTH);
+        glDisable(GL_BLEND);
+        if (boundary && hasValidExtrema())
+            drawLabels(*boundary);
     }
     swapBuffers();
 }
@@ -108,14 +165,12 @@ void MainViewWidget::drawSelection()
     const Point2d start{static_cast<double>(m_selectionStart.x()), static_cast<double>(m_selectionStart.y())};
     const Point2d end{static_cast<double>(m_selectionEnd.x()), static_cast<double>(m_selectionEnd.y())};
     const Point2d none;
-    glColor3f(1.0f, 0.0f, 0.0f);
-    glLineWidth(3.0f);
-    glBegin(GL_LINES);
-    line({start.x, start.y}, {end.x, start.y}, none);
-    line({end.x, start.y}, {end.x, end.y}, none);
-    line({end.x, end.y}, {start.x, end.y}, none);
-    line({start.x, end.y}, {start.x, start.y}, none);
-    glEnd();
+    drawWithHalo(GL_LINES, Rgb{1.0f, 0.0f, 0.0f}, 3.0f, [&] {
+        line({start.x, start.y}, {end.x, start.y}, none);
+        line({end.x, start.y}, {end.x, end.y}, none);
+        line({end.x, end.y}, {start.x, end.y}, none);
+        line({start.x, end.y}, {start.x, start.y}, none);
+    });
 }
 
 void MainViewWidget::drawCurrentBoundary()
@@ -137,34 +192,28 @@ void MainViewWidget::drawSampleRect(const Boundary& boundary)
     const double top = rect.top;
     const double right = rect.right;
     const double bottom = rect.bottom;
-    glColor3f(0.0f, 1.0f, 1.0f);
-    glLineWidth(5.0f);
-    glBegin(GL_LINES);
-    line({left, top}, {right, top}, m_imageOffset);
-    line({right, top}, {right, bottom}, m_imageOffset);
-    line({right, bottom}, {left, bottom}, m_imageOffset);
-    line({left, bottom}, {left, top}, m_imageOffset);
-    glEnd();
+    drawWithHalo(GL_LINES, Rgb{0.0f, 1.0f, 1.0f}, 5.0f, [&] {
+        line({left, top}, {right, top}, m_imageOffset);
+        line({right, top}, {right, bottom}, m_imageOffset);
+        line({right, bottom}, {left, bottom}, m_imageOffset);
+        line({left, bottom}, {left, top}, m_imageOffset);
+    });
 }
 
 void MainViewWidget::drawEdgePoints(const Boundary& boundary)
 {
-    glColor3f(0.0f, 0.0f, 1.0f);
-    glPointSize(5.0f);
-    glBegin(GL_POINTS);
-    for (const Point2d& point : boundary.edgePoints)
-        vertex(point, m_imageOffset);
-    glEnd();
+    drawWithHalo(GL_POINTS, Rgb{0.0f, 0.0f, 1.0f}, 5.0f, [&] {
+        for (const Point2d& point : boundary.edgePoints)
+            vertex(point, m_imageOffset);
+    });
 }
 
 void MainViewWidget::drawCurve(const Boundary& boundary)
 {
-    glColor3d(207.0 / 255.0, 245.0 / 255.0, 54.0 / 255.0);
-    glLineWidth(4.0f);
-    glBegin(GL_LINE_STRIP);
-    for (const Point2d& point : boundary.curve)
-        vertex(point, m_imageOffset);
-    glEnd();
+    drawWithHalo(GL_LINE_STRIP, Rgb{207.0f / 255.0f, 245.0f / 255.0f, 54.0f / 255.0f}, 4.0f, [&] {
+        for (const Point2d& point : boundary.curve)
+            vertex(point, m_imageOffset);
+    });
 }
 
 void MainViewWidget::drawExtrema(const Boundary& boundary)
@@ -184,82 +233,129 @@ void MainViewWidget::drawExtrema(const Boundary& boundary)
     const bool hasB = quorrel::indexInRange(boundary.indexB, resampledCount);
     const bool hasD = quorrel::indexInRange(boundary.indexD, resampledCount);
 
-    glColor3f(0.0f, 1.0f, 0.0f);
-    glPointSize(15.0f);
-    glBegin(GL_POINTS);
-    vertex(aTop, m_imageOffset);
-    vertex(aBottom, m_imageOffset);
-    if (hasB) {
-        vertex(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexB)], m_imageOffset);
-        vertex(boundary.resampledReference[static_cast<std::size_t>(boundary.indexB)], m_imageOffset);
-    }
-    vertex(cTop, m_imageOffset);
-    vertex(cBottom, m_imageOffset);
-    if (hasD) {
-        vertex(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexD)], m_imageOffset);
-        vertex(boundary.resampledReference[static_cast<std::size_t>(boundary.indexD)], m_imageOffset);
-    }
-    vertex(eTop, m_imageOffset);
-    vertex(eBottom, m_imageOffset);
-    glEnd();
+    drawWithHalo(GL_POINTS, Rgb{0.0f, 1.0f, 0.0f}, 15.0f, [&] {
+        vertex(aTop, m_imageOffset);
+        vertex(aBottom, m_imageOffset);
+        if (hasB) {
+            vertex(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexB)], m_imageOffset);
+            vertex(boundary.resampledReference[static_cast<std::size_t>(boundary.indexB)], m_imageOffset);
+        }
+        vertex(cTop, m_imageOffset);
+        vertex(cBottom, m_imageOffset);
+        if (hasD) {
+            vertex(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexD)], m_imageOffset);
+            vertex(boundary.resampledReference[static_cast<std::size_t>(boundary.indexD)], m_imageOffset);
+        }
+        vertex(eTop, m_imageOffset);
+        vertex(eBottom, m_imageOffset);
+    });
 
-    glLineWidth(5.0f);
-    glBegin(GL_LINES);
-    glColor3f(0.0f, 0.5f, 0.0f);
-    line(aTop, aBottom, m_imageOffset);
-    line(eTop, eBottom, m_imageOffset);
-    glColor3f(0.0f, 0.0f, 0.5f);
-    line(cTop, cBottom, m_imageOffset);
-    glColor3f(0.0f, 1.0f, 1.0f);
-    line(aTop, eTop, m_imageOffset);
-    glEnd();
+    drawWithHalo(GL_LINES, Rgb{0.0f, 0.5f, 0.0f}, 5.0f, [&] {
+        line(aTop, aBottom, m_imageOffset);
+        line(eTop, eBottom, m_imageOffset);
+    });
+    drawWithHalo(GL_LINES, Rgb{0.0f, 0.0f, 0.5f}, 5.0f, [&] { line(cTop, cBottom, m_imageOffset); });
+    drawWithHalo(GL_LINES, Rgb{0.0f, 1.0f, 1.0f}, 5.0f, [&] { line(aTop, eTop, m_imageOffset); });
+}
 
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
-    glColor3f(0.0f, 0.0f, 0.0f);
-    auto label = [this](const Point2d& point, bool lowered, const QString& text, const QFont& font) {
-        const double x = point.x + m_imageOffset.x;
-        const double y = point.y + m_imageOffset.y - (lowered ? 15.0 : 0.0);
-        renderText(x, y, 0.0, text, font);
+// Where an image point is drawn, in the widget's own pixels from its
+// top-left corner (the labels are laid out there).
+QPointF MainViewWidget::toWindow(const Point2d& imagePoint) const
+{
+    const double widgetWidth = width();
+    const double widgetHeight = height();
+    if (m_imageDisplayMode == ImageDisplayMode::FitToScreen && m_imageWidth > 0 && m_imageHeight > 0)
+        return QPointF((imagePoint.x + 0.5) * widgetWidth / m_imageWidth,
+                       widgetHeight - (imagePoint.y + 0.5) * widgetHeight / m_imageHeight);
+    return QPointF(imagePoint.x + m_imageOffset.x + 0.5, widgetHeight - (imagePoint.y + m_imageOffset.y + 0.5));
+}
+
+// The labels of A to E, in black with a white outline so that they read on
+// the dark vitreous as on the bright retina. Top labels sit above and right
+// of their point, Bottom labels below it; a label that would cover one
+// placed before it moves further away from the other side.
+void MainViewWidget::drawLabels(const Boundary& boundary)
+{
+    struct Label {
+        QString text;
+        Point2d point;
+        bool top;
+        const QFont* font;
     };
-    label(aTop, false, tr("A Top"), m_labelFont);
-    label(aBottom, true, tr("A Bottom"), m_labelFont);
-    if (hasB) {
-        label(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexB)], true, tr("B Top"), m_smallLabelFont);
-        label(boundary.resampledReference[static_cast<std::size_t>(boundary.indexB)], true, tr("B Bottom"),
-              m_smallLabelFont);
+    const auto a = static_cast<std::size_t>(boundary.indexA);
+    const auto c = static_cast<std::size_t>(boundary.indexC);
+    const auto e = static_cast<std::size_t>(boundary.indexE);
+    std::vector<Label> labels = {
+        {tr("A Top"), boundary.curveSamples[a], true, &m_labelFont},
+        {tr("A Bottom"), boundary.referenceSamples[a], false, &m_labelFont},
+        {tr("C Top"), boundary.curveSamples[c], true, &m_labelFont},
+        {tr("C Bottom"), boundary.referenceSamples[c], false, &m_labelFont},
+        {tr("E Top"), boundary.curveSamples[e], true, &m_labelFont},
+        {tr("E Bottom"), boundary.referenceSamples[e], false, &m_labelFont},
+    };
+    const std::size_t resampledCount = std::min(boundary.resampledCurve.size(), boundary.resampledReference.size());
+    if (quorrel::indexInRange(boundary.indexB, resampledCount)) {
+        const auto b = static_cast<std::size_t>(boundary.indexB);
+        labels.push_back({tr("B Top"), boundary.resampledCurve[b], true, &m_smallLabelFont});
+        labels.push_back({tr("B Bottom"), boundary.resampledReference[b], false, &m_smallLabelFont});
     }
-    label(cTop, false, tr("C Top"), m_labelFont);
-    label(cBottom, true, tr("C Bottom"), m_labelFont);
-    if (hasD) {
-        label(boundary.resampledCurve[static_cast<std::size_t>(boundary.indexD)], true, tr("D Top"), m_smallLabelFont);
-        label(boundary.resampledReference[static_cast<std::size_t>(boundary.indexD)], true, tr("D Bottom"),
-              m_smallLabelFont);
+    if (quorrel::indexInRange(boundary.indexD, resampledCount)) {
+        const auto d = static_cast<std::size_t>(boundary.indexD);
+        labels.push_back({tr("D Top"), boundary.resampledCurve[d], true, &m_smallLabelFont});
+        labels.push_back({tr("D Bottom"), boundary.resampledReference[d], false, &m_smallLabelFont});
     }
-    label(eTop, false, tr("E Top"), m_labelFont);
-    label(eBottom, true, tr("E Bottom"), m_labelFont);
-    glPopAttrib();
+
+    // Clear of the 15-pixel point marker and its outline.
+    constexpr double kGap = 9.0;
+    std::vector<QRectF> placed;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QPen halo(Qt::white, 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    for (const Label& label : labels) {
+        const QFontMetricsF metrics(*label.font);
+        const QPointF anchor = toWindow(label.point);
+        QRectF box(0.0, 0.0, metrics.horizontalAdvance(label.text), metrics.height());
+        if (label.top)
+            box.moveBottomLeft(QPointF(anchor.x() + kGap, anchor.y() - 2.0));
+        else
+            box.moveTopLeft(QPointF(anchor.x() + kGap, anchor.y() + 2.0));
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            auto covered = std::find_if(placed.begin(), placed.end(),
+                                        [&box](const QRectF& other) { return other.intersects(box); });
+            if (covered == placed.end())
+                break;
+            const double step = label.top ? box.bottom() - covered->top() : covered->bottom() - box.top();
+            box.translate(0.0, label.top ? -(step + 1.0) : step + 1.0);
+        }
+        placed.push_back(box);
+        QPainterPath path;
+        path.addText(QPointF(box.left(), box.top() + metrics.ascent()), *label.font, label.text);
+        painter.strokePath(path, halo);
+        painter.fillPath(path, Qt::black);
+    }
+    painter.end();
 }
 
 void MainViewWidget::drawReferenceCurve(const Boundary& boundary)
 {
-    glPointSize(static_cast<float>(pickDistance() * 2.0));
-    glBegin(GL_POINTS);
-    for (std::size_t i = 0; i < boundary.referenceCurve.size(); ++i) {
-        if (static_cast<int>(i) == m_selectedReferencePointIndex)
-            glColor3f(1.0f, 0.0f, 0.0f);
-        else
-            glColor3f(0.5f, 0.5f, 0.5f);
-        vertex(boundary.referenceCurve[i], m_imageOffset);
+    const Rgb selected{1.0f, 0.0f, 0.0f};
+    const Rgb other{0.5f, 0.5f, 0.5f};
+    const float size = static_cast<float>(m_imageWidth / 200.0 * 2.0);
+    for (int pass = 0; pass < 2; ++pass) {
+        glPointSize(pass == 0 ? size + 2.0f : size);
+        glBegin(GL_POINTS);
+        for (std::size_t i = 0; i < boundary.referenceCurve.size(); ++i) {
+            const Rgb& colour = static_cast<int>(i) == m_selectedReferencePointIndex ? selected : other;
+            setColour(pass == 0 ? haloFor(colour) : colour);
+            vertex(boundary.referenceCurve[i], m_imageOffset);
+        }
+        glEnd();
     }
-    glEnd();
-    glLineWidth(3.0f);
-    glColor3f(1.0f, 1.0f, 0.0f);
-    glBegin(GL_LINE_STRIP);
-    for (const Point2d& point : boundary.referenceCurve)
-        vertex(point, m_imageOffset);
-    glEnd();
+    drawWithHalo(GL_LINE_STRIP, Rgb{1.0f, 1.0f, 0.0f}, 3.0f, [&] {
+        for (const Point2d& point : boundary.referenceCurve)
+            vertex(point, m_imageOffset);
+    });
 }
 
 void MainViewWidget::drawUnitLine()
@@ -275,16 +371,11 @@ void MainViewWidget::drawUnitLine()
         ty = 5.0;
     }
     const Point2d none;
-    glLineWidth(3.0f);
-    glColor3f(0.0f, 0.0f, 0.0f);
-    glBegin(GL_LINES);
-    line({sx, sy}, {ex, ey}, none);
-    glEnd();
-    glColor3f(0.0f, 0.0f, 1.0f);
-    glBegin(GL_LINES);
-    line({sx + tx, sy + ty}, {sx - tx, sy - ty}, none);
-    line({ex + tx, ey + ty}, {ex - tx, ey - ty}, none);
-    glEnd();
+    drawWithHalo(GL_LINES, kBlack, 3.0f, [&] { line({sx, sy}, {ex, ey}, none); });
+    drawWithHalo(GL_LINES, Rgb{0.0f, 0.0f, 1.0f}, 3.0f, [&] {
+        line({sx + tx, sy + ty}, {sx - tx, sy - ty}, none);
+        line({ex + tx, ey + ty}, {ex - tx, ey - ty}, none);
+    });
 }
 
 void MainViewWidget::drawDebugSegments(const Boundary& boundary)

@@ -11,6 +11,9 @@ QGLFormat viewFormat()
     QGLFormat format;
     format.setDoubleBuffer(true);
     format.setDepth(true);
+    // Paces the frame loop by the display where the driver allows it, so an
+    // idle window does not keep a processor core busy.
+    format.setSwapInterval(1);
     return format;
 }
 
@@ -31,6 +34,9 @@ MainViewWidget::MainViewWidget(QWidget* parent)
     // Drawing happens in the frame loop and in paintGL; the toolkit must not
     // swap on its own after paintGL.
     setAutoBufferSwap(false);
+    // The labels are painted over the GL drawing; a filled background would
+    // clear it when the painter begins.
+    setAutoFillBackground(false);
 }
 
 MainViewWidget::~MainViewWidget() = default;
@@ -46,10 +52,13 @@ void MainViewWidget::setImageDisplayMode(ImageDisplayMode mode)
         m_imageOffset = centringOffset();
 }
 
+// Centred to a whole pixel: at half a pixel every image pixel would straddle
+// two screen pixels, and nearest filtering would show some rows twice and
+// others not at all.
 MainViewWidget::Point2d MainViewWidget::centringOffset() const
 {
-    return Point2d{(static_cast<double>(width()) - static_cast<double>(m_imageWidth)) * 0.5,
-                   (static_cast<double>(height()) - static_cast<double>(m_imageHeight)) * 0.5};
+    return Point2d{std::floor((static_cast<double>(width()) - static_cast<double>(m_imageWidth)) * 0.5),
+                   std::floor((static_cast<double>(height()) - static_cast<double>(m_imageHeight)) * 0.5)};
 }
 
 void MainViewWidget::setCurrentBoundaryIndex(int index)
@@ -76,7 +85,9 @@ void MainViewWidget::removeBoundary(int index)
 {
     if (!quorrel::indexInRange(index, m_boundaries.size()))
         return;
+    recordEdit(tr("Remove Boundary"), BoundaryListPart);
     m_boundaries.erase(m_boundaries.begin() + index);
+    reportStatus(tr("Removed boundary %1").arg(index + 1));
     if (index < m_currentBoundaryIndex)
         --m_currentBoundaryIndex;
     if (m_boundaries.empty()) {
@@ -98,13 +109,31 @@ QPoint MainViewWidget::mapToView(const QPoint& windowPosition) const
     case ImageDisplayMode::OriginalSize:
         return QPoint(static_cast<int>(wx + 0.5), static_cast<int>(widgetHeight - 1.0 - wy + 0.5));
     case ImageDisplayMode::FitToScreen: {
+        // The image pixel that nearest filtering shows at the centre of the
+        // window pixel, so that a click lands where the user sees it.
         const double w = m_imageWidth;
         const double h = m_imageHeight;
-        return QPoint(static_cast<int>(w / widgetWidth * wx + 0.5),
-                      static_cast<int>(h - 1.0 - h / widgetHeight * wy + 0.5));
+        if (widgetWidth < 1.0 || widgetHeight < 1.0)
+            return QPoint(0, 0);
+        return QPoint(static_cast<int>(std::floor((wx + 0.5) * w / widgetWidth)),
+                      static_cast<int>(std::floor((widgetHeight - wy - 0.5) * h / widgetHeight)));
     }
     }
     return QPoint(0, 0);
+}
+
+bool MainViewWidget::imagePixelAt(const QPoint& windowPosition, int& x, int& y) const
+{
+    if (!m_pixels)
+        return false;
+    const QPoint viewPoint = mapToView(windowPosition);
+    const double column = std::floor(viewPoint.x() - m_imageOffset.x);
+    const double row = std::floor(viewPoint.y() - m_imageOffset.y);
+    if (column < 0.0 || row < 0.0 || column >= m_imageWidth || row >= m_imageHeight)
+        return false;
+    x = static_cast<int>(column);
+    y = static_cast<int>(row);
+    return true;
 }
 
 MainViewWidget::Point2d MainViewWidget::toImagePoint(const QPoint& viewPoint) const

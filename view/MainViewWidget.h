@@ -14,9 +14,12 @@
 #include <QFont>
 #include <QGLWidget>
 #include <QPoint>
+#include <QPointF>
+#include <QString>
 
 #include "analysis/MeasurementPipeline.h"
 #include "analysis/Types.h"
+#include "core/EditHistory.h"
 #include "core/Singleton.h"
 #include "imageio/ImageFile.h"
 #include "view/ViewModes.h"
@@ -32,6 +35,19 @@ public:
     using ExtremumHandle = quorrel::ExtremumHandle;
     // Told about each boundary that detection adds, after it was added.
     using BoundaryAddedHandler = std::function<void(const Boundary&)>;
+    // Told what an operation did, in a line for the status bar.
+    using StatusHandler = std::function<void(const QString&)>;
+    // Told when what Undo and Redo would do has changed.
+    using HistoryHandler = std::function<void()>;
+
+    // The parts of the view's state that an edit changes, to be recorded
+    // before it changes them; any combination.
+    enum EditPart : unsigned {
+        CurrentBoundaryPart = 1u, // the current boundary's record
+        BoundaryListPart = 2u, // which records there are
+        UnitLinePart = 4u,
+        PixelsPart = 8u // the picture, its size and whether it was cut
+    };
 
     explicit MainViewWidget(QWidget* parent = nullptr);
     ~MainViewWidget() override;
@@ -79,6 +95,21 @@ public:
     bool hasValidExtrema() const;
     void removeBoundary(int index);
     void setBoundaryAddedHandler(BoundaryAddedHandler handler) { m_boundaryAdded = std::move(handler); }
+    void setStatusHandler(StatusHandler handler) { m_statusHandler = std::move(handler); }
+
+    // Undo and redo over every edit of the boundaries, the unit line and the
+    // pixels. recordEdit keeps the given parts as they are now, under the
+    // edit's name, before the caller changes them; undo puts them back, with
+    // the boundary that was current then. Loading an image from a file
+    // starts a new history.
+    void recordEdit(const QString& name, unsigned parts);
+    bool undo();
+    bool redo();
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+    QString undoName() const { return QString::fromStdString(m_history.undoLabel()); }
+    QString redoName() const { return QString::fromStdString(m_history.redoLabel()); }
+    void setHistoryHandler(HistoryHandler handler) { m_historyChanged = std::move(handler); }
 
     // Analysis operations started from the property panel and the keys.
     quorrel::PixelRect selectionPixelRect() const;
@@ -90,6 +121,9 @@ public:
 
     // Input helpers.
     QPoint mapToView(const QPoint& windowPosition) const;
+    // The image pixel shown at a window position, its row counted from the
+    // bottom; false where no pixel of the image is shown.
+    bool imagePixelAt(const QPoint& windowPosition, int& x, int& y) const;
     void eraseEdgePointsInSelection();
     void pickReferencePoint(const QPoint& viewPoint);
     void pickExtremumHandle(const QPoint& viewPoint);
@@ -130,6 +164,32 @@ private:
     // runs out on the way, says so in a message box and returns false; the
     // boundaries and the image are then as they were.
     bool runWithinMemory(const std::function<void()>& step);
+
+    // What one entry of the history holds: the recorded parts, and which
+    // boundary and reference point were selected.
+    struct EditSnapshot {
+        unsigned parts = 0;
+        int currentBoundaryIndex = -1;
+        int selectedReferencePointIndex = -1;
+        int boundaryIndex = -1;
+        Boundary boundary;
+        std::vector<Boundary> boundaries;
+        QPoint unitLineStart;
+        QPoint unitLineEnd;
+        std::unique_ptr<std::uint8_t[]> pixels;
+        std::uint32_t imageWidth = 0;
+        std::uint32_t imageHeight = 0;
+        bool imageCut = false;
+    };
+    EditSnapshot takeSnapshot(unsigned parts) const;
+    void commitSnapshot(const QString& name, EditSnapshot snapshot);
+    void exchangeSnapshot(EditSnapshot& snapshot);
+    void startDragEdit(const QString& name);
+    void commitDragEdit();
+    void historyChanged();
+    void reportStatus(const QString& text);
+    bool replaceImage(const std::wstring& path, std::uint32_t frame, double x0, double y0, double width, double height);
+
     quorrel::RgbaImageView imageView() const;
     Point2d centringOffset() const;
     Point2d toImagePoint(const QPoint& viewPoint) const;
@@ -150,6 +210,8 @@ private:
     void drawReferenceCurve(const Boundary& boundary);
     void drawUnitLine();
     void drawDebugSegments(const Boundary& boundary);
+    void drawLabels(const Boundary& boundary);
+    QPointF toWindow(const Point2d& imagePoint) const;
 
     static inline const quorrel::MeasurementParameters kStartValues{};
 
@@ -189,4 +251,12 @@ private:
     QFont m_labelFont;
     QFont m_smallLabelFont;
     BoundaryAddedHandler m_boundaryAdded;
+    StatusHandler m_statusHandler;
+    HistoryHandler m_historyChanged;
+    EditHistory<EditSnapshot> m_history;
+    // A press that may start a drag keeps the state here; the first move
+    // that changes something records it.
+    bool m_dragPending = false;
+    QString m_dragName;
+    EditSnapshot m_dragSnapshot;
 };
