@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QListWidget>
@@ -35,17 +36,6 @@ private:
     static void click(Quorrel& window, const char* button)
     {
         QTest::mouseClick(window.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
-    }
-
-    // Drags a rubber band over image pixels (x0, y0)-(x1, y1) counted from the bottom.
-    static void selectImageRect(MainViewWidget& view, int x0, int y0, int x1, int y1)
-    {
-        const quorrel::Point2d offset = view.imageOffset();
-        auto window = [&](int x, int y) {
-            return testsupport::windowPointForView(view, x + static_cast<int>(offset.x),
-                                                   y + static_cast<int>(offset.y));
-        };
-        testsupport::dragWithLeftButton(view, window(x0, y0), window(x1, y1));
     }
 
     static QByteArray readFile(const QString& path)
@@ -89,7 +79,7 @@ private slots:
         QCOMPARE(foveal.title, QStringLiteral("Information"));
         QCOMPARE(foveal.text, QStringLiteral("Before detecting local minima and maxima,\nplease make lines first"));
 
-        selectImageRect(*window->view(), 20, 170, 60, 190);
+        testsupport::selectImageRect(*window->view(), 20, 170, 60, 190);
         click(*window, "detectBoundaryEdgesButton_");
         testsupport::ModalRecord noCurve;
         testsupport::answerNextModal(&noCurve);
@@ -112,7 +102,7 @@ private slots:
     {
         auto window = openWindow();
         MainViewWidget* view = window->view();
-        selectImageRect(*view, 20, 170, 60, 190);
+        testsupport::selectImageRect(*view, 20, 170, 60, 190);
         click(*window, "detectMaxColorDistanceButton_");
         QCOMPARE(window->findChild<QSpinBox*>(QStringLiteral("maxColorDistanceSpinBox_"))->value(),
                  view->maxColorDistance());
@@ -125,13 +115,13 @@ private slots:
         QCOMPARE(colours->currentRow(), 0);
         QVERIFY(!view->currentBoundary()->edgePoints.empty());
 
-        selectImageRect(*view, 300, 170, 340, 190);
+        testsupport::selectImageRect(*view, 300, 170, 340, 190);
         click(*window, "detectBoundaryEdgesButton_");
         QCOMPARE(colours->count(), 2);
         QCOMPARE(colours->currentRow(), 1);
 
         // The first rectangle again: no new record, the old one is selected.
-        selectImageRect(*view, 20, 170, 60, 190);
+        testsupport::selectImageRect(*view, 20, 170, 60, 190);
         click(*window, "detectBoundaryEdgesButton_");
         QCOMPARE(colours->count(), 2);
         QCOMPARE(view->currentBoundaryIndex(), 0);
@@ -155,7 +145,7 @@ private slots:
     {
         auto window = openWindow();
         MainViewWidget* view = window->view();
-        selectImageRect(*view, 20, 170, 60, 190);
+        testsupport::selectImageRect(*view, 20, 170, 60, 190);
         click(*window, "detectBoundaryEdgesButton_");
         click(*window, "makeBoundaryCurveButton_");
         const std::size_t traced = view->currentBoundary()->curve.size();
@@ -186,7 +176,7 @@ private slots:
         MainViewWidget* view = window->view();
         QVERIFY(view->loadImage(testsupport::writeImage(scratch->filePath("noise.png"), noise).toStdWString(), 0.0, 0.0,
                                 1.0, 1.0));
-        selectImageRect(*view, 10, 350, 50, 390);
+        testsupport::selectImageRect(*view, 10, 350, 50, 390);
         click(*window, "detectBoundaryEdgesButton_");
         click(*window, "makeBoundaryCurveButton_");
         const quorrel::Boundary before = *view->currentBoundary();
@@ -218,47 +208,57 @@ private slots:
         QCOMPARE(after.curve, before.curve);
     }
 
-    void report_WithoutBoundaryIsEmptyAndOverwritesAnOldFile()
+    // A refused save says why and leaves an existing report byte for byte;
+    // a written one replaces it whole and leaves no temporary file behind.
+    void report_RefusalsKeepTheOldFileAndAWrittenReportReplacesItWhole()
     {
         auto window = openWindow();
-        const QString path = scratch->filePath("report.txt");
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old content\n");
-        old.close();
         MainViewWidget* view = window->view();
-        testsupport::ModalRecord unit;
-        testsupport::answerNextModal(&unit);
-        QVERIFY(view->writeMeasurementReport(path.toStdWString()));
-        QCOMPARE(unit.title, QStringLiteral("Warning"));
-        QCOMPARE(unit.text, QStringLiteral("Unit micron is not specified yet.\nMicron distance cannot be calculated"));
-        QCOMPARE(readFile(path), QByteArray());
-    }
+        const QString path = scratch->filePath("kept.txt");
+        const QByteArray old("a good report written earlier\n");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
+        file.close();
+        auto refused = [view](const QString& target) {
+            testsupport::ModalRecord box;
+            testsupport::answerNextModal(&box);
+            const bool written = view->writeMeasurementReport(target.toStdWString());
+            return written ? QStringLiteral("written") : box.title + QStringLiteral(": ") + box.text;
+        };
 
-    void report_WithoutExtremaWarnsAndLeavesTheFileEmpty()
-    {
-        auto window = openWindow();
-        MainViewWidget* view = window->view();
-        selectImageRect(*view, 20, 170, 60, 190);
+        QCOMPARE(refused(path),
+                 QStringLiteral("Information: There is no boundary to report on.\nPlease detect the "
+                                "retina contour first, or double-click a boundary in the colour list"));
+        QCOMPARE(readFile(path), old);
+
+        testsupport::selectImageRect(*view, 20, 170, 60, 190);
         click(*window, "detectBoundaryEdgesButton_");
-        view->setViewMode(quorrel::ViewMode::MeasureUnit);
-        selectImageRect(*view, 10, 10, 110, 10);
-        const QString path = scratch->filePath("refused.txt");
-        testsupport::ModalRecord extrema;
-        testsupport::answerNextModal(&extrema);
-        QVERIFY(!view->writeMeasurementReport(path.toStdWString()));
-        QCOMPARE(extrema.text,
-                 QStringLiteral("Local Min & Max Points do not exist.\nPlease detect Local Min & Max points first"));
-        QCOMPARE(readFile(path), QByteArray());
-    }
+        QCOMPARE(refused(path),
+                 QStringLiteral("Warning: Local Min & Max Points do not exist.\nPlease detect Local "
+                                "Min & Max points first"));
+        QCOMPARE(readFile(path), old);
 
-    void report_InAMissingFolderFailsQuietly()
-    {
-        auto window = openWindow();
-        MainViewWidget* view = window->view();
+        click(*window, "makeBoundaryCurveButton_");
+        view->setViewMode(quorrel::ViewMode::InsertCurve);
+        for (int x : {5, 395})
+            QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier,
+                               testsupport::windowPointForView(*view, x + static_cast<int>(view->imageOffset().x),
+                                                               60 + static_cast<int>(view->imageOffset().y)));
+        click(*window, "detectFovealWidthAndDepthButton_");
         view->setViewMode(quorrel::ViewMode::MeasureUnit);
-        selectImageRect(*view, 10, 10, 110, 10);
-        QVERIFY(!view->writeMeasurementReport(scratch->filePath("no/such/folder/report.txt").toStdWString()));
+        testsupport::selectImageRect(*view, 10, 10, 110, 10);
+        const QString missingFolder = scratch->filePath("no/such/folder/report.txt");
+        QVERIFY(refused(missingFolder)
+                    .startsWith(QStringLiteral("Warning: The report could not be written.\n") + missingFolder
+                                + QStringLiteral(": ")));
+
+        QCOMPARE(refused(path), QStringLiteral("written"));
+        const QByteArray report = readFile(path);
+        QCOMPARE(report.count('\n'), 50);
+        QVERIFY(report.startsWith("A Top    Point: ("));
+        QCOMPARE(QDir(scratch->path()).entryList({QStringLiteral("kept.txt*")}, QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("kept.txt")});
     }
 };
 

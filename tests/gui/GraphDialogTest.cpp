@@ -46,7 +46,7 @@ private:
             qWarning("window not exposed");
         const QString path = testsupport::writeImage(scratch.filePath("scan.png"), testsupport::gradientImage(60, 40));
         window->view()->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0);
-        window->view()->detectBoundaryEdges();
+        testsupport::detectBoundary(*window->view());
         return window;
     }
 

@@ -2,6 +2,7 @@
 // what lands on screen in both display modes.
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include "ViewTestSupport.h"
@@ -62,39 +63,45 @@ private slots:
         QCOMPARE(int(view->pixels()[2]), qBlue(first));
     }
 
-    void undecodableFile_WarnsKeepsBoundariesAndShowsNothing()
+    void unreadableFile_SaysWhyAndKeepsThePreviousImage()
     {
         testsupport::ScratchDirectory scratch;
         auto view = testsupport::makeShownView(300, 200);
-        const QString good = testsupport::writeImage(scratch.filePath("scan.png"), testsupport::gradientImage(60, 40));
+        const QImage picture = testsupport::gradientImage(60, 40);
+        const QString good = testsupport::writeImage(scratch.filePath("scan.png"), picture);
         QVERIFY(view->loadImage(good.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        view->detectBoundaryEdges();
-        QCOMPARE(view->boundaries().size(), std::size_t(1));
+        QVERIFY(testsupport::detectBoundary(*view));
+        const unsigned texture = view->textureId();
 
-        QFile text(scratch.filePath("notes.jpg"));
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("this is not a picture\n");
-        text.close();
-
-        testsupport::ModalRecord warning;
-        testsupport::answerNextModal(&warning);
-        QVERIFY(view->loadImage(text.fileName().toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        QVERIFY(warning.seen);
-        QCOMPARE(warning.title, QStringLiteral("Warning"));
-        QCOMPARE(warning.text, QStringLiteral("Failed to load image!!!"));
-        QVERIFY(!view->hasImage());
-        QCOMPARE(view->textureId(), 0u);
-        QCOMPARE(view->boundaries().size(), std::size_t(1));
-        QCOMPARE(view->currentBoundaryIndex(), -1);
-
-        // The sizes of the previous image are still there, but nothing may
-        // read a buffer through them.
-        view->detectMaxColorDistance();
-        view->detectBoundaryEdges();
-        QCOMPARE(view->boundaries().size(), std::size_t(1));
-        QTest::keyClick(view.get(), Qt::Key_Delete);
+        auto write = [&scratch](const char* name, const QByteArray& content) {
+            QFile file(scratch.filePath(QString::fromLatin1(name)));
+            file.open(QIODevice::WriteOnly);
+            file.write(content);
+            return file.fileName();
+        };
+        const QString cases[][2] = {
+            {write("notes.jpg", "this is not a picture\n"), QString()},
+            {write("empty.png", QByteArray()), QStringLiteral("the file is empty")},
+            {scratch.filePath("gone.png"), QStringLiteral("the file does not exist")},
+        };
+        for (const auto& item : cases) {
+            const QString name = QFileInfo(item[0]).fileName();
+            testsupport::ModalRecord warning;
+            testsupport::answerNextModal(&warning);
+            QVERIFY(!view->loadImage(item[0].toStdWString(), 0.0, 0.0, 1.0, 1.0));
+            QCOMPARE(warning.title, QStringLiteral("Warning"));
+            const QString firstLines = QStringLiteral("Failed to load image!!!\n") + name + QStringLiteral(": ");
+            QVERIFY2(warning.text.startsWith(firstLines) && warning.text.size() > firstLines.size(),
+                     qPrintable(warning.text));
+            if (!item[1].isEmpty())
+                QCOMPARE(warning.text, firstLines + item[1]);
+            QCOMPARE(view->imagePath(), good.toStdWString());
+            QCOMPARE(view->textureId(), texture);
+            QCOMPARE(view->boundaries().size(), std::size_t(1));
+            QCOMPARE(view->currentBoundaryIndex(), 0);
+        }
         const QImage shown = testsupport::renderAndRead(*view);
-        QVERIFY(isWhite(shown.pixel(150, 100)));
+        QVERIFY(sameColour(shown.pixel(150, 100), picture.pixel(30, 20)));
     }
 
     void noImage_ViewIsWhiteInBothModes()
@@ -147,8 +154,7 @@ private slots:
         grey.fill(qRgb(128, 128, 128));
         const QString path = testsupport::writeImage(scratch.filePath("grey.png"), grey);
         QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        view->detectBoundaryEdges();
-        quorrel::Boundary* boundary = view->currentBoundary();
+        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
         QVERIFY(boundary);
         boundary->edgePoints.clear();
         boundary->curve = {{20, 80}, {180, 80}};

@@ -1,8 +1,6 @@
 // Mouse and keys on the real view: rubber band, square cut, cut, clear,
 // erase, reference points, extremum handles and the unit line.
 
-#include <cmath>
-
 #include <QTest>
 
 #include "ViewTestSupport.h"
@@ -26,12 +24,7 @@ private:
 
     static QPoint at(const MainViewWidget& view, int x, int y) { return testsupport::windowPointForView(view, x, y); }
 
-    static quorrel::Boundary* makeBoundary(MainViewWidget& view)
-    {
-        view.setViewMode(quorrel::ViewMode::Detect);
-        view.detectBoundaryEdges();
-        return view.currentBoundary();
-    }
+    static quorrel::Boundary* makeBoundary(MainViewWidget& view) { return testsupport::detectBoundary(view); }
 
 private slots:
     void initTestCase()
@@ -174,21 +167,6 @@ private slots:
         QCOMPARE(view->selectedReferencePointIndex(), -1);
         QTest::keyClick(view.get(), Qt::Key_Delete);
         QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
-    }
-
-    void doubleClick_LandsWithinHalfAPixelOfTheDrawnPointWhenCentred()
-    {
-        auto view = testsupport::makeShownView(201, 101);
-        view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
-        quorrel::Boundary* boundary = makeBoundary(*view);
-        QCOMPARE(view->imageOffset().x, 0.5);
-        boundary->referenceCurve = {{40, 30}};
-        view->setViewMode(quorrel::ViewMode::InsertCurve);
-        // The point is drawn at view (40.5, 30.5); click the window pixel under it.
-        QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 101 - 1 - 30));
-        QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
-        QVERIFY(std::fabs(boundary->referenceCurve[1].x - 40.0) <= 0.5);
-        QVERIFY(std::fabs(boundary->referenceCurve[1].y - 30.0) <= 0.5);
     }
 
     void extremumHandles_PickInHandleOrderAndDrag()

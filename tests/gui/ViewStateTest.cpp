@@ -12,6 +12,7 @@ private:
     // Three boundaries made from three different selections of one image.
     static void addBoundaries(MainViewWidget& view, int count)
     {
+        testsupport::selectImageRect(view, 1, 1, 4, 4);
         for (int i = 0; i < count; ++i) {
             view.setMaxColorDistance(30 + i);
             view.detectBoundaryEdges();
@@ -101,7 +102,9 @@ private slots:
         QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
         view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
         QCOMPARE(view->imageOffset(), quorrel::Point2d{});
-        QCOMPARE(view->mapToView(QPoint(10, 0)), QPoint(20, 99));
+        // Window pixel 10 spans image columns 20 and 21; at its centre the
+        // picture shows column 21.
+        QCOMPARE(view->mapToView(QPoint(10, 0)), QPoint(21, 99));
         view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen); // no change the second time
         QCOMPARE(view->imageOffset(), quorrel::Point2d{});
         view->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);

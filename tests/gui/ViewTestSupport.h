@@ -73,6 +73,26 @@ inline void dragWithLeftButton(QWidget& widget, QPoint from, QPoint to)
     QTest::mouseRelease(&widget, Qt::LeftButton, Qt::NoModifier, to);
 }
 
+// Drags a rubber band over image pixels (x0, y0)-(x1, y1), counted from the
+// bottom, in the view's Original Size display.
+inline void selectImageRect(MainViewWidget& view, int x0, int y0, int x1, int y1)
+{
+    const quorrel::Point2d offset = view.imageOffset();
+    auto window = [&](int x, int y) {
+        return windowPointForView(view, x + static_cast<int>(offset.x), y + static_cast<int>(offset.y));
+    };
+    dragWithLeftButton(view, window(x0, y0), window(x1, y1));
+}
+
+// A boundary detected from a small rectangle at the image's lower left.
+inline quorrel::Boundary* detectBoundary(MainViewWidget& view)
+{
+    view.setViewMode(quorrel::ViewMode::Detect);
+    selectImageRect(view, 1, 1, 4, 4);
+    view.detectBoundaryEdges();
+    return view.currentBoundary();
+}
+
 // Writes a generated scan as a picture file; the scan's rows run bottom-up.
 inline QString writeSyntheticScan(const QString& path, const quorrel::SyntheticScan& scan)
 {
