@@ -155,9 +155,14 @@ private slots:
         fillMeasuredBoundary(*boundary, 1.0);
         auto* distanceAction = window->findChild<QAction*>(QStringLiteral("action_View_Distance_Graph"));
         testsupport::ModalRecord first;
-        testsupport::answerNextModal(&first);
+        bool modal = false;
+        testsupport::answerNextModal(&first, [&modal](QWidget* dialog) {
+            modal = QApplication::activeModalWidget() == dialog;
+            static_cast<QDialog*>(dialog)->accept();
+        });
         distanceAction->trigger();
         QVERIFY(first.seen);
+        QVERIFY(modal);
         QCOMPARE(first.title, QStringLiteral("Distance Graph"));
         QCOMPARE(values(window->distanceGraphDialog()->plot()->graph(0))[40], 20.0);
 

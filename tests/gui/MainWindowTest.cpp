@@ -1,5 +1,6 @@
 // The main window: layout, the exclusive action groups, the property dock
-// reaching the view, the image list and the colour list.
+// reaching the view, the image list and the colour list, the shortcuts, the
+// status bar, and fitting small screens.
 
 #include <QAction>
 #include <QDockWidget>
@@ -9,13 +10,14 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolBar>
 
-#include "GuiTestSupport.h"
+#include "ViewTestSupport.h"
 #include "ui/Quorrel.h"
-#include "view/MainViewWidget.h"
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -224,6 +226,157 @@ private slots:
         QCOMPARE(list->item(0)->text(), QStringLiteral("scan7.png - (120, 45, 200), 30"));
         QCOMPARE(list->item(0)->background().color(), QColor(120, 45, 200, 255));
         QCOMPARE(list->item(0)->background().style(), Qt::SolidPattern);
+        QCOMPARE(list->item(0)->foreground().color(), QColor(Qt::white)); // dark rows get light text
+        boundary.referenceColor = {230, 230, 120, 255};
+        window.addColorListItem(boundary);
+        QCOMPARE(list->item(1)->foreground().color(), QColor(Qt::black));
+    }
+
+    void shortcuts_ReachTheirActions()
+    {
+        testsupport::ScratchDirectory scratch;
+        Quorrel window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QApplication::setActiveWindow(&window);
+        window.view()->recordEdit(QStringLiteral("Unit Line"), MainViewWidget::UnitLinePart);
+        const struct {
+            QKeySequence keys;
+            const char* action;
+        } cases[] = {{QKeySequence(Qt::CTRL + Qt::Key_O), "action_SelectFolder"},
+                     {QKeySequence(Qt::CTRL + Qt::Key_S), "action_Save"},
+                     {QKeySequence(Qt::Key_F1), "action_About"},
+                     {QKeySequence(Qt::CTRL + Qt::Key_Z), "action_Undo"},
+                     {QKeySequence(Qt::CTRL + Qt::Key_Y), "action_Redo"},
+                     {QKeySequence(Qt::CTRL + Qt::Key_Z), "action_Undo"},
+                     {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), "action_Redo"},
+                     {QKeySequence(Qt::CTRL + Qt::Key_Q), "action_Exit"}};
+        for (const auto& item : cases) {
+            QSignalSpy triggered(testsupport::child<QAction>(&window, item.action), &QAction::triggered);
+            testsupport::ModalRecord dialog;
+            const bool opensDialog = QByteArray(item.action) == "action_SelectFolder"
+                || QByteArray(item.action) == "action_Save" || QByteArray(item.action) == "action_About";
+            if (opensDialog)
+                testsupport::answerNextModal(&dialog, [](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+            QApplication::setActiveWindow(&window);
+            QTest::keySequence(&window, item.keys);
+            QVERIFY2(triggered.count() == 1, item.action);
+            QCOMPARE(dialog.seen, opensDialog);
+        }
+        QVERIFY(!window.isRunning());
+    }
+
+    void imageList_ReturnOpensAndAFailedOpenKeepsTheSelectionOnTheShownImage()
+    {
+        testsupport::ScratchDirectory scratch;
+        QDir(scratch.path()).mkdir(QStringLiteral("images"));
+        const QString folder = scratch.filePath(QStringLiteral("images"));
+        testsupport::writeImage(folder + QStringLiteral("/good.png"), testsupport::gradientImage(30, 20));
+        QFile bad(folder + QStringLiteral("/bad.png"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("not a picture");
+        bad.close();
+        QFile settings(scratch.filePath(QStringLiteral("settings.txt")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write(folder.toUtf8() + "\n");
+        settings.close();
+
+        Quorrel window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* list = testsupport::child<QListWidget>(&window, "fileListWidget_");
+        QCOMPARE(list->count(), 2);
+        list->setCurrentRow(1);
+        QTest::keyClick(list, Qt::Key_Return);
+        const QString good = QString::fromStdWString(window.view()->imagePath());
+        QVERIFY(good.endsWith(QStringLiteral("good.png")));
+
+        testsupport::ModalRecord warning;
+        testsupport::answerNextModal(&warning);
+        list->setCurrentRow(0);
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(warning.text.startsWith(QStringLiteral("Failed to load image!!!\nbad.png: ")));
+        QCOMPARE(QString::fromStdWString(window.view()->imagePath()), good);
+        QCOMPARE(list->currentRow(), 1);
+        QCOMPARE(testsupport::child<QLabel>(&window, "actionStatusLabel")->text(),
+                 QStringLiteral("Could not open bad.png"));
+    }
+
+    void statusBar_ShowsThePixelUnderTheCursorAndTheMode()
+    {
+        testsupport::ScratchDirectory scratch;
+        Quorrel window;
+        window.resize(800, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MainViewWidget* view = window.view();
+        const QImage picture = testsupport::gradientImage(60, 40);
+        QVERIFY(view->loadImage(testsupport::writeImage(scratch.filePath("scan.png"), picture).toStdWString(), 0.0, 0.0,
+                                1.0, 1.0));
+        const QPoint over = testsupport::windowPointForView(*view, static_cast<int>(view->imageOffset().x) + 10,
+                                                            static_cast<int>(view->imageOffset().y) + 5);
+        QMouseEvent move(QEvent::MouseMove, over, view->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &move);
+        const QRgb value = picture.pixel(10, 34);
+        QCOMPARE(testsupport::child<QLabel>(&window, "pixelStatusLabel")->text(),
+                 QStringLiteral("x 10, y 34 (report y 5): RGB %1, %2, %3")
+                     .arg(qRed(value))
+                     .arg(qGreen(value))
+                     .arg(qBlue(value)));
+        testsupport::child<QAction>(&window, "action_Cut")->trigger();
+        QCOMPARE(testsupport::child<QLabel>(&window, "modeStatusLabel")->text(),
+                 QStringLiteral("Mode: Cut Image Mode"));
+    }
+
+    // The window keeps to the screen it opens on: 1366 x 768 and 1920 x 1080,
+    // and the same screens at a scale factor of 2, less a title and a task
+    // bar. Every control of the dock can be scrolled into view whole.
+    void window_FitsSmallScreensAndTheDockScrolls()
+    {
+        testsupport::ScratchDirectory scratch;
+        Quorrel window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* scroll = testsupport::child<QScrollArea>(&window, "dockScrollArea");
+        for (const QSize screen : {QSize(1366, 768), QSize(1920, 1080), QSize(683, 384), QSize(960, 540)}) {
+            const QSize available = screen - QSize(0, 80);
+            window.resize(available);
+            QApplication::processEvents();
+            QCOMPARE(window.size(), available);
+            for (QWidget* control : scroll->widget()->findChildren<QWidget*>()) {
+                if (!qobject_cast<QAbstractButton*>(control) && !qobject_cast<QAbstractSpinBox*>(control)
+                    && !qobject_cast<QListWidget*>(control))
+                    continue;
+                const QPoint centre = control->mapTo(scroll->widget(), control->rect().center());
+                scroll->ensureVisible(centre.x(), centre.y(), control->width() / 2 + 1, control->height() / 2 + 1);
+                const QRect shown(control->mapTo(scroll->viewport(), QPoint(0, 0)), control->size());
+                QVERIFY2(scroll->viewport()->rect().contains(shown), qPrintable(control->objectName()));
+                QVERIFY2(control->width() >= control->minimumSizeHint().width(), qPrintable(control->objectName()));
+            }
+            QVERIFY(window.rect().contains(
+                QRect(scroll->viewport()->mapTo(&window, QPoint(0, 0)), scroll->viewport()->size())));
+        }
+    }
+
+    void dockControls_SayWhatTheyDoAndTheirRange()
+    {
+        testsupport::ScratchDirectory scratch;
+        Quorrel window;
+        QWidget* dock = testsupport::child<QWidget>(&window, "dockWidgetContents");
+        for (QWidget* control : dock->findChildren<QWidget*>()) {
+            if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QListWidget*>(control))
+                QVERIFY2(!control->toolTip().isEmpty(), qPrintable(control->objectName()));
+        }
+        for (QSpinBox* box : dock->findChildren<QSpinBox*>()) {
+            const QString range = QStringLiteral("(%1 to %2)").arg(box->minimum()).arg(box->maximum());
+            QVERIFY2(box->toolTip().endsWith(range), qPrintable(box->objectName()));
+        }
+        for (QDoubleSpinBox* box : dock->findChildren<QDoubleSpinBox*>()) {
+            const QString range = QStringLiteral("(%1 to %2)")
+                                      .arg(box->minimum(), 0, 'f', box->decimals())
+                                      .arg(box->maximum(), 0, 'f', box->decimals());
+            QVERIFY2(box->toolTip().endsWith(range), qPrintable(box->objectName()));
+        }
     }
 
     void closeEvent_ClearsTheRunningFlag()

@@ -1,6 +1,8 @@
 // Loading an image into the view and drawing it: buffer layout, failures and
 // what lands on screen in both display modes.
 
+#include <cmath>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -114,36 +116,51 @@ private slots:
         QVERIFY(isWhite(shown.pixel(60, 45)));
     }
 
-    void originalSize_DrawsTheImageCentredOnePixelPerPixel()
+    // Every screen pixel shows the image pixel that a click there finds: at
+    // 1:1 each image pixel exactly once, edges included, with the picture
+    // centred between odd margins; stretched, wherever a pixel's centre does
+    // not fall on the border between two image pixels. So the same visible
+    // point maps to the same pixel in both modes.
+    void bothDisplayModes_ShowThePixelAClickFinds()
     {
         testsupport::ScratchDirectory scratch;
-        auto view = testsupport::makeShownView(800, 600);
-        const QImage picture = testsupport::gradientImage(400, 300);
+        auto view = testsupport::makeShownView(401, 303);
+        const QImage picture = testsupport::gradientImage(200, 150);
         const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
         QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        const QImage shown = testsupport::renderAndRead(*view);
-        // Lower-left corner at widget pixel (200, 150) counted from the bottom,
-        // i.e. row 600 - 1 - 150 from the top.
-        QVERIFY(sameColour(shown.pixel(200, 449), picture.pixel(0, 299)));
-        QVERIFY(sameColour(shown.pixel(599, 150), picture.pixel(399, 0)));
-        QVERIFY(sameColour(shown.pixel(300, 300), picture.pixel(100, 150)));
-        QVERIFY(isWhite(shown.pixel(199, 449)));
-        QVERIFY(isWhite(shown.pixel(200, 450)));
-    }
-
-    void fitToScreen_StretchesTheImageOverTheWidget()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto view = testsupport::makeShownView(800, 300);
-        const QImage picture = testsupport::gradientImage(400, 300);
-        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
-        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
-        const QImage shown = testsupport::renderAndRead(*view);
-        // Two widget columns per image column; the unit line's ticks sit at the origin.
-        QVERIFY(sameColour(shown.pixel(2, 290), picture.pixel(1, 290)));
-        QVERIFY(sameColour(shown.pixel(799, 0), picture.pixel(399, 0)));
-        QVERIFY(sameColour(shown.pixel(401, 100), picture.pixel(200, 100)));
+        const int width = view->width();
+        const int height = view->height();
+        auto onBorder = [](double coordinate) { return std::fabs(coordinate - std::round(coordinate)) < 0.01; };
+        for (auto mode : {quorrel::ImageDisplayMode::OriginalSize, quorrel::ImageDisplayMode::FitToScreen}) {
+            view->setImageDisplayMode(mode);
+            const bool stretched = mode == quorrel::ImageDisplayMode::FitToScreen;
+            const QImage shown = testsupport::renderAndRead(*view);
+            int imagePixels = 0;
+            QStringList wrong;
+            for (int wy = 0; wy < height; ++wy) {
+                for (int wx = 0; wx < width; ++wx) {
+                    if (wx < 12 && wy >= height - 12)
+                        continue; // the unit line's marks at the view's origin
+                    const QRgb seen = shown.pixel(wx, wy);
+                    int x = 0;
+                    int y = 0;
+                    if (!view->imagePixelAt(QPoint(wx, wy), x, y)) {
+                        if (!isWhite(seen))
+                            wrong << QStringLiteral("margin %1,%2").arg(wx).arg(wy);
+                        continue;
+                    }
+                    if (stretched
+                        && (onBorder((wx + 0.5) * 200 / width) || onBorder((height - wy - 0.5) * 150 / height)))
+                        continue;
+                    ++imagePixels;
+                    if (!sameColour(seen, testsupport::imagePixelFromBottom(picture, x, y)))
+                        wrong << QStringLiteral("%1,%2 shows not %3,%4").arg(wx).arg(wy).arg(x).arg(y);
+                }
+            }
+            QVERIFY2(wrong.isEmpty(), qPrintable(wrong.mid(0, 4).join(QStringLiteral("; "))));
+            if (!stretched)
+                QCOMPARE(imagePixels, 200 * 150);
+        }
     }
 
     void boundaryOverlays_DrawTheCurveAndTheExtremaWhereTheyLie()
@@ -178,6 +195,44 @@ private slots:
         QCOMPARE(qRed(cTop), 0);
         QCOMPARE(qGreen(cTop), 255);
         QCOMPARE(qBlue(cTop), 0);
+    }
+
+    // Black labels and the black unit line stay readable on a black picture:
+    // they are outlined in white.
+    void darkPicture_LabelsAndLinesAreOutlined()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(400, 300);
+        QImage dark(200, 100, QImage::Format_RGB32);
+        dark.fill(qRgb(0, 0, 0));
+        QVERIFY(view->loadImage(testsupport::writeImage(scratch.filePath("black.png"), dark).toStdWString(), 0.0, 0.0,
+                                1.0, 1.0));
+        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
+        QVERIFY(boundary);
+        boundary->edgePoints.clear();
+        boundary->curveSamples = {{30, 60}, {100, 40}, {170, 60}};
+        boundary->referenceSamples = {{30, 10}, {100, 10}, {170, 10}};
+        boundary->indexA = 0;
+        boundary->indexC = 1;
+        boundary->indexE = 2;
+        view->setViewMode(quorrel::ViewMode::MeasureUnit);
+        testsupport::selectImageRect(*view, 20, 25, 80, 25);
+        const QImage shown = testsupport::renderAndRead(*view);
+        // "C Top" is written above and right of its point at view (200, 140),
+        // window row 159, clear of the lines.
+        int white = 0;
+        int black = 0;
+        for (int y = 134; y < 157; ++y) {
+            for (int x = 210; x < 262; ++x) {
+                white += isWhite(shown.pixel(x, y)) ? 1 : 0;
+                black += shown.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+            }
+        }
+        QVERIFY2(white > 40 && black > 40, qPrintable(QStringLiteral("%1 white, %2 black").arg(white).arg(black)));
+        // The unit line runs along view row 125, window row 174, three pixels
+        // wide; its outline lies a pixel further out on each side.
+        QCOMPARE(shown.pixel(150, 174), qRgb(0, 0, 0));
+        QVERIFY(qGreen(shown.pixel(150, 172)) > 200 && qGreen(shown.pixel(150, 176)) > 200);
     }
 };
 
