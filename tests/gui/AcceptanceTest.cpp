@@ -36,10 +36,9 @@ namespace {
 // Thicknesses: the traced surface lies on the retina's top pixels, up to a
 // row below the true surface; each of the two smoothing presses scales
 // coordinates by the kernel's 1.001 (+0.2 rows at row 200); a click lands
-// half a pixel off the pixel it is on when the view centres the picture at
-// a half-pixel offset, and up to half a row off a tilted border. Together
-// they stay under a row; the other half row is for speckle grains at the
-// surface, which would let the fill a pixel into the retina.
+// on a whole pixel, up to half a row off a tilted border. Together they stay
+// under a row; the other half row is for speckle grains at the surface,
+// which would let the fill a pixel into the retina.
 constexpr double kThicknessTolerance = 1.5;
 // Depth: the difference of two thicknesses whose errors mostly agree in
 // sign, plus up to half a pixel for a rim found off its top (below).
@@ -48,11 +47,11 @@ constexpr double kDepthTolerance = 1.5;
 // thickness is flat, so a surface traced to the pixel puts the extreme
 // anywhere the true thickness is within half a pixel of it. Each sample's
 // geometry file gives that stretch; the smoothing's scaling (up to 1.5
-// columns at the right edge) and the half-pixel of the centring add 2. The
+// columns at the right edge) and a click's whole pixel add 2. The
 // width may then lie anywhere from the inner ends of the two rim stretches
 // to their outer ends.
 constexpr double kStretchSlack = 2.0;
-// The drawn point is a 15-pixel square around the point.
+// The drawn point is a 15-pixel disc around the point.
 constexpr int kPointHalfSize = 7;
 
 const QRgb kCurveColour = qRgb(207, 245, 54);
