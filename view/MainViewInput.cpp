@@ -151,7 +151,8 @@ void MainViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
     recordEdit(tr("Add Reference Point"), CurrentBoundaryPart);
     const Point2d point = toImagePoint(mapToView(event->pos()));
     boundary->referenceCurve.push_back(point);
-    reportStatus(tr("Reference point %1 at x %2, y %3").arg(boundary->referenceCurve.size()).arg(point.x).arg(point.y));
+    reportStatus(
+        tr("Reference point %1 at x %2, report y %3").arg(boundary->referenceCurve.size()).arg(point.x).arg(point.y));
 }
 
 void MainViewWidget::keyPressEvent(QKeyEvent* event)
