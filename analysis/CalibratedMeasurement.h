@@ -10,8 +10,9 @@
 #include <array>
 #include <string>
 
+#include "analysis/Boundary.h"
 #include "analysis/MeasurementReport.h"
-#include "analysis/Types.h"
+#include "analysis/Point2d.h"
 
 namespace quorrel {
 

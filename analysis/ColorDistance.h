@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "analysis/Types.h"
+#include "analysis/PixelRect.h"
+#include "analysis/RgbaImage.h"
 
 namespace quorrel {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "analysis/Types.h"
+#include "analysis/Point2d.h"
 
 namespace quorrel {
 

@@ -4,17 +4,15 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
-#include <optional>
 #include <utility>
 
 #include "analysis/Geometry.h"
+#include "analysis/NearestCurvePoint.h"
 #include "analysis/SmoothingKernel.h"
 
 namespace quorrel {
 
 namespace {
-
-constexpr double kLargestDistance = std::numeric_limits<double>::max();
 
 std::size_t pairedSampleCount(const Boundary& boundary)
 {
@@ -85,268 +83,7 @@ void placeAlongPieces(std::vector<Point2d>& out, int count, const std::vector<Pa
     }
 }
 
-// Above this count the parameters are not tabled and every candidate is
-// visited in turn.
-constexpr int kLargestTabledDividingCount = 1 << 20;
-
-// The parameters 0, h, h + h, ... of one segment's candidates, h = 1.0 / N,
-// accumulated as the samples and candidates are: the same doubles.
-std::vector<double> accumulatedParameters(int dividingCount)
-{
-    const double step = 1.0 / dividingCount;
-    std::vector<double> parameters(static_cast<std::size_t>(dividingCount));
-    double t = 0.0;
-    for (double& parameter : parameters) {
-        parameter = t;
-        t += step;
-    }
-    return parameters;
-}
-
-// Every candidate of every segment in order, the first of equal distances
-// winning. Kept beside the plain form in the oracle because the fast search
-// needs the parameters tabled, and beyond 2^20 sub-steps the table would not fit.
-Point2d visitEveryCandidate(const std::vector<Point2d>& polyline, Point2d point, int dividingCount)
-{
-    const double step = 1.0 / dividingCount;
-    Point2d nearest{kNaN, kNaN};
-    double best = kLargestDistance;
-    for (std::size_t i = 0; i + 1 < polyline.size(); ++i) {
-        double t = 0.0;
-        for (int j = 0; j < dividingCount; ++j) {
-            const Point2d candidate = pointOnSegment(polyline[i], polyline[i + 1], t);
-            const double distance = distanceBetween(point, candidate);
-            if (distance < best) {
-                best = distance;
-                nearest = candidate;
-            }
-            t += step;
-        }
-    }
-    return nearest;
-}
-
-// The nearest candidate as findNearestCurvePoint defines it, without looking
-// at most candidates. Every candidate that is looked at is computed as the
-// literal search computes it, and of equal distances the one earliest in the
-// literal order (segment, then parameter) wins, so the result is the same
-// point. Candidates are skipped only when their distance provably exceeds the
-// best found so far:
-// - a segment or block of segments is skipped when its bounding box is
-//   farther away than the best distance;
-// - along a segment the exact distance falls and then rises with t, around
-//   the foot of the perpendicular; walking outward from the foot, a distance
-//   above the best ends the walk in that direction.
-// Rounding never moves a computed distance by more than the slack, a tiny
-// fraction of the coordinates' size, which every bound allows for. Segments
-// with coordinates that are not finite, or so large that products could
-// overflow, are searched candidate by candidate.
-class NearestCurvePointSearch {
-public:
-    NearestCurvePointSearch(const std::vector<Point2d>& polyline, const std::vector<double>& parameters)
-        : polyline_(polyline)
-        , parameters_(parameters)
-        , segmentCount_(polyline.size() - 1)
-    {
-        const double farthestParameter = std::max(1.0, parameters.back());
-        segments_.resize(segmentCount_);
-        for (std::size_t i = 0; i < segmentCount_; ++i) {
-            const Point2d from = polyline[i];
-            const Point2d to = polyline[i + 1];
-            SegmentBounds& segment = segments_[i];
-            segment.trusted = isTrusted(from) && isTrusted(to);
-            if (!segment.trusted)
-                continue;
-            const Point2d farthest = pointOnSegment(from, to, farthestParameter);
-            segment.box = Box{std::min({from.x, to.x, farthest.x}), std::max({from.x, to.x, farthest.x}),
-                              std::min({from.y, to.y, farthest.y}), std::max({from.y, to.y, farthest.y})};
-            scale_ = std::max({scale_, std::fabs(from.x), std::fabs(from.y), std::fabs(to.x), std::fabs(to.y),
-                               std::fabs(farthest.x), std::fabs(farthest.y)});
-        }
-        for (std::size_t first = 0; first < segmentCount_; first += kSegmentsPerBlock) {
-            SegmentBounds block = segments_[first];
-            for (std::size_t i = first + 1; i < std::min(first + kSegmentsPerBlock, segmentCount_); ++i) {
-                block.trusted = block.trusted && segments_[i].trusted;
-                if (!block.trusted)
-                    break;
-                block.box = Box{
-                    std::min(block.box.left, segments_[i].box.left), std::max(block.box.right, segments_[i].box.right),
-                    std::min(block.box.bottom, segments_[i].box.bottom), std::max(block.box.top, segments_[i].box.top)};
-            }
-            blocks_.push_back(block);
-        }
-    }
-
-    Point2d find(Point2d point)
-    {
-        found_ = false;
-        bestDistance_ = kLargestDistance;
-        nearest_ = Point2d{kNaN, kNaN};
-        if (!isTrusted(point)) {
-            for (std::size_t i = 0; i < segmentCount_; ++i)
-                visitSegment(i, point, 0, parameters_.size() - 1);
-            return nearest_;
-        }
-        slack_ = kRelativeSlack * std::max({scale_, std::fabs(point.x), std::fabs(point.y)}) + kAbsoluteSlack;
-
-        // Neighbouring samples usually share their nearest segment; starting
-        // there makes the best distance small from the outset.
-        if (hint_ < segmentCount_)
-            searchSegment(hint_, point);
-        for (std::size_t block = 0; block < blocks_.size(); ++block) {
-            if (blocks_[block].trusted && isBeyondBest(blocks_[block].box, point))
-                continue;
-            const std::size_t first = block * kSegmentsPerBlock;
-            for (std::size_t i = first; i < std::min(first + kSegmentsPerBlock, segmentCount_); ++i) {
-                if (i == hint_ || (segments_[i].trusted && isBeyondBest(segments_[i].box, point)))
-                    continue;
-                searchSegment(i, point);
-            }
-        }
-        if (found_)
-            hint_ = bestSegment_;
-        return nearest_;
-    }
-
-private:
-    static constexpr std::size_t kSegmentsPerBlock = 16;
-    // Products of coordinates up to this size neither overflow nor lose the
-    // relative accuracy the slack relies on.
-    static constexpr double kLargestTrustedCoordinate = 1e100;
-    // A computed distance is within about 20 units of rounding of the
-    // coordinates' size of the exact one; the slack allows 4500.
-    static constexpr double kRelativeSlack = 1e-12;
-    // Squares of differences below 1e-154 underflow to zero.
-    static constexpr double kAbsoluteSlack = 1e-150;
-    // Below this squared length the foot of the perpendicular is not
-    // computed; such a segment is searched candidate by candidate.
-    static constexpr double kSmallestFootSegment = 1e-200;
-
-    struct Box {
-        double left = 0.0;
-        double right = 0.0;
-        double bottom = 0.0;
-        double top = 0.0;
-    };
-
-    struct SegmentBounds {
-        Box box;
-        bool trusted = false;
-    };
-
-    static bool isTrusted(Point2d point)
-    {
-        return std::fabs(point.x) <= kLargestTrustedCoordinate && std::fabs(point.y) <= kLargestTrustedCoordinate;
-    }
-
-    // True when every point of the box is farther from point than the best
-    // distance by more than the slack.
-    bool isBeyondBest(const Box& box, Point2d point) const
-    {
-        if (!found_)
-            return false;
-        const double gapX = std::max({box.left - point.x, point.x - box.right, 0.0});
-        const double gapY = std::max({box.bottom - point.y, point.y - box.top, 0.0});
-        return std::sqrt(gapX * gapX + gapY * gapY) - slack_ >= bestDistance_;
-    }
-
-    double consider(std::size_t segment, std::size_t j, Point2d point)
-    {
-        const Point2d candidate = pointOnSegment(polyline_[segment], polyline_[segment + 1], parameters_[j]);
-        const double distance = distanceBetween(point, candidate);
-        if (!(distance < kLargestDistance))
-            return distance;
-        if (!found_ || distance < bestDistance_
-            || (distance == bestDistance_ && (segment < bestSegment_ || (segment == bestSegment_ && j < bestIndex_)))) {
-            found_ = true;
-            bestDistance_ = distance;
-            bestSegment_ = segment;
-            bestIndex_ = j;
-            nearest_ = candidate;
-        }
-        return distance;
-    }
-
-    void visitSegment(std::size_t segment, Point2d point, std::size_t first, std::size_t last)
-    {
-        for (std::size_t j = first; j <= last; ++j)
-            consider(segment, j, point);
-    }
-
-    void searchSegment(std::size_t segment, Point2d point)
-    {
-        const std::size_t lastIndex = parameters_.size() - 1;
-        if (!segments_[segment].trusted) {
-            visitSegment(segment, point, 0, lastIndex);
-            return;
-        }
-        const Point2d from = polyline_[segment];
-        const Point2d to = polyline_[segment + 1];
-        const double dx = to.x - from.x;
-        const double dy = to.y - from.y;
-        // Every candidate of a zero-length segment is the same point.
-        if (dx == 0.0 && dy == 0.0) {
-            consider(segment, 0, point);
-            return;
-        }
-        const double lengthSquared = dx * dx + dy * dy;
-        if (!(lengthSquared >= kSmallestFootSegment)) {
-            visitSegment(segment, point, 0, lastIndex);
-            return;
-        }
-
-        // The exact foot lies within footSlack of the computed one (whose
-        // rounding is some 1e-15 of |w| / |d| + |foot|), so every candidate
-        // before `low` lies before it and every one after `high` beyond it.
-        const double wx = point.x - from.x;
-        const double wy = point.y - from.y;
-        const double foot = (wx * dx + wy * dy) / lengthSquared;
-        const double footSlack = 1e-9 * (std::sqrt((wx * wx + wy * wy) / lengthSquared) + std::fabs(foot) + 1.0);
-        const auto lowBound = std::lower_bound(parameters_.begin(), parameters_.end(), foot - footSlack);
-        const auto highBound = std::upper_bound(parameters_.begin(), parameters_.end(), foot + footSlack);
-        const std::size_t low = std::min(static_cast<std::size_t>(lowBound - parameters_.begin()), lastIndex);
-        const std::size_t high = std::min(static_cast<std::size_t>(highBound - parameters_.begin()), lastIndex);
-
-        visitSegment(segment, point, low, high);
-        for (std::size_t j = high + 1; j <= lastIndex; ++j) {
-            if (consider(segment, j, point) > bestDistance_ + 2.0 * slack_)
-                break;
-        }
-        for (std::size_t j = low; j-- > 0;) {
-            if (consider(segment, j, point) > bestDistance_ + 2.0 * slack_)
-                break;
-        }
-    }
-
-    const std::vector<Point2d>& polyline_;
-    const std::vector<double>& parameters_;
-    const std::size_t segmentCount_;
-    std::vector<SegmentBounds> segments_;
-    std::vector<SegmentBounds> blocks_;
-    double scale_ = 0.0;
-    double slack_ = 0.0;
-    std::size_t hint_ = 0;
-
-    bool found_ = false;
-    double bestDistance_ = kLargestDistance;
-    std::size_t bestSegment_ = 0;
-    std::size_t bestIndex_ = 0;
-    Point2d nearest_{kNaN, kNaN};
-};
-
 } // namespace
-
-Point2d findNearestCurvePoint(const std::vector<Point2d>& polyline, Point2d point, int dividingCount)
-{
-    if (polyline.empty() || dividingCount < 1)
-        return {kNaN, kNaN};
-    if (polyline.size() == 1)
-        return polyline.front();
-    if (dividingCount > kLargestTabledDividingCount)
-        return visitEveryCandidate(polyline, point, dividingCount);
-    const std::vector<double> parameters = accumulatedParameters(dividingCount);
-    return NearestCurvePointSearch(polyline, parameters).find(point);
-}
 
 void sampleReferenceCurve(Boundary& boundary, int dividingCount)
 {
@@ -355,29 +92,18 @@ void sampleReferenceCurve(Boundary& boundary, int dividingCount)
     // Sampled in drawing order: A is the rim nearer the first drawn point, so
     // that reports made by others from the same drawing agree with ours.
     const std::vector<Point2d>& reference = boundary.referenceCurve;
-    const std::vector<Point2d>& curve = boundary.curve;
     if (dividingCount < 1 || reference.size() < 2)
         return;
 
-    // One search serves every sample, so that each starts where the last one
-    // ended; without a table or a curve of two points the plain answer holds.
-    const bool searchable = dividingCount <= kLargestTabledDividingCount && curve.size() >= 2;
-    const std::vector<double> parameters = searchable ? accumulatedParameters(dividingCount) : std::vector<double>{};
-    std::optional<NearestCurvePointSearch> search;
-    if (searchable) {
-        search.emplace(curve, parameters);
-        const std::size_t sampleCount = (reference.size() - 1) * parameters.size();
-        boundary.curveSamples.reserve(sampleCount);
-        boundary.referenceSamples.reserve(sampleCount);
-    }
-    // t accumulates exactly as the tabled parameters do.
+    // One finder serves every sample, so that each search starts where the
+    // last one ended.
+    NearestCurvePointFinder nearest(boundary.curve, dividingCount);
     const double step = 1.0 / dividingCount;
     for (std::size_t k = 0; k + 1 < reference.size(); ++k) {
         double t = 0.0;
         for (int j = 0; j < dividingCount; ++j) {
             const Point2d sample = pointOnSegment(reference[k], reference[k + 1], t);
-            boundary.curveSamples.push_back(search ? search->find(sample)
-                                                   : findNearestCurvePoint(curve, sample, dividingCount));
+            boundary.curveSamples.push_back(nearest.find(sample));
             boundary.referenceSamples.push_back(sample);
             t += step;
         }

@@ -7,20 +7,14 @@
 
 #include <vector>
 
-#include "analysis/Types.h"
+#include "analysis/Boundary.h"
+#include "analysis/NearestCurvePoint.h"
+#include "analysis/Point2d.h"
 
 namespace quorrel {
 
 // Number of points of the resampled lists between the rims.
 constexpr int kResampledPointCount = 100;
-
-// Nearest of the candidate points Pi + (Pi+1 - Pi)*t, t = 0, 1/N, 2/N, ...
-// (accumulated) on every segment; the last polyline point is never a
-// candidate and the first of equal candidates wins. Most candidates are
-// ruled out by bounds instead of being visited; the result is the point the
-// visit of every candidate gives. A one-point polyline gives that point; an
-// empty polyline or a count below 1 gives (NaN, NaN).
-Point2d findNearestCurvePoint(const std::vector<Point2d>& polyline, Point2d point, int dividingCount);
 
 // Fills referenceSamples with dividingCount points per reference segment
 // (accumulated parameter, segment end excluded) and curveSamples with their

@@ -1,14 +1,18 @@
 #pragma once
 
-// The two geometric expressions every measurement shares. Reports must come
-// out the same on every machine and the fast searches must reproduce the
-// plain ones to the last bit, so each is written exactly one way.
+// The geometric expressions every measurement shares. Reports must come out
+// the same on every machine and the fast searches must reproduce the plain
+// ones to the last bit, so each is written exactly one way.
 
 #include <cmath>
+#include <limits>
 
-#include "analysis/Types.h"
+#include "analysis/Point2d.h"
 
 namespace quorrel {
+
+// Larger than every distance a search can find: its starting best.
+inline constexpr double kLargestDistance = std::numeric_limits<double>::max();
 
 // Euclidean distance, as sqrt(dx * dx + dy * dy) rather than hypot.
 inline double distanceBetween(const Point2d& a, const Point2d& b)

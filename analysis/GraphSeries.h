@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "analysis/Types.h"
+#include "analysis/Boundary.h"
 
 namespace quorrel {
 

@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Boundary.h"
 #include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementReport.h"
+#include "analysis/PixelRect.h"
+#include "analysis/Point2d.h"
+#include "analysis/RgbaImage.h"
 #include "analysis/TrustWarnings.h"
-#include "analysis/Types.h"
 
 namespace quorrel {
 

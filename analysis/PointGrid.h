@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/Types.h"
+#include "analysis/Point2d.h"
 
 namespace quorrel {
 

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/Types.h"
+#include "analysis/Boundary.h"
+#include "analysis/PixelRect.h"
+#include "analysis/Point2d.h"
+#include "analysis/RgbaImage.h"
 
 namespace quorrel {
 

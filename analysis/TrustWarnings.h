@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Boundary.h"
 #include "analysis/CalibratedMeasurement.h"
-#include "analysis/Types.h"
 
 namespace quorrel {
 

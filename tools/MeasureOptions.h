@@ -15,7 +15,7 @@
 #include <QStringList>
 
 #include "analysis/MeasurementPipeline.h"
-#include "analysis/Types.h"
+#include "analysis/Point2d.h"
 
 namespace measure {
 

@@ -7,7 +7,7 @@
 
 #include <QMainWindow>
 
-#include "analysis/Types.h"
+#include "analysis/Boundary.h"
 #include "core/Settings.h"
 #include "view/ViewModes.h"
 

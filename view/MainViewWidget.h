@@ -17,8 +17,11 @@
 #include <QPointF>
 #include <QString>
 
+#include "analysis/Boundary.h"
 #include "analysis/MeasurementPipeline.h"
-#include "analysis/Types.h"
+#include "analysis/PixelRect.h"
+#include "analysis/Point2d.h"
+#include "analysis/RgbaImage.h"
 #include "core/EditHistory.h"
 #include "core/Singleton.h"
 #include "imageio/ImageFile.h"

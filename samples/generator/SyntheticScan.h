@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/Types.h"
+#include "analysis/RgbaImage.h"
 
 namespace quorrel {
 

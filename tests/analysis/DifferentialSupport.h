@@ -7,9 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "analysis/Boundary.h"
 #include "analysis/ColorDistance.h"
+#include "analysis/PixelRect.h"
+#include "analysis/Point2d.h"
 #include "analysis/RegionGrowing.h"
-#include "analysis/Types.h"
+#include "analysis/RgbaImage.h"
 #include "samples/generator/SyntheticScan.h"
 
 namespace quorrel::test {

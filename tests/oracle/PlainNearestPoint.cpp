@@ -9,12 +9,6 @@
 
 namespace quorrel::plain {
 
-namespace {
-
-constexpr double kLargestDistance = std::numeric_limits<double>::max();
-
-} // namespace
-
 Point2d findNearestCurvePoint(const std::vector<Point2d>& polyline, Point2d point, int dividingCount)
 {
     if (polyline.empty() || dividingCount < 1)

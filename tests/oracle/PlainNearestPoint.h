@@ -6,7 +6,8 @@
 
 #include <vector>
 
-#include "analysis/Types.h"
+#include "analysis/Boundary.h"
+#include "analysis/Point2d.h"
 
 namespace quorrel::plain {
 

@@ -7,7 +7,8 @@
 
 #include <vector>
 
-#include "analysis/Types.h"
+#include "analysis/Point2d.h"
+#include "analysis/RgbaImage.h"
 
 namespace quorrel::plain {
 
