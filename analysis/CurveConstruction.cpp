@@ -103,52 +103,52 @@ void joinByRestartedPasses(std::vector<Polyline>& polylines, double maxDistance)
 class JoinedPolyline {
 public:
     JoinedPolyline(const std::vector<Polyline>& sources, std::size_t first)
-        : sources_(sources)
+        : m_sources(sources)
     {
-        pieces_.push_back(Piece{first, false});
+        m_pieces.push_back(Piece{first, false});
     }
 
-    Point2d front() const { return flipped_ ? lastOf(pieces_.back()) : firstOf(pieces_.front()); }
-    Point2d back() const { return flipped_ ? firstOf(pieces_.front()) : lastOf(pieces_.back()); }
-    bool isUnjoined() const { return pieces_.size() == 1; }
+    Point2d front() const { return m_flipped ? lastOf(m_pieces.back()) : firstOf(m_pieces.front()); }
+    Point2d back() const { return m_flipped ? firstOf(m_pieces.front()) : lastOf(m_pieces.back()); }
+    bool isUnjoined() const { return m_pieces.size() == 1; }
 
-    void reverse() { flipped_ = !flipped_; }
+    void reverse() { m_flipped = !m_flipped; }
 
     void append(std::size_t source, bool reversed)
     {
-        if (flipped_)
-            pieces_.push_front(Piece{source, !reversed});
+        if (m_flipped)
+            m_pieces.push_front(Piece{source, !reversed});
         else
-            pieces_.push_back(Piece{source, reversed});
+            m_pieces.push_back(Piece{source, reversed});
     }
 
     void prepend(std::size_t source)
     {
-        if (flipped_)
-            pieces_.push_back(Piece{source, true});
+        if (m_flipped)
+            m_pieces.push_back(Piece{source, true});
         else
-            pieces_.push_front(Piece{source, false});
+            m_pieces.push_front(Piece{source, false});
     }
 
     Polyline points() const
     {
         std::size_t count = 0;
-        for (const Piece& piece : pieces_)
-            count += sources_[piece.source].size();
+        for (const Piece& piece : m_pieces)
+            count += m_sources[piece.source].size();
         Polyline result;
         result.reserve(count);
         const auto write = [&](const Piece& piece, bool backwards) {
-            const Polyline& source = sources_[piece.source];
+            const Polyline& source = m_sources[piece.source];
             if (backwards)
                 result.insert(result.end(), source.rbegin(), source.rend());
             else
                 result.insert(result.end(), source.begin(), source.end());
         };
-        if (flipped_) {
-            for (auto piece = pieces_.rbegin(); piece != pieces_.rend(); ++piece)
+        if (m_flipped) {
+            for (auto piece = m_pieces.rbegin(); piece != m_pieces.rend(); ++piece)
                 write(*piece, !piece->reversed);
         } else {
-            for (const Piece& piece : pieces_)
+            for (const Piece& piece : m_pieces)
                 write(piece, piece.reversed);
         }
         return result;
@@ -162,18 +162,18 @@ private:
 
     Point2d firstOf(const Piece& piece) const
     {
-        const Polyline& source = sources_[piece.source];
+        const Polyline& source = m_sources[piece.source];
         return piece.reversed ? source.back() : source.front();
     }
     Point2d lastOf(const Piece& piece) const
     {
-        const Polyline& source = sources_[piece.source];
+        const Polyline& source = m_sources[piece.source];
         return piece.reversed ? source.front() : source.back();
     }
 
-    const std::vector<Polyline>& sources_;
-    std::deque<Piece> pieces_;
-    bool flipped_ = false;
+    const std::vector<Polyline>& m_sources;
+    std::deque<Piece> m_pieces;
+    bool m_flipped = false;
 };
 
 } // namespace

@@ -19,24 +19,24 @@ constexpr std::size_t kDirectQueueLimit = 128;
 class PositionCounter {
 public:
     explicit PositionCounter(std::size_t size)
-        : tree_(size + 1, 0)
+        : m_tree(size + 1, 0)
     {
-        highestBit_ = 1;
-        while (highestBit_ * 2 <= size)
-            highestBit_ *= 2;
+        m_highestBit = 1;
+        while (m_highestBit * 2 <= size)
+            m_highestBit *= 2;
     }
 
     // Every position starts marked.
     void markAll()
     {
-        for (std::size_t i = 1; i < tree_.size(); ++i)
-            tree_[i] = i & (~i + 1);
+        for (std::size_t i = 1; i < m_tree.size(); ++i)
+            m_tree[i] = i & (~i + 1);
     }
 
     void add(std::size_t position, std::ptrdiff_t delta)
     {
-        for (std::size_t i = position + 1; i < tree_.size(); i += i & (~i + 1))
-            tree_[i] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(tree_[i]) + delta);
+        for (std::size_t i = position + 1; i < m_tree.size(); i += i & (~i + 1))
+            m_tree[i] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(m_tree[i]) + delta);
     }
 
     // Marked positions below end.
@@ -44,7 +44,7 @@ public:
     {
         std::size_t count = 0;
         for (std::size_t i = end; i > 0; i -= i & (~i + 1))
-            count += tree_[i];
+            count += m_tree[i];
         return count;
     }
 
@@ -52,19 +52,19 @@ public:
     std::size_t findMarked(std::size_t rank) const
     {
         std::size_t position = 0;
-        for (std::size_t step = highestBit_; step > 0; step /= 2) {
+        for (std::size_t step = m_highestBit; step > 0; step /= 2) {
             const std::size_t next = position + step;
-            if (next < tree_.size() && tree_[next] <= rank) {
+            if (next < m_tree.size() && m_tree[next] <= rank) {
                 position = next;
-                rank -= tree_[next];
+                rank -= m_tree[next];
             }
         }
         return position;
     }
 
 private:
-    std::vector<std::size_t> tree_;
-    std::size_t highestBit_ = 1;
+    std::vector<std::size_t> m_tree;
+    std::size_t m_highestBit = 1;
 };
 
 void exchangeSortDirectly(const std::vector<double>& keys, std::vector<std::size_t>& order)

@@ -28,8 +28,8 @@ public:
     // coordinate visits nothing unless the grid has a single cell.
     template <typename Visit> void forEachNear(Point2d query, std::size_t firstIndex, Visit&& visit) const
     {
-        if (singleCell_) {
-            if (!cellStarts_.empty())
+        if (m_singleCell) {
+            if (!m_cellStarts.empty())
                 visitCell(0, firstIndex, visit);
             return;
         }
@@ -58,20 +58,20 @@ private:
 
     template <typename Visit> void visitCell(std::size_t cell, std::size_t firstIndex, Visit& visit) const
     {
-        const auto end = members_.begin() + static_cast<std::ptrdiff_t>(cellStarts_[cell + 1]);
-        auto member = members_.begin() + static_cast<std::ptrdiff_t>(cellStarts_[cell]);
+        const auto end = m_members.begin() + static_cast<std::ptrdiff_t>(m_cellStarts[cell + 1]);
+        auto member = m_members.begin() + static_cast<std::ptrdiff_t>(m_cellStarts[cell]);
         if (member != end && *member < firstIndex)
             member = std::lower_bound(member, end, firstIndex);
         for (; member != end; ++member)
             visit(*member);
     }
 
-    double cellSize_ = 1.0;
-    bool singleCell_ = false;
-    std::vector<CellKey> cellKeys_;
-    std::vector<std::int32_t> slots_; // open addressing into cellKeys_, -1 empty; a power of two long
-    std::vector<std::size_t> cellStarts_; // cell k holds members_[cellStarts_[k] .. cellStarts_[k + 1])
-    std::vector<std::size_t> members_;
+    double m_cellSize = 1.0;
+    bool m_singleCell = false;
+    std::vector<CellKey> m_cellKeys;
+    std::vector<std::int32_t> m_slots; // open addressing into m_cellKeys, -1 empty; a power of two long
+    std::vector<std::size_t> m_cellStarts; // cell k holds m_members[m_cellStarts[k] .. m_cellStarts[k + 1])
+    std::vector<std::size_t> m_members;
 };
 
 } // namespace quorrel

@@ -20,30 +20,30 @@ template <typename Value> class BlockStack {
 public:
     BlockStack() { enterBlock(0); }
 
-    bool empty() const { return top_ == begin_ && block_ == 0; }
+    bool empty() const { return m_top == m_begin && m_block == 0; }
 
     void push(Value value)
     {
-        if (top_ == end_)
-            enterBlock(block_ + 1);
-        *top_++ = value;
+        if (m_top == m_end)
+            enterBlock(m_block + 1);
+        *m_top++ = value;
     }
 
     // Only on a stack that is not empty.
     Value& top()
     {
-        if (top_ == begin_) {
-            enterBlock(block_ - 1);
-            top_ = end_;
+        if (m_top == m_begin) {
+            enterBlock(m_block - 1);
+            m_top = m_end;
         }
-        return top_[-1];
+        return m_top[-1];
     }
 
     // Only on a stack that is not empty.
     Value pop()
     {
         const Value value = top();
-        --top_;
+        --m_top;
         return value;
     }
 
@@ -52,19 +52,19 @@ private:
 
     void enterBlock(std::size_t block)
     {
-        if (block == blocks_.size())
-            blocks_.push_back(std::unique_ptr<Value[]>(new Value[kBlockSize]));
-        block_ = block;
-        begin_ = blocks_[block].get();
-        end_ = begin_ + kBlockSize;
-        top_ = begin_;
+        if (block == m_blocks.size())
+            m_blocks.push_back(std::unique_ptr<Value[]>(new Value[kBlockSize]));
+        m_block = block;
+        m_begin = m_blocks[block].get();
+        m_end = m_begin + kBlockSize;
+        m_top = m_begin;
     }
 
-    std::vector<std::unique_ptr<Value[]>> blocks_;
-    std::size_t block_ = 0;
-    Value* begin_ = nullptr;
-    Value* end_ = nullptr;
-    Value* top_ = nullptr;
+    std::vector<std::unique_ptr<Value[]>> m_blocks;
+    std::size_t m_block = 0;
+    Value* m_begin = nullptr;
+    Value* m_end = nullptr;
+    Value* m_top = nullptr;
 };
 
 // The fill's stack of neighbours still to visit. Each examined pixel pushes
@@ -82,36 +82,36 @@ public:
     static constexpr std::uint8_t kAbove = 4;
 
     explicit PendingNeighbours(std::uint64_t width)
-        : width_(static_cast<Index>(width))
+        : m_width(static_cast<Index>(width))
     {
     }
 
-    bool empty() const { return runs_.empty(); }
+    bool empty() const { return m_runs.empty(); }
 
     void push(std::uint64_t index, std::uint8_t waiting)
     {
         if (waiting == 0)
             return;
-        if (!runs_.empty() && runs_.top().below == index) {
-            Run& run = runs_.top();
-            run.below = static_cast<Index>(run.below - width_);
+        if (!m_runs.empty() && m_runs.top().below == index) {
+            Run& run = m_runs.top();
+            run.below = static_cast<Index>(run.below - m_width);
             ++run.count;
         } else {
-            runs_.push(Run{static_cast<Index>(index - width_), 1});
+            m_runs.push(Run{static_cast<Index>(index - m_width), 1});
         }
-        waiting_.push(waiting);
+        m_waiting.push(waiting);
     }
 
     // Only when not empty: the neighbour pushed last.
     std::uint64_t pop()
     {
-        Run& run = runs_.top();
-        std::uint8_t& waiting = waiting_.top();
-        const std::uint64_t pixel = std::uint64_t{run.below} + width_;
+        Run& run = m_runs.top();
+        std::uint8_t& waiting = m_waiting.top();
+        const std::uint64_t pixel = std::uint64_t{run.below} + m_width;
         std::uint64_t neighbour;
         if (waiting & kAbove) {
             waiting = static_cast<std::uint8_t>(waiting & ~kAbove);
-            neighbour = pixel + width_;
+            neighbour = pixel + m_width;
         } else if (waiting & kRight) {
             waiting = static_cast<std::uint8_t>(waiting & ~kRight);
             neighbour = pixel + 1;
@@ -120,10 +120,10 @@ public:
             neighbour = pixel - 1;
         }
         if (waiting == 0) {
-            waiting_.pop();
+            m_waiting.pop();
             run.below = static_cast<Index>(pixel);
             if (--run.count == 0)
-                runs_.pop();
+                m_runs.pop();
         }
         return neighbour;
     }
@@ -134,9 +134,9 @@ private:
         Index count;
     };
 
-    Index width_;
-    BlockStack<Run> runs_;
-    BlockStack<std::uint8_t> waiting_;
+    Index m_width;
+    BlockStack<Run> m_runs;
+    BlockStack<std::uint8_t> m_waiting;
 };
 
 // The test colorDistance(pixel, reference) >= tolerance with the four squared
@@ -145,13 +145,13 @@ private:
 class EdgeTest {
 public:
     EdgeTest(const RgbaColor& reference, int tolerance)
-        : tolerance_(tolerance)
+        : m_tolerance(tolerance)
     {
         const int channels[4] = {reference.r, reference.g, reference.b, reference.a};
         for (std::size_t channel = 0; channel < 4; ++channel) {
             for (int level = 0; level < 256; ++level) {
                 const double difference = static_cast<double>(level) - channels[channel];
-                squares_[channel][static_cast<std::size_t>(level)] = difference * difference;
+                m_squares[channel][static_cast<std::size_t>(level)] = difference * difference;
             }
         }
     }
@@ -159,13 +159,13 @@ public:
     bool isEdge(const std::uint8_t* pixel) const
     {
         const double sum =
-            squares_[0][pixel[0]] + squares_[1][pixel[1]] + squares_[2][pixel[2]] + squares_[3][pixel[3]];
-        return std::sqrt(sum) >= tolerance_;
+            m_squares[0][pixel[0]] + m_squares[1][pixel[1]] + m_squares[2][pixel[2]] + m_squares[3][pixel[3]];
+        return std::sqrt(sum) >= m_tolerance;
     }
 
 private:
-    double squares_[4][256];
-    int tolerance_;
+    double m_squares[4][256];
+    int m_tolerance;
 };
 
 // Depth-first fill with an explicit stack of pending neighbours. Index is

@@ -46,28 +46,28 @@ class RowTarget {
 public:
     bool allocate(bool keep, bool bottomFirst, std::uint32_t height, std::size_t rowBytes)
     {
-        rowBytes_ = rowBytes;
-        lastRow_ = bottomFirst ? height - 1 : 0;
+        m_rowBytes = rowBytes;
+        m_lastRow = bottomFirst ? height - 1 : 0;
         if (keep)
-            picture_ = allocateBytes(static_cast<std::uint64_t>(rowBytes) * height);
+            m_picture = allocateBytes(static_cast<std::uint64_t>(rowBytes) * height);
         else
-            scratchRow_ = allocateBytes(rowBytes);
-        return picture_ || scratchRow_;
+            m_scratchRow = allocateBytes(rowBytes);
+        return m_picture || m_scratchRow;
     }
 
-    std::size_t rowBytes() const { return rowBytes_; }
+    std::size_t rowBytes() const { return m_rowBytes; }
     std::uint8_t* row(std::size_t index) const
     {
-        const std::size_t stored = lastRow_ != 0 ? lastRow_ - index : index;
-        return picture_ ? picture_.get() + stored * rowBytes_ : scratchRow_.get();
+        const std::size_t stored = m_lastRow != 0 ? m_lastRow - index : index;
+        return m_picture ? m_picture.get() + stored * m_rowBytes : m_scratchRow.get();
     }
-    std::unique_ptr<std::uint8_t[]> takePicture() { return std::move(picture_); }
+    std::unique_ptr<std::uint8_t[]> takePicture() { return std::move(m_picture); }
 
 private:
-    std::size_t rowBytes_ = 0;
-    std::size_t lastRow_ = 0; // non-zero when rows are stored bottom first
-    std::unique_ptr<std::uint8_t[]> picture_;
-    std::unique_ptr<std::uint8_t[]> scratchRow_;
+    std::size_t m_rowBytes = 0;
+    std::size_t m_lastRow = 0; // non-zero when rows are stored bottom first
+    std::unique_ptr<std::uint8_t[]> m_picture;
+    std::unique_ptr<std::uint8_t[]> m_scratchRow;
 };
 
 // ---------------------------------------------------------------- PNG

@@ -44,26 +44,26 @@ void clearLibraryErrors()
 class BoundLibraryImage {
 public:
     BoundLibraryImage()
-        : name_(ilGenImage())
+        : m_name(ilGenImage())
     {
-        if (name_ != 0)
-            ilBindImage(name_);
+        if (m_name != 0)
+            ilBindImage(m_name);
     }
     ~BoundLibraryImage()
     {
-        if (name_ != 0) {
+        if (m_name != 0) {
             ilBindImage(0);
-            ilDeleteImage(name_);
+            ilDeleteImage(m_name);
         }
         clearLibraryErrors();
     }
     BoundLibraryImage(const BoundLibraryImage&) = delete;
     BoundLibraryImage& operator=(const BoundLibraryImage&) = delete;
 
-    bool valid() const { return name_ != 0; }
+    bool valid() const { return m_name != 0; }
 
 private:
-    ILuint name_;
+    ILuint m_name;
 };
 
 struct FileBytes {

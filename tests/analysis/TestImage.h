@@ -13,9 +13,9 @@ namespace quorrel::test {
 class TestImage {
 public:
     TestImage(int width, int height, RgbaColor fill = RgbaColor{0, 0, 0, 255})
-        : width_(width)
-        , height_(height)
-        , bytes_(static_cast<std::size_t>(width * height) * 4u)
+        : m_width(width)
+        , m_height(height)
+        , m_bytes(static_cast<std::size_t>(width * height) * 4u)
     {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
@@ -25,20 +25,20 @@ public:
     void set(int x, int y, RgbaColor color)
     {
         std::uint8_t* pixel =
-            &bytes_[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x))
-                    * 4u];
+            &m_bytes[(static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width) + static_cast<std::size_t>(x))
+                     * 4u];
         pixel[0] = static_cast<std::uint8_t>(color.r);
         pixel[1] = static_cast<std::uint8_t>(color.g);
         pixel[2] = static_cast<std::uint8_t>(color.b);
         pixel[3] = static_cast<std::uint8_t>(color.a);
     }
 
-    RgbaImageView view() const { return RgbaImageView{bytes_.data(), width_, height_}; }
+    RgbaImageView view() const { return RgbaImageView{m_bytes.data(), m_width, m_height}; }
 
 private:
-    int width_;
-    int height_;
-    std::vector<std::uint8_t> bytes_;
+    int m_width;
+    int m_height;
+    std::vector<std::uint8_t> m_bytes;
 };
 
 inline RgbaColor grey(int level)

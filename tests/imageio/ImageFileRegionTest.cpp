@@ -17,18 +17,18 @@ class ImageRegionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir_.isValid());
+        ASSERT_TRUE(m_dir.isValid());
         QImage picture(100, 80, QImage::Format_RGBA8888);
         for (int y = 0; y < 80; ++y) {
             for (int x = 0; x < 100; ++x)
                 picture.setPixel(x, y, qRgb(x, 79 - y, 0));
         }
-        path_ = writeFile(dir_, "coordinates.png", encodeWithQt(picture, "png"));
+        m_path = writeFile(m_dir, "coordinates.png", encodeWithQt(picture, "png"));
     }
 
     LoadedRegion load(double x0, double y0, double width, double height) const
     {
-        return loadImageRegion(path_, x0, y0, width, height);
+        return loadImageRegion(m_path, x0, y0, width, height);
     }
 
     // Column and bottom-counted row of the file that the region's pixel shows.
@@ -38,8 +38,8 @@ protected:
         return {pixel[0], pixel[1]};
     }
 
-    QTemporaryDir dir_;
-    std::wstring path_;
+    QTemporaryDir m_dir;
+    std::wstring m_path;
 };
 
 TEST_F(ImageRegionTest, LoadRegion_WholeFile_FirstFourBytesAreBottomLeftPixel)
