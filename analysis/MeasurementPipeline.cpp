@@ -13,11 +13,6 @@ namespace quorrel {
 
 namespace {
 
-int clampToInt(long long value, int low, int high)
-{
-    return static_cast<int>(std::min<long long>(std::max<long long>(value, low), high));
-}
-
 // The label of the first report line whose figure prints as "nan" or "inf",
 // or empty. Read from the report itself, so that every figure it shows is
 // checked under the name it shows. Without a unit line the micron figures are
@@ -161,24 +156,6 @@ std::string describeMeasurement(const MeasurementResult& result)
     if (result.status == MeasurementStatus::NonFiniteFigure)
         description += " (\"" + result.nonFiniteFigure + "\"); no report is written";
     return description;
-}
-
-PixelRect viewerRectToPixelRect(int x, int y, int width, int height, int imageWidth, int imageHeight)
-{
-    if (width < 1 || height < 1 || imageWidth < 1 || imageHeight < 1)
-        return PixelRect{};
-    // Viewer rows y .. y+height-1 are image rows imageHeight-y-height ..
-    // imageHeight-1-y; corners are cut to the image before they can overflow.
-    const int left = clampToInt(x, 0, imageWidth);
-    const int right = clampToInt(static_cast<long long>(x) + width, 0, imageWidth);
-    const int bottom = clampToInt(static_cast<long long>(imageHeight) - y - height, 0, imageHeight);
-    const int top = clampToInt(static_cast<long long>(imageHeight) - y, 0, imageHeight);
-    return pixelRectBetween(left, bottom, right, top, imageWidth, imageHeight);
-}
-
-Point2d viewerPointToImagePoint(Point2d viewerPoint, int imageHeight)
-{
-    return Point2d{viewerPoint.x, static_cast<double>(imageHeight - 1) - viewerPoint.y};
 }
 
 } // namespace quorrel

@@ -84,15 +84,4 @@ const char* describeMeasurementStatus(MeasurementStatus status);
 // The status's description, naming the figure for NonFiniteFigure.
 std::string describeMeasurement(const MeasurementResult& result);
 
-// The viewer pixels in columns x .. x+width-1 and rows y .. y+height-1, rows
-// counted down from the top row as image viewers show them, as the image
-// rectangle of the same pixels, cut to the image. A rectangle outside the
-// image, or a width or height below 1, gives an empty rectangle.
-PixelRect viewerRectToPixelRect(int x, int y, int width, int height, int imageWidth, int imageHeight);
-
-// A viewer position (y counted down from the top row) as an image position
-// (y counted up from the bottom row): the same x, imageHeight - 1 - y. Not
-// cut to the image.
-Point2d viewerPointToImagePoint(Point2d viewerPoint, int imageHeight);
-
 } // namespace quorrel

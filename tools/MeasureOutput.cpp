@@ -140,7 +140,7 @@ bool tableWithRow(const QString& path, const std::string& row, std::string& tabl
 
 StagedOutputs::~StagedOutputs()
 {
-    for (const Staged& staged : staged_)
+    for (const Staged& staged : m_staged)
         QFile::remove(staged.temporaryPath);
 }
 
@@ -160,7 +160,7 @@ bool StagedOutputs::stage(const QString& path, const std::string& content, std::
         error = name + file.errorString().toStdString();
         return false;
     }
-    staged_.push_back(Staged{file.fileName(), target});
+    m_staged.push_back(Staged{file.fileName(), target});
     // The new file gets the old one's permissions, or those a new file gets.
     struct stat status;
     mode_t mode = 0;
@@ -186,15 +186,15 @@ bool StagedOutputs::stage(const QString& path, const std::string& content, std::
 
 bool StagedOutputs::commit(std::string& error)
 {
-    while (!staged_.empty()) {
-        const Staged& staged = staged_.front();
+    while (!m_staged.empty()) {
+        const Staged& staged = m_staged.front();
         if (std::rename(QFile::encodeName(staged.temporaryPath).constData(),
                         QFile::encodeName(staged.targetPath).constData())
             != 0) {
             error = "cannot write \"" + staged.targetPath.toStdString() + "\": " + std::strerror(errno);
             return false;
         }
-        staged_.erase(staged_.begin());
+        m_staged.erase(m_staged.begin());
     }
     return true;
 }

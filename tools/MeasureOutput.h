@@ -61,7 +61,7 @@ private:
         QString temporaryPath;
         QString targetPath;
     };
-    std::vector<Staged> staged_;
+    std::vector<Staged> m_staged;
 };
 
 } // namespace measure

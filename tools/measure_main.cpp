@@ -9,8 +9,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include "MeasureOptions.h"
+#include "CommandLineOptions.h"
+#include "HelpText.h"
 #include "MeasureOutput.h"
+#include "MeasureSettings.h"
+#include "SettingsFile.h"
+#include "StrictText.h"
+#include "ViewerCoordinates.h"
 #include "analysis/MeasurementPipeline.h"
 #include "imageio/ImageFile.h"
 
@@ -24,11 +29,6 @@ int fail(int status, const std::string& message)
 {
     std::fprintf(stderr, "quorrel-measure: %s\n", message.c_str());
     return status;
-}
-
-std::string quoted(const QString& text)
-{
-    return "\"" + text.toStdString() + "\"";
 }
 
 std::string loadFailure(const QString& path, const quorrel::LoadedRegion& loaded)
@@ -97,7 +97,8 @@ int runCommand(int argc, char* argv[])
     const quorrel::LoadedRegion loaded = quorrel::loadImageRegion(imagePath, 0.0, 0.0, 1.0, 1.0, commandLine.frame);
     if (loaded.status != quorrel::LoadStatus::Ok || !loaded.pixels)
         return fail(kMeasurementFailed,
-                    "cannot read image " + quoted(imageName) + ": " + loadFailure(imageName, loaded));
+                    "cannot read image " + measure::quoted(imageName.toStdString()) + ": "
+                        + loadFailure(imageName, loaded));
     const quorrel::RgbaImageView image{loaded.pixels.get(), static_cast<int>(loaded.width),
                                        static_cast<int>(loaded.height)};
     if (!measure::checkCoordinates(settings, image.width, image.height, error))
@@ -111,11 +112,12 @@ int runCommand(int argc, char* argv[])
                     "the selection " + std::to_string(rect.x) + "," + std::to_string(rect.y) + ","
                         + std::to_string(rect.width) + "," + std::to_string(rect.height) + " lies outside the "
                         + std::to_string(image.width) + " x " + std::to_string(image.height) + " image "
-                        + quoted(imageName));
+                        + measure::quoted(imageName.toStdString()));
     }
     const quorrel::MeasurementResult result = quorrel::runMeasurement(image, imagePath, parameters);
     if (!result.ok())
-        return fail(kMeasurementFailed, "image " + quoted(imageName) + ": " + quorrel::describeMeasurement(result));
+        return fail(kMeasurementFailed,
+                    "image " + measure::quoted(imageName.toStdString()) + ": " + quorrel::describeMeasurement(result));
 
     // Every output is complete beside its target before any of them replaces
     // what was there; a failure on the way leaves all of them as they were.

@@ -1,0 +1,208 @@
+#include "CommandLineOptions.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include "StrictText.h"
+
+namespace measure {
+
+namespace {
+
+using quorrel::Point2d;
+
+std::string optionError(const char* option, const std::string& value, const std::string& expected)
+{
+    return std::string("--") + option + ": " + quoted(value) + " is not " + expected;
+}
+
+// Splits at every comma; empty parts are kept so that they fail as numbers.
+std::vector<std::string> splitAtCommas(const std::string& text)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos)
+            return parts;
+        start = comma + 1;
+    }
+}
+
+bool parseDecimalList(const std::string& text, std::size_t count, std::vector<double>& values)
+{
+    const std::vector<std::string> parts = splitAtCommas(text);
+    if (parts.size() != count)
+        return false;
+    values.assign(count, 0.0);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!parseDecimalNumber(parts[i], values[i]))
+            return false;
+    }
+    return true;
+}
+
+bool parseWholeOption(const WholeRule& rule, const std::string& text, int& value, std::string& error)
+{
+    if (!parseWholeNumber(text, value) || value < rule.minimum || value > rule.maximum) {
+        error = optionError(rule.option, text, describe(rule));
+        return false;
+    }
+    return true;
+}
+
+bool parseDecimalOption(const DecimalRule& rule, const std::string& text, double& value, std::string& error)
+{
+    if (!parseDecimalNumber(text, value) || !inRange(rule, value)) {
+        error = optionError(rule.option, text, describe(rule));
+        return false;
+    }
+    return true;
+}
+
+bool parseSelectionOption(const std::string& text, ViewerRect& rect, std::string& error)
+{
+    const std::vector<std::string> parts = splitAtCommas(text);
+    int values[4] = {};
+    bool valid = parts.size() == 4;
+    for (std::size_t i = 0; valid && i < 4; ++i)
+        valid = parseWholeNumber(parts[i], values[i]);
+    if (!valid || values[2] < 1 || values[3] < 1) {
+        error = optionError("selection", text, "X,Y,WIDTH,HEIGHT in whole pixels with WIDTH and HEIGHT at least 1");
+        return false;
+    }
+    rect = ViewerRect{values[0], values[1], values[2], values[3]};
+    return true;
+}
+
+} // namespace
+
+bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, std::string& error)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({"h", "help"}, "Show this help.");
+    const QCommandLineOption version("version", "Show the version.");
+    const QCommandLineOption output({"o", "output"}, "Write the report to FILE instead of standard output.", "FILE");
+    const QCommandLineOption csv("csv", "Append one row of figures to the table FILE.", "FILE");
+    const QCommandLineOption parameters("params", "Read settings from the JSON file FILE.", "FILE");
+    const QCommandLineOption saveParameters("save-params", "Write the settings of this run to FILE.", "FILE");
+    const QCommandLineOption selection("selection", "Selection over the layer to trace.", "X,Y,WIDTH,HEIGHT");
+    const QCommandLineOption tolerance(kToleranceRule.option, "Colour tolerance.", "N|estimate");
+    const QCommandLineOption minConnection(kMinConnectionRule.option, "Minimum line connecting distance.", "D");
+    const QCommandLineOption maxConnection(kMaxConnectionRule.option, "Maximum line connecting distance.", "D");
+    const QCommandLineOption smoothLevel(kSmoothLevelRule.option, "Smooth level.", "N");
+    const QCommandLineOption smoothCount(kSmoothCountRule.option, "Times to smooth the curve.", "N");
+    const QCommandLineOption divideCount(kDivideCountRule.option, "Curve dividing count.", "N");
+    const QCommandLineOption reference(kReferenceKey, "Reference curve point, repeated in curve order.", "X,Y");
+    const QCommandLineOption unitLine("unit-line", "Ends of the unit line.", "X1,Y1,X2,Y2");
+    const QCommandLineOption unitMicrons(kUnitMicronsRule.option, "Length of the unit line in microns.", "M");
+    const QCommandLineOption frame(kFrameRule.option, "Frame or page of a DICOM or TIFF file, from 0.", "N");
+    parser.addOptions({help, version, output, csv, parameters, saveParameters, selection, tolerance, minConnection,
+                       maxConnection, smoothLevel, smoothCount, divideCount, reference, unitLine, unitMicrons, frame});
+    parser.addPositionalArgument("image", "The image to measure.");
+
+    if (!parser.parse(arguments)) {
+        error = parser.errorText().toStdString() + " (see --help)";
+        return false;
+    }
+    CommandLine read;
+    read.showHelp = parser.isSet(help);
+    read.showVersion = parser.isSet(version);
+    if (read.showHelp || read.showVersion) {
+        commandLine = read;
+        return true;
+    }
+    const QStringList images = parser.positionalArguments();
+    if (images.size() != 1) {
+        error = images.isEmpty() ? "no image given (see --help)" : "give exactly one image per run";
+        return false;
+    }
+    read.imagePath = images.front();
+    read.outputPath = parser.value(output);
+    read.csvPath = parser.value(csv);
+    read.parametersPath = parser.value(parameters);
+    read.saveParametersPath = parser.value(saveParameters);
+    for (const auto* option : {&output, &csv, &parameters, &saveParameters}) {
+        if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
+            error = "--" + option->names().back().toStdString() + ": the file name is empty";
+            return false;
+        }
+    }
+
+    if (parser.isSet(frame)) {
+        int value = 0;
+        if (!parseWholeOption(kFrameRule, parser.value(frame).toStdString(), value, error))
+            return false;
+        read.frame = static_cast<std::uint32_t>(value);
+    }
+
+    MeasureSettings& settings = read.settings;
+    if (parser.isSet(selection)) {
+        ViewerRect rect;
+        if (!parseSelectionOption(parser.value(selection).toStdString(), rect, error))
+            return false;
+        settings.selection = rect;
+    }
+    if (parser.isSet(tolerance)) {
+        const std::string text = parser.value(tolerance).toStdString();
+        ToleranceSetting setting;
+        if (text == "estimate") {
+            setting.estimate = true;
+        } else if (!parseWholeOption(kToleranceRule, text, setting.value, error)) {
+            error += " or \"estimate\"";
+            return false;
+        }
+        settings.tolerance = setting;
+    }
+    const std::pair<const QCommandLineOption*, std::pair<const DecimalRule*, std::optional<double>*>> decimals[] = {
+        {&minConnection, {&kMinConnectionRule, &settings.minConnection}},
+        {&maxConnection, {&kMaxConnectionRule, &settings.maxConnection}},
+        {&unitMicrons, {&kUnitMicronsRule, &settings.unitMicrons}},
+    };
+    for (const auto& [option, target] : decimals) {
+        if (!parser.isSet(*option))
+            continue;
+        double value = 0.0;
+        if (!parseDecimalOption(*target.first, parser.value(*option).toStdString(), value, error))
+            return false;
+        *target.second = value;
+    }
+    const std::pair<const QCommandLineOption*, std::pair<const WholeRule*, std::optional<int>*>> wholes[] = {
+        {&smoothLevel, {&kSmoothLevelRule, &settings.smoothLevel}},
+        {&smoothCount, {&kSmoothCountRule, &settings.smoothCount}},
+        {&divideCount, {&kDivideCountRule, &settings.divideCount}},
+    };
+    for (const auto& [option, target] : wholes) {
+        if (!parser.isSet(*option))
+            continue;
+        int value = 0;
+        if (!parseWholeOption(*target.first, parser.value(*option).toStdString(), value, error))
+            return false;
+        *target.second = value;
+    }
+    if (parser.isSet(reference)) {
+        std::vector<Point2d> points;
+        for (const QString& value : parser.values(reference)) {
+            std::vector<double> xy;
+            if (!parseDecimalList(value.toStdString(), 2, xy)) {
+                error = optionError(kReferenceKey, value.toStdString(), "X,Y");
+                return false;
+            }
+            points.push_back(Point2d{xy[0], xy[1]});
+        }
+        settings.reference = points;
+    }
+    if (parser.isSet(unitLine)) {
+        std::vector<double> ends;
+        if (!parseDecimalList(parser.value(unitLine).toStdString(), 4, ends)) {
+            error = optionError("unit-line", parser.value(unitLine).toStdString(), "X1,Y1,X2,Y2");
+            return false;
+        }
+        settings.unitLine = std::array<Point2d, 2>{Point2d{ends[0], ends[1]}, Point2d{ends[2], ends[3]}};
+    }
+    commandLine = read;
+    return true;
+}
+
+} // namespace measure

@@ -1,0 +1,79 @@
+#include "HelpText.h"
+
+namespace measure {
+
+std::string helpText()
+{
+    return R"(Usage: quorrel-measure IMAGE [options]
+
+Measures the foveal pit on one image without the window: estimates the
+tolerance (optional), traces the retinal surface from the selection, makes and
+smooths its curve, finds the points A to E against the reference curve and
+writes the 50-line report that the window's Save writes for the same inputs.
+
+Coordinates are the pixel coordinates image viewers show: x to the right and
+y down from the top-left pixel (0, 0). --selection 150,10,100,25 covers the
+100 x 25 pixels of columns 150 to 249 and rows 10 to 34. The report gives its
+points with rows counted up from the bottom row, as the window does.
+
+Options:
+  -o, --output FILE          write the report to FILE (standard output when
+                             absent or "-")
+  --csv FILE                 append one row of every figure of the report to
+                             FILE, with a header line when FILE is new
+  --params FILE              read settings from the JSON file FILE; options
+                             given on the command line override them
+  --save-params FILE         write every setting of this run to FILE, which
+                             --params reads back to repeat the measurement
+  --selection X,Y,WIDTH,HEIGHT
+                             the rectangle over the layer to trace (required)
+  --reference X,Y            a point of the reference curve along the other
+                             side of the retina; repeat in curve order (at
+                             least two); A is the rim nearer the first point
+  --unit-line X1,Y1,X2,Y2    the ends of the scale line
+  --unit-microns M           the scale line's length in microns, above 0 up
+                             to 10000 (100)
+  --frame N                  the frame (B-scan) of a multi-frame DICOM file
+                             or the page of a TIFF to measure, counted from 0
+                             (0); a frame past the last one is refused
+  --tolerance N|estimate     colour tolerance, 1 to 255, or "estimate" to
+                             estimate it from the selection (30)
+  --min-connection D         minimum line connecting distance, 1 to 99.99 (2)
+  --max-connection D         maximum line connecting distance, 1 to 99.99 (3)
+  --smooth-level N           smooth level, 2 to 99 (2)
+  --smooth-count N           times to smooth the curve, 0 to 10000 (1)
+  --divide-count N           curve dividing count, 1 to 10000 (100)
+  -h, --help                 show this help
+  --version                  show the version
+
+Numbers are plain decimals ("12", "-3.5", "1e2"): no blanks, no "+", no NaN.
+The ranges are those of the window's controls. The reference curve gives at
+most 1000000 samples: (points - 1) x divide count. Reference points and the
+unit line's ends lie within 1000000 pixels of the image.
+
+Parameters file: a JSON object with any of these keys, e.g.
+  {"selection": {"x": 150, "y": 10, "width": 100, "height": 25},
+   "tolerance": "estimate", "minConnection": 2.0, "maxConnection": 3.0,
+   "smoothLevel": 2, "smoothCount": 2, "divideCount": 100,
+   "reference": [[10, 139], [389, 139]],
+   "unitLine": [[10, 190], [110, 190]], "unitMicrons": 250}
+
+CSV table: the image path as given, then every figure of the report in its
+order (points in the report's coordinates, thicknesses, unit line, width,
+depths, slopes and their angles), numbers in the shortest form that reads
+back exactly, an empty field for a figure that cannot be computed.
+
+Outputs: the report, the table and the saved settings are each written to a
+temporary file beside their target and all moved into place at the end, so
+that a failed run leaves every existing file as it was.
+
+Exit status: 0 when the report was written; 1 when the image cannot be read
+or measured, a figure comes out as infinity or not a number (the micron
+figures without a unit line aside), memory runs out or an output cannot be
+written; 2 for bad options, a number out of its
+range or a bad parameters file. Every failure prints one line on standard
+error and writes no file.
+)";
+}
+
+} // namespace measure
