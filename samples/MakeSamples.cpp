@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QString>
 
+#include "analysis/Point2d.h"
 #include "samples/generator/SyntheticScan.h"
 
 namespace {

@@ -13,8 +13,8 @@ std::string describe(const WholeRule& rule)
 
 std::string describe(const DecimalRule& rule)
 {
-    return std::string(rule.exclusive ? "a number greater than " : "a number from ") + formatLimit(rule.minimum)
-        + (rule.exclusive ? " up to " : " to ") + formatLimit(rule.maximum);
+    return std::string(rule.exclusive ? "a number greater than " : "a number from ") + formatNumber(rule.minimum)
+        + (rule.exclusive ? " up to " : " to ") + formatNumber(rule.maximum);
 }
 
 bool inRange(const DecimalRule& rule, double value)

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "analysis/Point2d.h"
+
 namespace quorrel {
 
 namespace {
