@@ -73,31 +73,31 @@ struct PictureAttributes {
 class DicomWalker {
 public:
     DicomWalker(const std::uint8_t* data, std::size_t size)
-        : data_(data)
-        , size_(size)
+        : m_data(data)
+        , m_size(size)
     {
     }
 
     std::uint32_t u16(std::size_t offset) const
     {
-        const std::uint32_t first = data_[offset];
-        const std::uint32_t second = data_[offset + 1];
-        return bigEndian_ ? (first << 8) | second : first | (second << 8);
+        const std::uint32_t first = m_data[offset];
+        const std::uint32_t second = m_data[offset + 1];
+        return m_bigEndian ? (first << 8) | second : first | (second << 8);
     }
     std::uint32_t u32(std::size_t offset) const
     {
-        return bigEndian_ ? (u16(offset) << 16) | u16(offset + 2) : u16(offset) | (u16(offset + 2) << 16);
+        return m_bigEndian ? (u16(offset) << 16) | u16(offset + 2) : u16(offset) | (u16(offset + 2) << 16);
     }
 
     // File meta elements: explicit VR little endian, group 0002, no sequences.
     bool walkMetaGroup(std::size_t& offset, std::string& transferSyntax)
     {
-        while (size_ - offset >= 8 && u16(offset) == 0x0002) {
+        while (m_size - offset >= 8 && u16(offset) == 0x0002) {
             const std::uint32_t tag = tagOf(u16(offset), u16(offset + 2));
-            const char* vr = reinterpret_cast<const char*>(data_ + offset + 4);
+            const char* vr = reinterpret_cast<const char*>(m_data + offset + 4);
             std::uint64_t length = 0;
             if (hasLongLength(vr)) {
-                if (size_ - offset < 12)
+                if (m_size - offset < 12)
                     return false;
                 length = u32(offset + 8);
                 offset += 12;
@@ -105,10 +105,10 @@ public:
                 length = u16(offset + 6);
                 offset += 8;
             }
-            if (length > size_ - offset)
+            if (length > m_size - offset)
                 return false;
             if (tag == kTransferSyntaxTag)
-                transferSyntax = trimmedText(data_ + offset, static_cast<std::size_t>(length));
+                transferSyntax = trimmedText(m_data + offset, static_cast<std::size_t>(length));
             offset += static_cast<std::size_t>(length);
         }
         return !transferSyntax.empty();
@@ -116,9 +116,9 @@ public:
 
     void setEncoding(bool explicitVr, bool bigEndian, bool encapsulated)
     {
-        explicitVr_ = explicitVr;
-        bigEndian_ = bigEndian;
-        encapsulated_ = encapsulated;
+        m_explicitVr = explicitVr;
+        m_bigEndian = bigEndian;
+        m_encapsulated = encapsulated;
     }
 
     // The elements of one data set up to end, or, when delimited, up to its
@@ -150,8 +150,8 @@ public:
 
             char vr[2] = {0, 0};
             std::uint32_t length = 0;
-            if (explicitVr_) {
-                std::memcpy(vr, data_ + offset + 4, 2);
+            if (m_explicitVr) {
+                std::memcpy(vr, m_data + offset + 4, 2);
                 if (vr[0] < 'A' || vr[0] > 'Z' || vr[1] < 'A' || vr[1] > 'Z')
                     return false;
                 if (hasLongLength(vr)) {
@@ -175,19 +175,19 @@ public:
                 continue;
             }
             const bool undefined = length == kUndefinedLength;
-            const bool unknownSequence = explicitVr_ && std::memcmp(vr, "UN", 2) == 0 && undefined;
-            const bool sequence = explicitVr_ ? std::memcmp(vr, "SQ", 2) == 0 || unknownSequence
-                                              : undefined || startsWithItem(offset, end, length);
+            const bool unknownSequence = m_explicitVr && std::memcmp(vr, "UN", 2) == 0 && undefined;
+            const bool sequence = m_explicitVr ? std::memcmp(vr, "SQ", 2) == 0 || unknownSequence
+                                               : undefined || startsWithItem(offset, end, length);
             if (sequence) {
                 if (depth >= kMaxSequenceDepth)
                     return false;
                 // An unknown element of undefined length holds implicit VR
                 // little endian items, whatever the file's syntax.
-                const bool savedExplicit = explicitVr_;
-                const bool savedBigEndian = bigEndian_;
+                const bool savedExplicit = m_explicitVr;
+                const bool savedBigEndian = m_bigEndian;
                 if (unknownSequence) {
-                    explicitVr_ = false;
-                    bigEndian_ = false;
+                    m_explicitVr = false;
+                    m_bigEndian = false;
                 }
                 bool walked = false;
                 if (undefined) {
@@ -196,8 +196,8 @@ public:
                     const std::size_t sequenceEnd = offset + length;
                     walked = walkSequence(offset, sequenceEnd, false, depth + 1) && offset == sequenceEnd;
                 }
-                explicitVr_ = savedExplicit;
-                bigEndian_ = savedBigEndian;
+                m_explicitVr = savedExplicit;
+                m_bigEndian = savedBigEndian;
                 if (!walked)
                     return false;
                 continue;
@@ -210,7 +210,7 @@ public:
         }
     }
 
-    PictureAttributes& attributes() { return attributes_; }
+    PictureAttributes& attributes() { return m_attributes; }
 
 private:
     bool startsWithItem(std::size_t offset, std::size_t end, std::uint32_t length) const
@@ -251,15 +251,15 @@ private:
     bool walkPixelData(std::size_t& offset, std::size_t end, std::uint32_t length, bool image)
     {
         if (image) {
-            if (attributes_.hasPixelData)
+            if (m_attributes.hasPixelData)
                 return false;
-            attributes_.hasPixelData = true;
+            m_attributes.hasPixelData = true;
         }
-        if (!encapsulated_) {
+        if (!m_encapsulated) {
             if (length == kUndefinedLength || length > end - offset)
                 return false;
             if (image)
-                attributes_.pixelDataLength = length;
+                m_attributes.pixelDataLength = length;
             offset += length;
             return true;
         }
@@ -278,7 +278,7 @@ private:
                 return false;
             offset += itemLength;
             if (!offsetTable && image)
-                ++attributes_.fragmentCount;
+                ++m_attributes.fragmentCount;
             offsetTable = false;
         }
     }
@@ -288,32 +288,32 @@ private:
         std::uint32_t* word = nullptr;
         switch (tag) {
         case kSamplesPerPixelTag:
-            word = &attributes_.samplesPerPixel;
+            word = &m_attributes.samplesPerPixel;
             break;
         case kRowsTag:
-            word = &attributes_.rows;
+            word = &m_attributes.rows;
             break;
         case kColumnsTag:
-            word = &attributes_.columns;
+            word = &m_attributes.columns;
             break;
         case kBitsAllocatedTag:
-            word = &attributes_.bitsAllocated;
+            word = &m_attributes.bitsAllocated;
             break;
         case kBitsStoredTag:
-            word = &attributes_.bitsStored;
+            word = &m_attributes.bitsStored;
             break;
         case kHighBitTag:
-            word = &attributes_.highBit;
-            attributes_.highBitGiven = true;
+            word = &m_attributes.highBit;
+            m_attributes.highBitGiven = true;
             break;
         case kPixelRepresentationTag:
-            word = &attributes_.pixelRepresentation;
+            word = &m_attributes.pixelRepresentation;
             break;
         case kPhotometricTag:
-            attributes_.photometric = trimmedText(data_ + offset, length);
+            m_attributes.photometric = trimmedText(m_data + offset, length);
             return;
         case kNumberOfFramesTag:
-            attributes_.numberOfFrames = trimmedText(data_ + offset, length);
+            m_attributes.numberOfFrames = trimmedText(m_data + offset, length);
             return;
         default:
             return;
@@ -322,12 +322,12 @@ private:
         *word = length >= 2 ? u16(offset) : 0;
     }
 
-    const std::uint8_t* data_;
-    std::size_t size_;
-    bool explicitVr_ = true;
-    bool bigEndian_ = false;
-    bool encapsulated_ = false;
-    PictureAttributes attributes_;
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    bool m_explicitVr = true;
+    bool m_bigEndian = false;
+    bool m_encapsulated = false;
+    PictureAttributes m_attributes;
 };
 
 bool parseFrameCount(const std::string& text, std::uint32_t& count)

@@ -20,21 +20,21 @@ std::uint16_t valueAtRank(const std::vector<std::uint64_t>& histogram, std::uint
 
 void SampleWindow::finish()
 {
-    if (count_ == 0)
+    if (m_count == 0)
         return;
-    const auto margin = static_cast<std::uint64_t>(0.005 * static_cast<double>(count_ - 1));
-    low_ = valueAtRank(histogram_, margin);
-    high_ = valueAtRank(histogram_, count_ - 1 - margin);
+    const auto margin = static_cast<std::uint64_t>(0.005 * static_cast<double>(m_count - 1));
+    m_low = valueAtRank(m_histogram, margin);
+    m_high = valueAtRank(m_histogram, m_count - 1 - margin);
 }
 
 std::uint8_t SampleWindow::byte(std::uint16_t sample) const
 {
-    if (sample <= low_)
+    if (sample <= m_low)
         return 0;
-    if (sample >= high_)
+    if (sample >= m_high)
         return 255;
-    const std::uint32_t range = high_ - low_;
-    return static_cast<std::uint8_t>((2u * 255u * (sample - low_) + range) / (2u * range));
+    const std::uint32_t range = m_high - m_low;
+    return static_cast<std::uint8_t>((2u * 255u * (sample - m_low) + range) / (2u * range));
 }
 
 } // namespace quorrel::imagedecode

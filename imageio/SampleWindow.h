@@ -19,21 +19,21 @@ public:
     // Signed samples are shifted by 32768 first so that their order is kept.
     void add(std::uint16_t sample)
     {
-        ++histogram_[sample];
-        ++count_;
+        ++m_histogram[sample];
+        ++m_count;
     }
     // Fixes low and high from the samples added; no samples give 0 and 0.
     void finish();
     std::uint8_t byte(std::uint16_t sample) const;
 
-    std::uint16_t low() const { return low_; }
-    std::uint16_t high() const { return high_; }
+    std::uint16_t low() const { return m_low; }
+    std::uint16_t high() const { return m_high; }
 
 private:
-    std::vector<std::uint64_t> histogram_ = std::vector<std::uint64_t>(65536, 0);
-    std::uint64_t count_ = 0;
-    std::uint16_t low_ = 0;
-    std::uint16_t high_ = 0;
+    std::vector<std::uint64_t> m_histogram = std::vector<std::uint64_t>(65536, 0);
+    std::uint64_t m_count = 0;
+    std::uint16_t m_low = 0;
+    std::uint16_t m_high = 0;
 };
 
 } // namespace quorrel::imagedecode

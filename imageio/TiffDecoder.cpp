@@ -88,7 +88,7 @@ int ignoreTiffWarning(TIFF*, void*, const char*, const char*, va_list)
 class OpenTiff {
 public:
     OpenTiff(const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount)
-        : input_{data, size, 0, false}
+        : m_input{data, size, 0, false}
     {
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         if (!options)
@@ -96,27 +96,27 @@ public:
         const std::uint64_t largestBlock = std::max<std::uint64_t>(maxPixelCount * 8, std::uint64_t{1} << 20);
         TIFFOpenOptionsSetMaxSingleMemAlloc(
             options, static_cast<tmsize_t>(std::min<std::uint64_t>(largestBlock, std::uint64_t{1} << 40)));
-        TIFFOpenOptionsSetErrorHandlerExtR(options, noteTiffError, &input_);
+        TIFFOpenOptionsSetErrorHandlerExtR(options, noteTiffError, &m_input);
         TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreTiffWarning, nullptr);
         // "m": read through the procedures above rather than a memory map.
-        tiff_ = TIFFClientOpenExt("image", "rm", &input_, readTiffBytes, refuseTiffWrite, seekTiffBytes, closeTiffInput,
-                                  tiffInputSize, mapNothing, unmapNothing, options);
+        m_tiff = TIFFClientOpenExt("image", "rm", &m_input, readTiffBytes, refuseTiffWrite, seekTiffBytes,
+                                   closeTiffInput, tiffInputSize, mapNothing, unmapNothing, options);
         TIFFOpenOptionsFree(options);
     }
     ~OpenTiff()
     {
-        if (tiff_)
-            TIFFClose(tiff_);
+        if (m_tiff)
+            TIFFClose(m_tiff);
     }
     OpenTiff(const OpenTiff&) = delete;
     OpenTiff& operator=(const OpenTiff&) = delete;
 
-    TIFF* get() const { return tiff_; }
-    bool failed() const { return !tiff_ || input_.failed; }
+    TIFF* get() const { return m_tiff; }
+    bool failed() const { return !m_tiff || m_input.failed; }
 
 private:
-    TiffInput input_;
-    TIFF* tiff_ = nullptr;
+    TiffInput m_input;
+    TIFF* m_tiff = nullptr;
 };
 
 std::unique_ptr<std::uint8_t[]> allocateBytes(std::uint64_t count)
