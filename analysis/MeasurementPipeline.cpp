@@ -7,6 +7,7 @@
 #include "analysis/CurveConstruction.h"
 #include "analysis/CurveSmoothing.h"
 #include "analysis/FovealExtrema.h"
+#include "analysis/MeasurementSteps.h"
 #include "analysis/RegionGrowing.h"
 
 namespace quorrel {
@@ -69,18 +70,28 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
         result.status = MeasurementStatus::SelectionInMargin;
         return result;
     }
+    recordDetection(boundary, ImageOrigin{});
     boundary.edgePoints =
         collectEdgePoints(image, boundary.seedPoint, boundary.referenceColor, result.maxColorDistance);
 
-    sortEdgePoints(boundary.edgePoints);
-    buildBoundaryCurve(boundary, parameters.minLineConnectionDistance, parameters.maxLineConnectionDistance,
-                       parameters.minCurvePointCount);
+    // Each Make Curve reorders the edge points, so the erasures are repeated
+    // between as many of them as the user made.
+    const auto makeTheCurve = [&] {
+        makeCurve(boundary, parameters.minLineConnectionDistance, parameters.maxLineConnectionDistance,
+                  parameters.minCurvePointCount);
+    };
+    for (const EdgeErasure& erasure : parameters.erasures) {
+        while (boundary.steps.curvesMade < erasure.curvesMadeBefore)
+            makeTheCurve();
+        eraseEdgePoints(boundary, erasure.rect);
+    }
+    makeTheCurve();
     if (boundary.curve.empty()) {
         result.status = MeasurementStatus::NoCurve;
         return result;
     }
-    for (int press = 0; press < parameters.smoothCount; ++press)
-        smoothCurve(boundary.curve, parameters.smoothLevel);
+    for (int level : smoothingPresses(parameters.smoothLevels, parameters.smoothCount, parameters.smoothLevel))
+        smoothCurveOnce(boundary, level);
 
     boundary.referenceCurve = parameters.referenceCurve;
     switch (checkFovealInput(boundary)) {
@@ -93,11 +104,12 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
     case FovealInputCheck::Ok:
         break;
     }
-    detectFovealWidthAndDepth(boundary, parameters.curveDividingCount);
+    measureFovea(boundary, parameters.curveDividingCount);
     if (!hasValidExtrema(boundary)) {
         result.status = MeasurementStatus::NoRim;
         return result;
     }
+    moveMeasuredPoints(boundary, parameters.moves);
     if (!hasReportableExtrema(boundary)) {
         result.status = MeasurementStatus::NoWall;
         return result;

@@ -30,6 +30,11 @@ struct MeasurementParameters {
     int minCurvePointCount = 20;
     int smoothLevel = 2;
     int smoothCount = 1; // presses of Smooth Contour
+    // The levels of the presses in order, when they were not all alike; this
+    // replaces smoothLevel and smoothCount when not empty.
+    std::vector<int> smoothLevels;
+    std::vector<EdgeErasure> erasures; // edge points erased by hand, in order
+    std::vector<PointMove> moves; // points moved by hand after the detection, in order
     int curveDividingCount = 100;
     std::vector<Point2d> referenceCurve;
     Point2d unitLineStart;

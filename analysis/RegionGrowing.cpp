@@ -273,16 +273,20 @@ Boundary makeCandidateBoundary(const RgbaImageView& image, const std::wstring& i
     return boundary;
 }
 
+bool isEqualDetection(const Boundary& existing, const Boundary& candidate)
+{
+    return existing.seedPoint == candidate.seedPoint && existing.referenceColor == candidate.referenceColor
+        && existing.selectionRect.left == candidate.selectionRect.left
+        && existing.selectionRect.top == candidate.selectionRect.top
+        && existing.selectionRect.right == candidate.selectionRect.right
+        && existing.selectionRect.bottom == candidate.selectionRect.bottom
+        && existing.maxColorDistance == candidate.maxColorDistance;
+}
+
 int findEqualBoundary(const std::vector<Boundary>& boundaries, const Boundary& candidate)
 {
     for (std::size_t i = 0; i < boundaries.size(); ++i) {
-        const Boundary& existing = boundaries[i];
-        if (existing.seedPoint == candidate.seedPoint && existing.referenceColor == candidate.referenceColor
-            && existing.selectionRect.left == candidate.selectionRect.left
-            && existing.selectionRect.top == candidate.selectionRect.top
-            && existing.selectionRect.right == candidate.selectionRect.right
-            && existing.selectionRect.bottom == candidate.selectionRect.bottom
-            && existing.maxColorDistance == candidate.maxColorDistance)
+        if (isEqualDetection(boundaries[i], candidate))
             return static_cast<int>(i);
     }
     return -1;

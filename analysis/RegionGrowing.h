@@ -32,6 +32,10 @@ std::vector<Point2d> collectEdgePoints(const RgbaImageView& image, Point2d seed,
 Boundary makeCandidateBoundary(const RgbaImageView& image, const std::wstring& imagePath, const PixelRect& rect,
                                int maxColorDistance);
 
+// Whether two boundaries have the same seed, colour, rectangle and tolerance
+// (the image path is not compared).
+bool isEqualDetection(const Boundary& existing, const Boundary& candidate);
+
 // Index of the first boundary with the candidate's seed, colour, rectangle and
 // tolerance (the image path is not compared), or -1 when there is none.
 int findEqualBoundary(const std::vector<Boundary>& boundaries, const Boundary& candidate);

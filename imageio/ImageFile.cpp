@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 
 #include <QByteArray>
 #include <QFile>
@@ -33,6 +34,15 @@ constexpr std::uint64_t kMaxPixelCount = QUORREL_IMAGEIO_PIXEL_LIMIT;
 #else
 constexpr std::uint64_t kMaxPixelCount = std::uint64_t{1} << 30;
 #endif
+
+// The image library keeps one bound image and one error stack for the whole
+// process: every use of it holds this lock, from binding an image to
+// unbinding it.
+std::mutex& libraryMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
 
 void clearLibraryErrors()
 {
@@ -253,13 +263,10 @@ LoadedRegion loadRegion(const std::wstring& path, double x0, double y0, double w
 {
     initImageLibrary();
     LoadedRegion region;
-    BoundLibraryImage image;
-    if (!image.valid()) {
-        region.status = LoadStatus::NoImageName;
-        return region;
-    }
     region.status = LoadStatus::DecodeFailed;
 
+    // Reading and checking the file need nothing of the image library and
+    // run in parallel when several threads load.
     FileBytes bytes;
     const QString filePath = QString::fromStdWString(path);
     if (!readWholeFile(filePath, bytes))
@@ -279,9 +286,19 @@ LoadedRegion loadRegion(const std::wstring& path, double x0, double y0, double w
     std::uint32_t fileWidth = vetted.width;
     std::uint32_t fileHeight = vetted.height;
     const bool checkedPicture = vetted.pictureIsLibrarys && vetted.picture.pixels;
+    // Only a decode by the library takes its lock, held until its pixels
+    // are copied out; the image is unbound before the lock goes.
+    std::unique_lock<std::mutex> lock(libraryMutex(), std::defer_lock);
+    std::optional<BoundLibraryImage> image;
     if (checkedPicture) {
         bytes = FileBytes{};
     } else {
+        lock.lock();
+        image.emplace();
+        if (!image->valid()) {
+            region.status = LoadStatus::NoImageName;
+            return region;
+        }
         bool rowsTopFirst = true;
         if (!defineLibraryImage(kind, bytes, frame, vetted, rowsTopFirst))
             return region;
@@ -345,6 +362,7 @@ bool saveRgbaImage(const std::wstring& path, const std::uint8_t* pixels, std::ui
     if (static_cast<std::uint64_t>(width) * height * 4 > 0xffffffffu)
         return false;
     initImageLibrary();
+    const std::lock_guard<std::mutex> lock(libraryMutex());
     BoundLibraryImage image;
     if (!image.valid())
         return false;

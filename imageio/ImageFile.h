@@ -67,6 +67,10 @@ struct ImageFileInfo {
 // The two operations below call it themselves.
 void initImageLibrary();
 
+// Safe to call from several threads: the file is read and checked in
+// parallel, while every call into the image library is serialized by one
+// lock, the library not being thread-safe.
+//
 // Decodes frame (0-based; a TIFF's page) of the file at path and copies the
 // region given as fractions of the frame's size (x0, y0 from the
 // bottom-left, width, height; (0, 0, 1, 1) is the whole frame) into a new

@@ -9,7 +9,21 @@ namespace measure {
 
 namespace {
 
+using quorrel::DecimalRule;
+using quorrel::kDivideCountRule;
+using quorrel::kFrameRule;
+using quorrel::kMaxConnectionRule;
+using quorrel::kMinConnectionRule;
+using quorrel::kSmoothCountRule;
+using quorrel::kSmoothLevelRule;
+using quorrel::kToleranceRule;
+using quorrel::kUnitMicronsRule;
 using quorrel::Point2d;
+using quorrel::WholeRule;
+
+constexpr const char* kReferenceOption = "reference";
+// More threads than this only wait for one another.
+constexpr WholeRule kJobsRule{"jobs", "", 1, 1024};
 
 std::string optionError(const char* option, const std::string& value, const std::string& expected)
 {
@@ -94,13 +108,15 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
     const QCommandLineOption smoothLevel(kSmoothLevelRule.option, "Smooth level.", "N");
     const QCommandLineOption smoothCount(kSmoothCountRule.option, "Times to smooth the curve.", "N");
     const QCommandLineOption divideCount(kDivideCountRule.option, "Curve dividing count.", "N");
-    const QCommandLineOption reference(kReferenceKey, "Reference curve point, repeated in curve order.", "X,Y");
+    const QCommandLineOption reference(kReferenceOption, "Reference curve point, repeated in curve order.", "X,Y");
     const QCommandLineOption unitLine("unit-line", "Ends of the unit line.", "X1,Y1,X2,Y2");
     const QCommandLineOption unitMicrons(kUnitMicronsRule.option, "Length of the unit line in microns.", "M");
     const QCommandLineOption frame(kFrameRule.option, "Frame or page of a DICOM or TIFF file, from 0.", "N");
+    const QCommandLineOption jobs(kJobsRule.option, "Images measured at once.", "N");
     parser.addOptions({help, version, output, csv, parameters, saveParameters, selection, tolerance, minConnection,
-                       maxConnection, smoothLevel, smoothCount, divideCount, reference, unitLine, unitMicrons, frame});
-    parser.addPositionalArgument("image", "The image to measure.");
+                       maxConnection, smoothLevel, smoothCount, divideCount, reference, unitLine, unitMicrons, frame,
+                       jobs});
+    parser.addPositionalArgument("images", "The images to measure.");
 
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString() + " (see --help)";
@@ -113,12 +129,23 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
         commandLine = read;
         return true;
     }
-    const QStringList images = parser.positionalArguments();
-    if (images.size() != 1) {
-        error = images.isEmpty() ? "no image given (see --help)" : "give exactly one image per run";
+    read.imagePaths = parser.positionalArguments();
+    if (read.imagePaths.isEmpty()) {
+        error = "no image given (see --help)";
         return false;
     }
-    read.imagePath = images.front();
+    if (read.imagePaths.size() > 1 || parser.isSet(jobs)) {
+        for (const auto* option : {&output, &saveParameters}) {
+            if (parser.isSet(*option)) {
+                error = "--" + option->names().back().toStdString()
+                    + " names one file, but a study (several images, or --jobs) writes each report beside its "
+                      "image";
+                return false;
+            }
+        }
+    }
+    if (parser.isSet(jobs) && !parseWholeOption(kJobsRule, parser.value(jobs).toStdString(), read.jobs, error))
+        return false;
     read.outputPath = parser.value(output);
     read.csvPath = parser.value(csv);
     read.parametersPath = parser.value(parameters);
@@ -130,14 +157,13 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
         }
     }
 
+    MeasureSettings& settings = read.settings;
     if (parser.isSet(frame)) {
         int value = 0;
         if (!parseWholeOption(kFrameRule, parser.value(frame).toStdString(), value, error))
             return false;
-        read.frame = static_cast<std::uint32_t>(value);
+        settings.frame = value;
     }
-
-    MeasureSettings& settings = read.settings;
     if (parser.isSet(selection)) {
         ViewerRect rect;
         if (!parseSelectionOption(parser.value(selection).toStdString(), rect, error))
@@ -186,7 +212,7 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
         for (const QString& value : parser.values(reference)) {
             std::vector<double> xy;
             if (!parseDecimalList(value.toStdString(), 2, xy)) {
-                error = optionError(kReferenceKey, value.toStdString(), "X,Y");
+                error = optionError(kReferenceOption, value.toStdString(), "X,Y");
                 return false;
             }
             points.push_back(Point2d{xy[0], xy[1]});

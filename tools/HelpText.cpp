@@ -4,12 +4,22 @@ namespace measure {
 
 std::string helpText()
 {
-    return R"(Usage: quorrel-measure IMAGE [options]
+    return R"(Usage: quorrel-measure IMAGE... [options]
 
-Measures the foveal pit on one image without the window: estimates the
-tolerance (optional), traces the retinal surface from the selection, makes and
-smooths its curve, finds the points A to E against the reference curve and
-writes the 50-line report that the window's Save writes for the same inputs.
+Measures the foveal pit without the window: estimates the tolerance
+(optional), traces the retinal surface from the selection, makes and smooths
+its curve, finds the points A to E against the reference curve and writes the
+50-line report that the window's Save writes for the same inputs.
+
+Settings: from --params FILE for every image; without --params and
+--selection, each image NAME.png from its own measurement file NAME.json
+beside it; options given on the command line override the file. Only the
+image named on the command line is read, never a path written in a file.
+
+One image: the report goes to standard output or -o FILE.
+Several images, or --jobs (a study): each report goes beside its image as
+NAME.report.txt, --jobs images at a time in one process; a failed image is
+reported and the others go on, and the exit status says whether any failed.
 
 Coordinates are the pixel coordinates image viewers show: x to the right and
 y down from the top-left pixel (0, 0). --selection 150,10,100,25 covers the
@@ -18,13 +28,18 @@ points with rows counted up from the bottom row, as the window does.
 
 Options:
   -o, --output FILE          write the report to FILE (standard output when
-                             absent or "-")
+                             absent or "-"); one image only
   --csv FILE                 append one row of every figure of the report to
-                             FILE, with a header line when FILE is new
+                             FILE, with a header line when FILE is new; in a
+                             study one row per measured image, in the order
+                             the images were given
+  --jobs N                   measure as a study, N images at once, 1 to 1024
+                             (one per core)
   --params FILE              read settings from the JSON file FILE; options
                              given on the command line override them
   --save-params FILE         write every setting of this run to FILE, which
-                             --params reads back to repeat the measurement
+                             --params reads back to repeat the measurement;
+                             one image only
   --selection X,Y,WIDTH,HEIGHT
                              the rectangle over the layer to trace (required)
   --reference X,Y            a point of the reference curve along the other
@@ -51,12 +66,18 @@ The ranges are those of the window's controls. The reference curve gives at
 most 1000000 samples: (points - 1) x divide count. Reference points and the
 unit line's ends lie within 1000000 pixels of the image.
 
-Parameters file: a JSON object with any of these keys, e.g.
+Measurement file (parameters file): a JSON object with any of these keys,
+e.g.
   {"selection": {"x": 150, "y": 10, "width": 100, "height": 25},
    "tolerance": "estimate", "minConnection": 2.0, "maxConnection": 3.0,
    "smoothLevel": 2, "smoothCount": 2, "divideCount": 100,
    "reference": [[10, 139], [389, 139]],
    "unitLine": [[10, 190], [110, 190]], "unitMicrons": 250}
+Files the window saves add "version", "image" (its path and SHA-256: a file
+of that name with another checksum gives a warning), and the steps taken by
+hand: "region" (the image was cut), "whitened", "erased", "smoothLevels"
+(presses of different levels) and "moved" (points A, C or E dragged).
+A file of a newer version, bad JSON or a bad value is refused with its line.
 
 CSV table: the image path as given, then every figure of the report in its
 order (points in the report's coordinates, thicknesses, unit line, width,
@@ -67,12 +88,13 @@ Outputs: the report, the table and the saved settings are each written to a
 temporary file beside their target and all moved into place at the end, so
 that a failed run leaves every existing file as it was.
 
-Exit status: 0 when the report was written; 1 when the image cannot be read
+Exit status: 0 when every report was written; 1 when an image cannot be read
 or measured, a figure comes out as infinity or not a number (the micron
 figures without a unit line aside), memory runs out or an output cannot be
-written; 2 for bad options, a number out of its
-range or a bad parameters file. Every failure prints one line on standard
-error and writes no file.
+written; 2 for bad options, a number out of its range or a bad parameters
+file. Every failure prints one line on standard error and writes no file for
+that image. On a terminal a study shows a progress line: images done,
+failures and the time left.
 )";
 }
 

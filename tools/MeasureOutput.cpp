@@ -167,8 +167,14 @@ bool StagedOutputs::stage(const QString& path, const std::string& content, std::
     if (::stat(QFile::encodeName(target).constData(), &status) == 0) {
         mode = status.st_mode & 07777;
     } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
+        // The mask can only be read by setting it. Reading it once, in a
+        // thread-safe initialisation, keeps the threads of a study from
+        // reading one another's momentary 0.
+        static const mode_t mask = [] {
+            const mode_t current = ::umask(0);
+            ::umask(current);
+            return current;
+        }();
         mode = 0666 & ~mask;
     }
     const qint64 size = static_cast<qint64>(content.size());

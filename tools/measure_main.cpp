@@ -1,29 +1,28 @@
-// quorrel-measure: the window's measurement of one image, without a window,
-// for batches and for repeating a measurement later from its stored settings.
+// quorrel-measure: the window's measurement without a window: one image, or
+// a whole study in one process, for batches and for repeating measurements
+// later from their stored settings.
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include "CommandLineOptions.h"
 #include "HelpText.h"
+#include "ImageMeasurement.h"
 #include "MeasureOutput.h"
-#include "MeasureSettings.h"
-#include "SettingsFile.h"
-#include "StrictText.h"
-#include "ViewerCoordinates.h"
-#include "analysis/MeasurementPipeline.h"
-#include "imageio/ImageFile.h"
+#include "StudyRun.h"
+#include "core/MeasurementFile.h"
 
 namespace {
 
-constexpr int kMeasured = 0;
-constexpr int kMeasurementFailed = 1;
-constexpr int kBadArguments = 2;
+using measure::kBadArguments;
+using measure::kMeasured;
+using measure::kMeasurementFailed;
 
 int fail(int status, const std::string& message)
 {
@@ -31,33 +30,70 @@ int fail(int status, const std::string& message)
     return status;
 }
 
-std::string loadFailure(const QString& path, const quorrel::LoadedRegion& loaded)
-{
-    const QFileInfo file(path);
-    if (!file.exists())
-        return "no such file";
-    if (!file.isFile())
-        return "not a file";
-    if (!file.isReadable())
-        return "permission denied";
-    if (!loaded.failure.empty())
-        return loaded.failure;
-    switch (loaded.status) {
-    case quorrel::LoadStatus::NoImageName:
-        return "the image library could not be started";
-    case quorrel::LoadStatus::DecodeFailed:
-        return "not a complete JPG, JPEG, JP2, BMP, PNG, TGA, TIFF or DICOM picture";
-    case quorrel::LoadStatus::AllocationFailed:
-        return "the picture is empty or too large";
-    case quorrel::LoadStatus::Ok:
-        break;
-    }
-    return "unknown failure";
-}
-
 bool writeToStandardOutput(const std::string& text)
 {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+// One image: the report on standard output or in -o, and the parameters
+// file and the table row when asked for, all of them or none.
+int measureOneImage(const measure::CommandLine& commandLine, const measure::MeasureSettings* shared)
+{
+    const QString& imageName = commandLine.imagePaths.front();
+    const measure::ImageOutcome outcome = measure::measureImage(imageName, shared, commandLine.settings);
+    if (outcome.status != kMeasured)
+        return fail(outcome.status, outcome.error);
+
+    // Every output is complete beside its target before any of them replaces
+    // what was there; a failure on the way leaves all of them as they were.
+    std::string error;
+    measure::StagedOutputs outputs;
+    const QString& outputPath = commandLine.outputPath;
+    const bool toStandardOutput = outputPath.isEmpty() || outputPath == QLatin1String("-");
+    if (!toStandardOutput && !outputs.stage(outputPath, outcome.report, error))
+        return fail(kMeasurementFailed, error);
+    if (!commandLine.saveParametersPath.isEmpty()
+        && !outputs.stage(commandLine.saveParametersPath, quorrel::formatMeasurementFile(outcome.settings), error))
+        return fail(kMeasurementFailed, error);
+    if (!commandLine.csvPath.isEmpty()) {
+        std::string table;
+        if (!measure::tableWithRow(commandLine.csvPath, outcome.csvRow, table, error)
+            || !outputs.stage(commandLine.csvPath, table, error))
+            return fail(kMeasurementFailed, error);
+    }
+    if (toStandardOutput && !writeToStandardOutput(outcome.report))
+        return fail(kMeasurementFailed, "cannot write the report to standard output");
+    if (!outputs.commit(error))
+        return fail(kMeasurementFailed, error);
+    for (const std::string& warning : outcome.warnings)
+        std::fprintf(stderr, "quorrel-measure: warning: %s\n", warning.c_str());
+    return kMeasured;
+}
+
+// Several images: each report beside its image, one table for all of them
+// in the order given, and a non-zero status when any image failed.
+int measureStudy(const measure::CommandLine& commandLine, const measure::MeasureSettings* shared)
+{
+    const int jobs =
+        commandLine.jobs > 0 ? commandLine.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const measure::StudyResult study = measure::runStudy(commandLine.imagePaths, shared, commandLine.settings, jobs);
+    int status = study.status;
+    if (!commandLine.csvPath.isEmpty() && !study.csvRows.empty()) {
+        std::string rows;
+        for (const std::string& row : study.csvRows)
+            rows += row;
+        std::string table;
+        std::string error;
+        measure::StagedOutputs outputs;
+        if (!measure::tableWithRow(commandLine.csvPath, rows, table, error)
+            || !outputs.stage(commandLine.csvPath, table, error) || !outputs.commit(error))
+            status = fail(kMeasurementFailed, error);
+    }
+    if (study.failedCount > 0)
+        fail(status,
+             std::to_string(study.failedCount) + " of " + std::to_string(commandLine.imagePaths.size())
+                 + " images failed; the reports of the others were written");
+    return status;
 }
 
 int runCommand(int argc, char* argv[])
@@ -77,74 +113,15 @@ int runCommand(int argc, char* argv[])
     if (commandLine.showVersion)
         return writeToStandardOutput("quorrel-measure " QUORREL_VERSION "\n") ? kMeasured : kMeasurementFailed;
 
-    measure::MeasureSettings settings;
-    if (!commandLine.parametersPath.isEmpty()
-        && !measure::readSettingsFile(commandLine.parametersPath, settings, error))
+    measure::MeasureSettings shared;
+    const bool hasShared = !commandLine.parametersPath.isEmpty();
+    if (hasShared && !measure::readSettingsFile(commandLine.parametersPath, shared, error))
         return fail(kBadArguments, error);
-    measure::overlaySettings(settings, commandLine.settings);
-    if (!settings.selection)
-        return fail(kBadArguments,
-                    "no selection: give --selection X,Y,WIDTH,HEIGHT or \"selection\" in the parameters file");
-    if (!settings.reference || settings.reference->size() < 2)
-        return fail(kBadArguments,
-                    "missing reference curve: give at least two --reference X,Y points or \"reference\" "
-                    "in the parameters file");
-    if (!measure::checkSampleCount(settings, error))
-        return fail(kBadArguments, error);
-
-    const QString& imageName = commandLine.imagePath;
-    const std::wstring imagePath = imageName.toStdWString();
-    const quorrel::LoadedRegion loaded = quorrel::loadImageRegion(imagePath, 0.0, 0.0, 1.0, 1.0, commandLine.frame);
-    if (loaded.status != quorrel::LoadStatus::Ok || !loaded.pixels)
-        return fail(kMeasurementFailed,
-                    "cannot read image " + measure::quoted(imageName.toStdString()) + ": "
-                        + loadFailure(imageName, loaded));
-    const quorrel::RgbaImageView image{loaded.pixels.get(), static_cast<int>(loaded.width),
-                                       static_cast<int>(loaded.height)};
-    if (!measure::checkCoordinates(settings, image.width, image.height, error))
-        return fail(kBadArguments, error);
-
-    const quorrel::MeasurementParameters parameters =
-        measure::toMeasurementParameters(settings, image.width, image.height);
-    if (parameters.selection.isEmpty()) {
-        const measure::ViewerRect& rect = *settings.selection;
-        return fail(kMeasurementFailed,
-                    "the selection " + std::to_string(rect.x) + "," + std::to_string(rect.y) + ","
-                        + std::to_string(rect.width) + "," + std::to_string(rect.height) + " lies outside the "
-                        + std::to_string(image.width) + " x " + std::to_string(image.height) + " image "
-                        + measure::quoted(imageName.toStdString()));
-    }
-    const quorrel::MeasurementResult result = quorrel::runMeasurement(image, imagePath, parameters);
-    if (!result.ok())
-        return fail(kMeasurementFailed,
-                    "image " + measure::quoted(imageName.toStdString()) + ": " + quorrel::describeMeasurement(result));
-
-    // Every output is complete beside its target before any of them replaces
-    // what was there; a failure on the way leaves all of them as they were.
-    measure::StagedOutputs outputs;
-    const QString& outputPath = commandLine.outputPath;
-    const bool toStandardOutput = outputPath.isEmpty() || outputPath == QLatin1String("-");
-    if (!toStandardOutput && !outputs.stage(outputPath, result.report, error))
-        return fail(kMeasurementFailed, error);
-    if (!commandLine.saveParametersPath.isEmpty()
-        && !outputs.stage(commandLine.saveParametersPath, measure::settingsToJson(settings), error))
-        return fail(kMeasurementFailed, error);
-    if (!commandLine.csvPath.isEmpty()) {
-        std::string table;
-        if (!measure::tableWithRow(commandLine.csvPath, measure::csvRow(imageName.toStdString(), result.measurements),
-                                   table, error)
-            || !outputs.stage(commandLine.csvPath, table, error))
-            return fail(kMeasurementFailed, error);
-    }
-    if (toStandardOutput && !writeToStandardOutput(result.report))
-        return fail(kMeasurementFailed, "cannot write the report to standard output");
-    if (!outputs.commit(error))
-        return fail(kMeasurementFailed, error);
-    // The window warns too but writes the report all the same.
-    if (result.unitLineTooShort)
-        std::fprintf(stderr,
-                     "quorrel-measure: warning: no unit line (--unit-line): the micron figures cannot be calculated\n");
-    return kMeasured;
+    // --jobs asks for a study even of one image, so that a job runner's list
+    // of one image still gets its report beside it.
+    if (commandLine.imagePaths.size() == 1 && commandLine.jobs == 0)
+        return measureOneImage(commandLine, hasShared ? &shared : nullptr);
+    return measureStudy(commandLine, hasShared ? &shared : nullptr);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "analysis/CurveSmoothing.h"
 #include "analysis/FovealExtrema.h"
 #include "analysis/MeasurementReport.h"
+#include "analysis/MeasurementSteps.h"
 #include "analysis/PixelRect.h"
 #include "analysis/RegionGrowing.h"
 #include "view/BusyCursor.h"
@@ -35,6 +36,7 @@ template <typename Apply> void forEachFovealResult(quorrel::Boundary& a, quorrel
     apply(a.indexB, b.indexB);
     apply(a.resampledIndexC, b.resampledIndexC);
     apply(a.indexD, b.indexD);
+    apply(a.measuredSteps, b.measuredSteps);
 }
 
 } // namespace
@@ -68,6 +70,19 @@ quorrel::PixelRect MainViewWidget::selectionPixelRect() const
                                      static_cast<int>(m_imageWidth), static_cast<int>(m_imageHeight));
 }
 
+// The first boundary traced on exactly these pixels that equals the
+// candidate; the boundaries of other images take no part.
+int MainViewWidget::findEqualBoundaryOnScreen(const Boundary& candidate) const
+{
+    for (std::size_t i = 0; i < m_boundaries.size(); ++i) {
+        const Boundary& boundary = m_boundaries[i];
+        if (isOnScreen(boundary) && boundary.steps.origin == m_imageOrigin
+            && quorrel::isEqualDetection(boundary, candidate))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 void MainViewWidget::detectMaxColorDistance()
 {
     if (!m_pixels)
@@ -96,7 +111,8 @@ void MainViewWidget::detectBoundaryEdges()
     const bool finished = runWithinMemory([this, &added, &rect] {
         const quorrel::RgbaImageView image = imageView();
         Boundary candidate = quorrel::makeCandidateBoundary(image, m_imagePath, rect, m_maxColorDistance);
-        const int existing = quorrel::findEqualBoundary(m_boundaries, candidate);
+        quorrel::recordDetection(candidate, m_imageOrigin);
+        const int existing = findEqualBoundaryOnScreen(candidate);
         if (existing >= 0) {
             m_currentBoundaryIndex = existing;
             m_selectedReferencePointIndex = -1;
@@ -133,13 +149,13 @@ void MainViewWidget::makeBoundaryCurve()
         BusyCursor busy;
         Boundary work;
         work.edgePoints = boundary->edgePoints;
-        quorrel::sortEdgePoints(work.edgePoints);
-        quorrel::buildBoundaryCurve(work, m_minLineConnectionDistance, m_maxLineConnectionDistance,
-                                    m_minCurvePointCount);
+        work.steps = boundary->steps;
+        quorrel::makeCurve(work, m_minLineConnectionDistance, m_maxLineConnectionDistance, m_minCurvePointCount);
         recordEdit(tr("Make Curve"), CurrentBoundaryPart);
         boundary->edgePoints.swap(work.edgePoints);
         boundary->curveNodes.swap(work.curveNodes);
         boundary->curve.swap(work.curve);
+        std::swap(boundary->steps, work.steps);
         reportStatus(tr("Curve of %1 points").arg(boundary->curve.size()));
     });
 }
@@ -164,10 +180,13 @@ void MainViewWidget::smoothLine()
     }
     runWithinMemory([this, boundary] {
         BusyCursor busy;
-        std::vector<Point2d> smoothed = boundary->curve;
-        quorrel::smoothCurve(smoothed, m_smoothLevel);
+        Boundary work;
+        work.curve = boundary->curve;
+        work.steps = boundary->steps;
+        quorrel::smoothCurveOnce(work, m_smoothLevel);
         recordEdit(tr("Smooth Contour"), CurrentBoundaryPart);
-        boundary->curve.swap(smoothed);
+        boundary->curve.swap(work.curve);
+        std::swap(boundary->steps, work.steps);
         reportStatus(tr("Smoothed: curve of %1 points").arg(boundary->curve.size()));
     });
 }
@@ -207,8 +226,9 @@ void MainViewWidget::detectFovealWidthAndDepth()
         Boundary work;
         work.curve = boundary->curve;
         work.referenceCurve = boundary->referenceCurve;
+        work.steps = boundary->steps;
         forEachFovealResult(work, *boundary, [](auto& copy, const auto& original) { copy = original; });
-        quorrel::detectFovealWidthAndDepth(work, m_curveDividingCount);
+        quorrel::measureFovea(work, m_curveDividingCount);
         recordEdit(tr("Calculate Foveal Depth & Width"), CurrentBoundaryPart);
         forEachFovealResult(work, *boundary, [](auto& result, auto& original) { std::swap(result, original); });
         reportStatus(hasValidExtrema() ? tr("Found the points A to E")

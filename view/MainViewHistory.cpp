@@ -45,6 +45,7 @@ MainViewWidget::EditSnapshot MainViewWidget::takeSnapshot(unsigned parts) const
         snapshot.imageWidth = m_imageWidth;
         snapshot.imageHeight = m_imageHeight;
         snapshot.imageCut = m_imageCut;
+        snapshot.imageOrigin = m_imageOrigin;
     }
     return snapshot;
 }
@@ -85,6 +86,7 @@ void MainViewWidget::exchangeSnapshot(EditSnapshot& snapshot)
         std::swap(m_imageWidth, snapshot.imageWidth);
         std::swap(m_imageHeight, snapshot.imageHeight);
         std::swap(m_imageCut, snapshot.imageCut);
+        std::swap(m_imageOrigin, snapshot.imageOrigin);
         if (m_imageDisplayMode == ImageDisplayMode::OriginalSize)
             m_imageOffset = centringOffset();
         uploadTexture();

@@ -96,6 +96,7 @@ bool MainViewWidget::replaceImage(const std::wstring& path, std::uint32_t frame,
     uploadTexture();
 
     m_imagePath = path;
+    m_imageOrigin = quorrel::ImageOrigin{frame, x0, y0, width, height, {}};
     m_currentBoundaryIndex = -1;
     m_selectedReferencePointIndex = -1;
     m_imageOffset = m_imageDisplayMode == ImageDisplayMode::OriginalSize ? centringOffset() : Point2d{};

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 
+#include "analysis/MeasurementSteps.h"
 #include "core/DebugOutput.h"
 
 namespace {
@@ -260,7 +261,8 @@ void MainViewWidget::dragExtremumHandle(const Point2d& imagePoint)
     if (!target || *target == imagePoint)
         return;
     commitDragEdit();
-    *target = imagePoint;
+    quorrel::moveMeasuredPoint(
+        *boundary, quorrel::PointMove{static_cast<quorrel::MovablePoint>(m_selectedExtremumHandle), imagePoint});
 }
 
 void MainViewWidget::deleteSelectedReferencePoint()
@@ -308,13 +310,10 @@ void MainViewWidget::clearSelection()
     if (band.isEmpty())
         return;
     recordEdit(tr("Clear"), PixelsPart);
-    for (int row = band.bottom; row < band.top; ++row) {
-        for (int column = band.left; column < band.right; ++column) {
-            std::uint8_t* pixel =
-                m_pixels.get() + (static_cast<std::size_t>(row) * m_imageWidth + static_cast<std::size_t>(column)) * 4u;
-            std::fill(pixel, pixel + 4, std::uint8_t{255});
-        }
-    }
+    quorrel::whitenPixels(m_pixels.get(), static_cast<int>(m_imageWidth), static_cast<int>(m_imageHeight), band);
+    // Boundaries traced from now on record it, so that a measurement file
+    // whitens the same pixels before repeating them.
+    m_imageOrigin.whitened.push_back(band);
     uploadTexture();
     reportStatus(tr("Cleared %1 x %2 pixels").arg(band.right - band.left).arg(band.top - band.bottom));
 }
@@ -332,9 +331,6 @@ void MainViewWidget::eraseEdgePointsInSelection()
     if (erased == 0 && boundary->curve.empty() && boundary->curveNodes.empty())
         return;
     recordEdit(tr("Erase Edge Points"), CurrentBoundaryPart);
-    boundary->edgePoints.erase(std::remove_if(boundary->edgePoints.begin(), boundary->edgePoints.end(), inside),
-                               boundary->edgePoints.end());
-    boundary->curveNodes.clear();
-    boundary->curve.clear();
+    quorrel::eraseEdgePoints(*boundary, band);
     reportStatus(tr("Erased %1 edge pixels; the curve is to be made again").arg(erased));
 }

@@ -4,6 +4,8 @@
 
 #include <QGLFormat>
 
+#include "analysis/MeasurementSteps.h"
+
 namespace {
 
 QGLFormat viewFormat()
@@ -67,18 +69,28 @@ void MainViewWidget::setCurrentBoundaryIndex(int index)
     m_selectedReferencePointIndex = -1;
 }
 
+// A boundary of another image, or of another part of the same file, is never
+// current: nothing may draw, edit or save it over a picture it was not traced
+// on.
 MainViewWidget::Boundary* MainViewWidget::currentBoundary()
 {
     if (!quorrel::indexInRange(m_currentBoundaryIndex, m_boundaries.size()))
         return nullptr;
-    return &m_boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
+    Boundary& boundary = m_boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
+    return isOnScreen(boundary) ? &boundary : nullptr;
 }
 
 const MainViewWidget::Boundary* MainViewWidget::currentBoundary() const
 {
-    if (!quorrel::indexInRange(m_currentBoundaryIndex, m_boundaries.size()))
-        return nullptr;
-    return &m_boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)];
+    return const_cast<MainViewWidget*>(this)->currentBoundary();
+}
+
+bool MainViewWidget::isOnScreen(const Boundary& boundary) const
+{
+    const quorrel::ImageOrigin& origin = boundary.steps.origin;
+    return m_pixels && boundary.imagePath == m_imagePath && origin.frame == m_imageOrigin.frame
+        && origin.regionX0 == m_imageOrigin.regionX0 && origin.regionY0 == m_imageOrigin.regionY0
+        && origin.regionWidth == m_imageOrigin.regionWidth && origin.regionHeight == m_imageOrigin.regionHeight;
 }
 
 void MainViewWidget::removeBoundary(int index)

@@ -94,6 +94,9 @@ public:
     void setCurrentBoundaryIndex(int index);
     Boundary* currentBoundary();
     const Boundary* currentBoundary() const;
+    // Whether the boundary was traced on the picture shown now: the same part
+    // of the same file (whitened since or not; the boundary records how).
+    bool isOnScreen(const Boundary& boundary) const;
     const std::vector<Boundary>& boundaries() const { return m_boundaries; }
     bool hasValidExtrema() const;
     void removeBoundary(int index);
@@ -143,6 +146,7 @@ public:
     std::uint32_t imageFrame() const { return m_imageFrame; }
     // The pixel size the loaded file states; none without an image.
     const quorrel::FilePixelSize& filePixelSize() const { return m_filePixelSize; }
+    const quorrel::ImageOrigin& imageOrigin() const { return m_imageOrigin; }
     bool imageCut() const { return m_imageCut; }
     Point2d imageOffset() const { return m_imageOffset; }
     QPoint selectionStart() const { return m_selectionStart; }
@@ -183,6 +187,7 @@ private:
         std::uint32_t imageWidth = 0;
         std::uint32_t imageHeight = 0;
         bool imageCut = false;
+        quorrel::ImageOrigin imageOrigin;
     };
     EditSnapshot takeSnapshot(unsigned parts) const;
     void commitSnapshot(const QString& name, EditSnapshot snapshot);
@@ -194,6 +199,7 @@ private:
     bool replaceImage(const std::wstring& path, std::uint32_t frame, double x0, double y0, double width, double height);
 
     quorrel::RgbaImageView imageView() const;
+    int findEqualBoundaryOnScreen(const Boundary& candidate) const;
     Point2d centringOffset() const;
     Point2d toImagePoint(const QPoint& viewPoint) const;
     double pickDistance() const;
@@ -235,6 +241,7 @@ private:
     std::uint32_t m_selectedFrame = 0;
     std::uint32_t m_imageFrame = 0;
     quorrel::FilePixelSize m_filePixelSize;
+    quorrel::ImageOrigin m_imageOrigin;
     QPoint m_selectionStart;
     QPoint m_selectionEnd;
     double m_pressFrameSeconds = 0.0;

@@ -442,18 +442,27 @@ private slots:
         QCOMPARE(QDir(scratch->path()).entryList({"earlier.*"}, QDir::Files).size(), 3);
     }
 
-    void batchOfThreeImages_EndsInOneHeaderAndThreeRows()
+    // One command, two threads: a missing image fails alone; the others get
+    // their reports beside them and their rows in the order given.
+    void studyOfFourImagesOneMissing_FinishesTheOthersAndEndsInOneTable()
     {
         const QStringList images{writeFovea(scratch->filePath("batch-a.png"), 180.0, 2),
                                  writeFovea(scratch->filePath("batch, b.png"), 200.0, 3),
                                  writeFovea(scratch->filePath("batch-c.png"), 220.0, 4)};
+        const QString missing = scratch->filePath("batch-missing.png");
         const QString tablePath = scratch->filePath("study.csv");
-        for (const QString& image : images) {
-            const CommandRun run = runCommand(QStringList{image, "--selection", "150,10,100,25", "--unit-line",
-                                                          "10,190,110,190", "--csv", tablePath, "-o", image + ".txt"}
-                                              + fovealReference);
-            QCOMPARE(run.status, 0);
-        }
+        const CommandRun run =
+            runCommand(QStringList{images[0], images[1], missing, images[2], "--jobs", "2", "--selection",
+                                   "150,10,100,25", "--unit-line", "10,190,110,190", "--csv", tablePath}
+                       + fovealReference);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.errors.contains("cannot read image \"" + missing.toUtf8() + "\": no such file"),
+                 run.errors.constData());
+        QVERIFY2(run.errors.contains("1 of 4 images failed"), run.errors.constData());
+        QVERIFY(!QFile::exists(scratch->filePath("batch-missing.report.txt")));
+        const CommandRun single = runCommand(
+            QStringList{images[1], "--selection", "150,10,100,25", "--unit-line", "10,190,110,190"} + fovealReference);
+        QCOMPARE(readFile(scratch->filePath("batch, b.report.txt")), single.output);
 
         const QList<QByteArray> lines = readFile(tablePath).split('\n');
         QCOMPARE(lines.size(), 5);

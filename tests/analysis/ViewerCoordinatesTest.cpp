@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "ViewerCoordinates.h"
+#include "analysis/ViewerCoordinates.h"
 
-namespace measure {
+namespace quorrel {
 namespace {
 
-using quorrel::Point2d;
-
-void expectRect(const quorrel::PixelRect& rect, int left, int bottom, int right, int top)
+void expectRect(const PixelRect& rect, int left, int bottom, int right, int top)
 {
     EXPECT_EQ(rect.left, left);
     EXPECT_EQ(rect.bottom, bottom);
@@ -55,4 +53,4 @@ TEST(ViewerCoordinates, Point_FlipsTheRowAboutTheImageHeight)
 }
 
 } // namespace
-} // namespace measure
+} // namespace quorrel

@@ -1,0 +1,196 @@
+#include "ImageMeasurement.h"
+
+#include <new>
+#include <stdexcept>
+
+#include <QFileInfo>
+
+#include "MeasureOutput.h"
+#include "StrictText.h"
+#include "analysis/MeasurementPipeline.h"
+#include "analysis/MeasurementSteps.h"
+#include "core/MeasurementFile.h"
+#include "imageio/ImageFile.h"
+
+namespace measure {
+
+namespace {
+
+std::string loadFailure(const QString& path, const quorrel::LoadedRegion& loaded)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return "no such file";
+    if (!file.isFile())
+        return "not a file";
+    if (!file.isReadable())
+        return "permission denied";
+    if (!loaded.failure.empty())
+        return loaded.failure;
+    switch (loaded.status) {
+    case quorrel::LoadStatus::NoImageName:
+        return "the image library could not be started";
+    case quorrel::LoadStatus::DecodeFailed:
+        return "not a complete JPG, JPEG, JP2, BMP, PNG, TGA, TIFF or DICOM picture";
+    case quorrel::LoadStatus::AllocationFailed:
+        return "the picture is empty or too large";
+    case quorrel::LoadStatus::Ok:
+        break;
+    }
+    return "unknown failure";
+}
+
+// The path as given without the image's suffix, so that names stay in the
+// form the user typed them.
+QString pathWithoutSuffix(const QString& imagePath)
+{
+    const QString suffix = QFileInfo(imagePath).suffix();
+    return suffix.isEmpty() ? imagePath : imagePath.left(imagePath.size() - suffix.size() - 1);
+}
+
+ImageOutcome failed(int status, const std::string& error)
+{
+    ImageOutcome outcome;
+    outcome.status = status;
+    outcome.error = error;
+    return outcome;
+}
+
+// The settings an image is measured with, or a failure.
+ImageOutcome resolveSettings(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options)
+{
+    ImageOutcome outcome;
+    MeasureSettings& settings = outcome.settings;
+    std::string error;
+    if (shared) {
+        settings = *shared;
+    } else if (!options.selection) {
+        const QString own = parametersPathBeside(imagePath);
+        if (!QFileInfo::exists(own))
+            return failed(kBadArguments,
+                          "no settings for image " + quoted(imagePath.toStdString()) + ": no "
+                              + quoted(own.toStdString())
+                              + " beside it; give --params FILE, or --selection and --reference");
+        if (!readSettingsFile(own, settings, error))
+            return failed(kBadArguments, error);
+    }
+    quorrel::overlaySettings(settings, options);
+    if (!settings.selection)
+        return failed(kBadArguments,
+                      "no selection: give --selection X,Y,WIDTH,HEIGHT or \"selection\" in the parameters file");
+    if (!settings.reference || settings.reference->size() < 2)
+        return failed(kBadArguments,
+                      "missing reference curve: give at least two --reference X,Y points or "
+                      "\"reference\" in the parameters file");
+    if (!quorrel::checkSampleCount(settings, error))
+        return failed(kBadArguments, error);
+    return outcome;
+}
+
+// Records the image as measured, and warns when the settings were saved for
+// another file of the same name.
+void identifyImage(const QString& imagePath, ImageOutcome& outcome)
+{
+    std::string sha256;
+    std::string error;
+    if (!quorrel::fileSha256(imagePath, sha256, error))
+        return;
+    const std::optional<quorrel::ImageReference>& recorded = outcome.settings.image;
+    if (recorded && !recorded->sha256.empty() && recorded->sha256 != sha256
+        && QFileInfo(QString::fromStdString(recorded->path)).fileName() == QFileInfo(imagePath).fileName())
+        outcome.warnings.push_back("image " + quoted(imagePath.toStdString())
+                                   + " is not the file its settings were saved with (its SHA-256 differs); "
+                                     "the figures may differ from the saved report");
+    outcome.settings.image = quorrel::ImageReference{imagePath.toStdString(), sha256};
+}
+
+ImageOutcome measureResolved(const QString& imageName, ImageOutcome outcome)
+{
+    const MeasureSettings& settings = outcome.settings;
+    std::string error;
+    const quorrel::ImageRegion region = settings.region.value_or(quorrel::ImageRegion{});
+    const std::wstring imagePath = imageName.toStdWString();
+    quorrel::LoadedRegion loaded =
+        quorrel::loadImageRegion(imagePath, region.x0, region.y0, region.width, region.height,
+                                 static_cast<std::uint32_t>(settings.frame.value_or(0)));
+    if (loaded.status != quorrel::LoadStatus::Ok || !loaded.pixels)
+        return failed(kMeasurementFailed,
+                      "cannot read image " + quoted(imageName.toStdString()) + ": " + loadFailure(imageName, loaded));
+    const int width = static_cast<int>(loaded.width);
+    const int height = static_cast<int>(loaded.height);
+    // The window whitened these before it traced; so does the repeat.
+    for (const quorrel::PixelRect& rect : quorrel::toImageOrigin(settings, width, height).whitened)
+        quorrel::whitenPixels(loaded.pixels.get(), width, height, rect);
+    const quorrel::RgbaImageView image{loaded.pixels.get(), width, height};
+    if (!quorrel::checkCoordinates(settings, image.width, image.height, error))
+        return failed(kBadArguments, error);
+
+    const quorrel::MeasurementParameters parameters = quorrel::toMeasurementParameters(settings, width, height);
+    if (parameters.selection.isEmpty()) {
+        const ViewerRect& rect = *settings.selection;
+        return failed(kMeasurementFailed,
+                      "the selection " + std::to_string(rect.x) + "," + std::to_string(rect.y) + ","
+                          + std::to_string(rect.width) + "," + std::to_string(rect.height) + " lies outside the "
+                          + std::to_string(width) + " x " + std::to_string(height) + " image "
+                          + quoted(imageName.toStdString()));
+    }
+    const quorrel::MeasurementResult result = quorrel::runMeasurement(image, imagePath, parameters);
+    if (!result.ok())
+        return failed(kMeasurementFailed,
+                      "image " + quoted(imageName.toStdString()) + ": " + quorrel::describeMeasurement(result));
+    if (!parameters.moves.empty() && result.boundary.measuredSteps.moves.size() != parameters.moves.size())
+        return failed(kMeasurementFailed,
+                      "image " + quoted(imageName.toStdString()) + ": the moved points cannot be placed");
+    // The window warns too but writes the report all the same.
+    if (result.unitLineTooShort)
+        outcome.warnings.push_back("no unit line (--unit-line): the micron figures cannot be calculated");
+    outcome.report = result.report;
+    outcome.csvRow = csvRow(imageName.toStdString(), result.measurements);
+    return outcome;
+}
+
+} // namespace
+
+bool readSettingsFile(const QString& path, MeasureSettings& settings, std::string& error)
+{
+    if (!quorrel::readMeasurementFile(path, settings, error)) {
+        error = "parameters file " + quoted(path.toStdString()) + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+QString parametersPathBeside(const QString& imagePath)
+{
+    return pathWithoutSuffix(imagePath) + QStringLiteral(".json");
+}
+
+QString reportPathBeside(const QString& imagePath)
+{
+    return pathWithoutSuffix(imagePath) + QStringLiteral(".report.txt");
+}
+
+ImageOutcome measureImage(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options)
+{
+    // Running out of memory fails this image like any other fault, and a
+    // study goes on with the next.
+    try {
+        ImageOutcome outcome = resolveSettings(imagePath, shared, options);
+        if (outcome.status != kMeasured)
+            return outcome;
+        identifyImage(imagePath, outcome);
+        std::vector<std::string> warnings = std::move(outcome.warnings);
+        outcome = measureResolved(imagePath, std::move(outcome));
+        warnings.insert(warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
+        outcome.warnings = std::move(warnings);
+        return outcome;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return failed(kMeasurementFailed,
+                  "image " + quoted(imagePath.toStdString())
+                      + ": out of memory: the measurement needs more memory than the system "
+                        "gives it; nothing was written for it");
+}
+
+} // namespace measure
