@@ -187,6 +187,17 @@ draw_icon FitToScreen.png "
     polygon 29,29 21,29 29,21
 "
 
+# Fit keeping the aspect: a picture of the same proportions as before,
+# filling the frame from top to bottom, with margins left and right.
+draw_icon FitKeepingAspect.png "
+    stroke $BLUE stroke-width 1.5 fill $WHITE
+    roundrectangle 2,5 30,27 3,3
+    stroke $DARK stroke-width 1.2 fill $LIGHT
+    rectangle 9,7.5 23,24.5
+    stroke $BLUE stroke-width 1.5
+    line 3.5,16 7,16 line 25,16 28.5,16
+"
+
 # Debug: a bug.
 draw_icon Debug.png "
     stroke $DARK stroke-width 1.6 fill none

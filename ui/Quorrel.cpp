@@ -103,6 +103,8 @@ void Quorrel::setUpShortcutsAndReadouts()
 {
     m_ui->action_Redo->setShortcuts(
         {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
+    // Ctrl+= is Ctrl++ without Shift on most keyboards; both zoom in.
+    m_ui->action_Zoom_In->setShortcuts({QKeySequence(Qt::CTRL + Qt::Key_Equal), QKeySequence(Qt::CTRL + Qt::Key_Plus)});
     m_ui->fileListWidget_->installEventFilter(this);
     fitDockToItsContents();
     fitToScreen();
@@ -113,6 +115,8 @@ void Quorrel::setUpShortcutsAndReadouts()
     mainView->installEventFilter(this);
     mainView->setStatusHandler([this](const QString& text) { m_status->showResult(text); });
     mainView->setHistoryHandler([this]() { updateUndoActions(); });
+    mainView->setZoomHandler([this](double horizontal, double vertical) { m_status->showZoom(horizontal, vertical); });
+    m_status->showZoom(1.0, 1.0);
     updateUndoActions();
 }
 
@@ -376,26 +380,46 @@ void Quorrel::on_action_Measure_Unit_triggered()
     selectMode(m_ui->action_Measure_Unit, quorrel::ViewMode::MeasureUnit);
 }
 
+// One display action is checked at a time; unchecking a fit returns to
+// Original Size, which also takes back any zoom and pan.
+void Quorrel::selectDisplayMode(QAction* action, quorrel::ImageDisplayMode mode)
+{
+    if (!action->isChecked()) {
+        action = m_ui->action_Original_Image_Size;
+        mode = quorrel::ImageDisplayMode::OriginalSize;
+    }
+    for (QAction* other :
+         {m_ui->action_Original_Image_Size, m_ui->action_Image_Fit_To_Screen, m_ui->action_Image_Fit_Keeping_Aspect})
+        other->setChecked(other == action);
+    if (mode == quorrel::ImageDisplayMode::OriginalSize)
+        view()->showOriginalSize();
+    else
+        view()->setImageDisplayMode(mode);
+}
+
 void Quorrel::on_action_Image_Fit_To_Screen_triggered()
 {
-    if (m_ui->action_Image_Fit_To_Screen->isChecked()) {
-        m_ui->action_Original_Image_Size->setChecked(false);
-        view()->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
-    } else if (!m_ui->action_Original_Image_Size->isChecked()) {
-        m_ui->action_Original_Image_Size->setChecked(true);
-        view()->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
-    }
+    selectDisplayMode(m_ui->action_Image_Fit_To_Screen, quorrel::ImageDisplayMode::FitToScreen);
+}
+
+void Quorrel::on_action_Image_Fit_Keeping_Aspect_triggered()
+{
+    selectDisplayMode(m_ui->action_Image_Fit_Keeping_Aspect, quorrel::ImageDisplayMode::FitKeepingAspect);
 }
 
 void Quorrel::on_action_Original_Image_Size_triggered()
 {
-    if (m_ui->action_Original_Image_Size->isChecked()) {
-        m_ui->action_Image_Fit_To_Screen->setChecked(false);
-        view()->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
-    } else if (!m_ui->action_Image_Fit_To_Screen->isChecked()) {
-        m_ui->action_Original_Image_Size->setChecked(true);
-        view()->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
-    }
+    selectDisplayMode(m_ui->action_Original_Image_Size, quorrel::ImageDisplayMode::OriginalSize);
+}
+
+void Quorrel::on_action_Zoom_In_triggered()
+{
+    view()->zoomIn();
+}
+
+void Quorrel::on_action_Zoom_Out_triggered()
+{
+    view()->zoomOut();
 }
 
 void Quorrel::on_action_View_Debug_Info_triggered()

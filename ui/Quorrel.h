@@ -55,6 +55,9 @@ protected slots:
     void on_action_Measure_Unit_triggered();
     void on_action_Image_Fit_To_Screen_triggered();
     void on_action_Original_Image_Size_triggered();
+    void on_action_Image_Fit_Keeping_Aspect_triggered();
+    void on_action_Zoom_In_triggered();
+    void on_action_Zoom_Out_triggered();
     void on_action_View_Debug_Info_triggered();
     void on_action_View_Distance_Graph_triggered();
     void on_action_View_Differentiate_Graph_triggered();
@@ -78,6 +81,7 @@ protected slots:
 
 private:
     void selectMode(QAction* action, quorrel::ViewMode mode);
+    void selectDisplayMode(QAction* action, quorrel::ImageDisplayMode mode);
     void setUpShortcutsAndReadouts();
     void fitDockToItsContents();
     void fitToScreen();

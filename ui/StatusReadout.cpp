@@ -29,6 +29,7 @@ StatusReadout::StatusReadout(QStatusBar* bar)
     // menu hints passing over the bar do not wipe it.
     : m_result(addLabel(bar, "actionStatusLabel", false))
     , m_pixel(addLabel(bar, "pixelStatusLabel", true))
+    , m_zoom(addLabel(bar, "zoomStatusLabel", true))
     , m_mode(addLabel(bar, "modeStatusLabel", true))
 {
 }
@@ -44,6 +45,19 @@ void StatusReadout::showPixel(int x, int yFromTop, int yFromBottom, const unsign
 void StatusReadout::clearPixel()
 {
     m_pixel->clear();
+}
+
+void StatusReadout::showZoom(double horizontal, double vertical)
+{
+    // Below 100 % a decimal tells 1/8 (12.5 %) from its neighbours.
+    auto percent = [](double scale) {
+        const double value = scale * 100.0;
+        return QString::number(value, 'f', value < 99.95 ? 1 : 0);
+    };
+    if (percent(horizontal) == percent(vertical))
+        m_zoom->setText(tr("Zoom %1%").arg(percent(horizontal)));
+    else
+        m_zoom->setText(tr("Zoom %1% x %2%").arg(percent(horizontal), percent(vertical)));
 }
 
 void StatusReadout::showMode(const QString& modeText)

@@ -1,7 +1,7 @@
 #pragma once
 
-// The status bar's read-outs: the image pixel under the cursor, the
-// interaction mode, and what the last action did.
+// The status bar's read-outs: the image pixel under the cursor, the zoom,
+// the interaction mode, and what the last action did.
 
 #include <QString>
 
@@ -17,11 +17,14 @@ public:
     void showPixel(int x, int yFromTop, int yFromBottom, const unsigned char* rgba);
     void clearPixel();
     void showMode(const QString& modeText);
+    // Screen pixels per image pixel; one figure when both axes agree.
+    void showZoom(double horizontal, double vertical);
     void showResult(const QString& text);
     QString result() const;
 
 private:
     QLabel* m_result;
     QLabel* m_pixel;
+    QLabel* m_zoom;
     QLabel* m_mode;
 };

@@ -89,6 +89,9 @@ void MainViewWidget::exchangeSnapshot(EditSnapshot& snapshot)
         std::swap(m_imageOrigin, snapshot.imageOrigin);
         if (m_imageDisplayMode == ImageDisplayMode::OriginalSize)
             m_imageOffset = centringOffset();
+        // A picture of another size starts unzoomed, as a loaded one does.
+        if (m_imageWidth != snapshot.imageWidth || m_imageHeight != snapshot.imageHeight)
+            resetCamera();
         uploadTexture();
     }
     std::swap(m_currentBoundaryIndex, snapshot.currentBoundaryIndex);

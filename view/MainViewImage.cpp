@@ -100,6 +100,7 @@ bool MainViewWidget::replaceImage(const std::wstring& path, std::uint32_t frame,
     m_currentBoundaryIndex = -1;
     m_selectedReferencePointIndex = -1;
     m_imageOffset = m_imageDisplayMode == ImageDisplayMode::OriginalSize ? centringOffset() : Point2d{};
+    resetCamera();
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 #include "analysis/MeasurementSteps.h"
 #include "core/DebugOutput.h"
@@ -42,8 +43,24 @@ QString handleName(quorrel::ExtremumHandle handle)
 
 } // namespace
 
+// A middle press, or a left press while Space is held, starts dragging the
+// picture instead of the mode's gesture.
+bool MainViewWidget::startPan(QMouseEvent* event)
+{
+    if (m_panButton != Qt::NoButton)
+        return true;
+    if (event->button() != Qt::MiddleButton && !(event->button() == Qt::LeftButton && m_spaceHeld))
+        return false;
+    m_panButton = event->button();
+    m_panLastPosition = event->localPos();
+    setCursor(Qt::ClosedHandCursor);
+    return true;
+}
+
 void MainViewWidget::mousePressEvent(QMouseEvent* event)
 {
+    if (startPan(event))
+        return;
     if (!(event->buttons() & Qt::LeftButton))
         return;
     const QPoint position = mapToView(event->pos());
@@ -70,6 +87,11 @@ void MainViewWidget::mousePressEvent(QMouseEvent* event)
 
 void MainViewWidget::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_panButton != Qt::NoButton) {
+        panBy(event->localPos() - m_panLastPosition);
+        m_panLastPosition = event->localPos();
+        return;
+    }
     if (!(event->buttons() & Qt::LeftButton))
         return;
     const QPoint position = mapToView(event->pos());
@@ -115,6 +137,16 @@ void MainViewWidget::mouseMoveEvent(QMouseEvent* event)
 
 void MainViewWidget::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (m_panButton != Qt::NoButton) {
+        if (event->button() == m_panButton) {
+            m_panButton = Qt::NoButton;
+            if (m_spaceHeld)
+                setCursor(Qt::OpenHandCursor);
+            else
+                unsetCursor();
+        }
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint position = mapToView(event->pos());
@@ -158,7 +190,23 @@ void MainViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
 
 void MainViewWidget::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Return) {
+    // An arrow key scrolls the view by an eighth of its size over the picture.
+    const QPointF scroll(std::max(1, width() / 8), std::max(1, height() / 8));
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) {
+            m_spaceHeld = true;
+            if (m_panButton == Qt::NoButton)
+                setCursor(Qt::OpenHandCursor);
+        }
+    } else if (event->key() == Qt::Key_Left) {
+        panBy(QPointF(scroll.x(), 0.0));
+    } else if (event->key() == Qt::Key_Right) {
+        panBy(QPointF(-scroll.x(), 0.0));
+    } else if (event->key() == Qt::Key_Up) {
+        panBy(QPointF(0.0, scroll.y()));
+    } else if (event->key() == Qt::Key_Down) {
+        panBy(QPointF(0.0, -scroll.y()));
+    } else if (event->key() == Qt::Key_Return) {
         if (m_viewMode == ViewMode::Detect)
             detectBoundaryEdges();
         else if (m_viewMode == ViewMode::Cut || m_viewMode == ViewMode::CutSquared)
@@ -176,11 +224,44 @@ void MainViewWidget::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
+void MainViewWidget::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        m_spaceHeld = false;
+        if (m_panButton == Qt::NoButton)
+            unsetCursor();
+    }
+    event->accept();
+}
+
+// Without the focus the view does not hear Space being let go.
+void MainViewWidget::focusOutEvent(QFocusEvent* event)
+{
+    m_spaceHeld = false;
+    if (m_panButton == Qt::NoButton)
+        unsetCursor();
+    QGLWidget::focusOutEvent(event);
+}
+
+// One notch of an ordinary wheel is one zoom step; finer wheels and touch
+// pads add up to whole notches.
+void MainViewWidget::wheelEvent(QWheelEvent* event)
+{
+    constexpr int kNotch = 120;
+    m_wheelRemainder += event->angleDelta().y();
+    const int steps = m_wheelRemainder / kNotch;
+    m_wheelRemainder -= steps * kNotch;
+    if (steps != 0)
+        zoomBy(steps, event->position());
+    event->accept();
+}
+
 // How near a press must come to a point to pick it, in view pixels; the
-// reference points are drawn twice this wide.
+// reference points are drawn twice this wide. Zooming keeps it the same on
+// screen, as the points keep their size there.
 double MainViewWidget::pickDistance() const
 {
-    return m_imageWidth / 200.0;
+    return m_imageWidth / 200.0 / quorrel::zoomForStep(m_camera.zoomStep);
 }
 
 bool MainViewWidget::isHit(const QPoint& viewPoint, const Point2d& imagePoint) const

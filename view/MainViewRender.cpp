@@ -79,6 +79,8 @@ void MainViewWidget::initializeGL()
 void MainViewWidget::resizeGL(int width, int height)
 {
     glViewport(0, 0, std::max(1, width), std::max(1, height));
+    // The fitting modes scale with the widget.
+    reportZoom();
 }
 
 void MainViewWidget::paintGL()
@@ -103,14 +105,18 @@ void MainViewWidget::renderScene()
     // context of this view is made current here.
     makeCurrent();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    // One projection unit per widget pixel; the model-view matrix carries
+    // view coordinates there through the display mode, the zoom and the pan,
+    // the same transform that input maps back through. Line widths and point
+    // sizes are in screen pixels, so they do not grow with the zoom.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    if (m_imageDisplayMode == ImageDisplayMode::OriginalSize)
-        glOrtho(0.0, width(), 0.0, height(), -1.0, 1.0);
-    else if (m_imageDisplayMode == ImageDisplayMode::FitToScreen)
-        glOrtho(0.0, m_imageWidth, 0.0, m_imageHeight, -1.0, 1.0);
+    glOrtho(0.0, width(), 0.0, height(), -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const quorrel::ScreenTransform transform = screenTransform();
+    glTranslated(transform.x.origin, transform.y.origin, 0.0);
+    glScaled(transform.x.scale, transform.y.scale, 1.0);
 
     if (m_textureId != 0) {
         glDisable(GL_BLEND);
@@ -118,7 +124,6 @@ void MainViewWidget::renderScene()
         drawImage();
         // A point at whole coordinates names a pixel; its centre lies half a
         // pixel further on. Overlays are smoothed where the context can.
-        glMatrixMode(GL_MODELVIEW);
         glTranslated(0.5, 0.5, 0.0);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -262,12 +267,9 @@ void MainViewWidget::drawExtrema(const Boundary& boundary)
 // top-left corner (the labels are laid out there).
 QPointF MainViewWidget::toWindow(const Point2d& imagePoint) const
 {
-    const double widgetWidth = width();
-    const double widgetHeight = height();
-    if (m_imageDisplayMode == ImageDisplayMode::FitToScreen && m_imageWidth > 0 && m_imageHeight > 0)
-        return QPointF((imagePoint.x + 0.5) * widgetWidth / m_imageWidth,
-                       widgetHeight - (imagePoint.y + 0.5) * widgetHeight / m_imageHeight);
-    return QPointF(imagePoint.x + m_imageOffset.x + 0.5, widgetHeight - (imagePoint.y + m_imageOffset.y + 0.5));
+    const quorrel::ScreenTransform transform = screenTransform();
+    return QPointF(transform.x.toScreen(imagePoint.x + m_imageOffset.x + 0.5),
+                   height() - transform.y.toScreen(imagePoint.y + m_imageOffset.y + 0.5));
 }
 
 // The labels of A to E, in black with a white outline so that they read on
@@ -364,11 +366,13 @@ void MainViewWidget::drawUnitLine()
     const double sy = m_unitLineStart.y();
     const double ex = m_unitLineEnd.x();
     const double ey = m_unitLineEnd.y();
-    double tx = 5.0;
+    // The ticks keep their length on screen as the view zooms.
+    const double tick = 5.0 / quorrel::zoomForStep(m_camera.zoomStep);
+    double tx = tick;
     double ty = 0.0;
     if (std::fabs(ex - sx) > std::fabs(ey - sy)) {
         tx = 0.0;
-        ty = 5.0;
+        ty = tick;
     }
     const Point2d none;
     drawWithHalo(GL_LINES, kBlack, 3.0f, [&] { line({sx, sy}, {ex, ey}, none); });

@@ -48,10 +48,65 @@ void MainViewWidget::setImageDisplayMode(ImageDisplayMode mode)
     if (mode == m_imageDisplayMode)
         return;
     m_imageDisplayMode = mode;
-    if (mode == ImageDisplayMode::FitToScreen)
-        m_imageOffset = Point2d{};
-    else if (mode == ImageDisplayMode::OriginalSize)
-        m_imageOffset = centringOffset();
+    m_imageOffset = mode == ImageDisplayMode::OriginalSize ? centringOffset() : Point2d{};
+    resetCamera();
+}
+
+quorrel::ScreenTransform MainViewWidget::screenTransform() const
+{
+    return quorrel::applyCamera(
+        quorrel::baseTransform(m_imageDisplayMode, width(), height(), m_imageWidth, m_imageHeight), m_camera);
+}
+
+// The anchor is the pointer's position itself, not the centre of the pixel
+// it is on, so that zooming around one position does not creep.
+void MainViewWidget::zoomBy(int steps, const QPointF& windowAnchor)
+{
+    const quorrel::ScreenTransform base =
+        quorrel::baseTransform(m_imageDisplayMode, width(), height(), m_imageWidth, m_imageHeight);
+    const quorrel::ViewCamera zoomed =
+        quorrel::zoomAround(base, m_camera, steps, windowAnchor.x(), height() - windowAnchor.y());
+    if (zoomed.zoomStep == m_camera.zoomStep)
+        return;
+    m_camera = zoomed;
+    reportZoom();
+}
+
+void MainViewWidget::zoomIn()
+{
+    zoomBy(1, QPointF(width() * 0.5, height() * 0.5));
+}
+
+void MainViewWidget::zoomOut()
+{
+    zoomBy(-1, QPointF(width() * 0.5, height() * 0.5));
+}
+
+void MainViewWidget::panBy(const QPointF& windowDistance)
+{
+    m_camera.panX += windowDistance.x();
+    m_camera.panY -= windowDistance.y();
+}
+
+void MainViewWidget::showOriginalSize()
+{
+    setImageDisplayMode(ImageDisplayMode::OriginalSize);
+    resetCamera();
+}
+
+void MainViewWidget::resetCamera()
+{
+    m_camera = quorrel::ViewCamera{};
+    m_wheelRemainder = 0;
+    reportZoom();
+}
+
+void MainViewWidget::reportZoom()
+{
+    if (!m_zoomHandler)
+        return;
+    const quorrel::ScreenTransform transform = screenTransform();
+    m_zoomHandler(transform.x.scale, transform.y.scale);
 }
 
 // Centred to a whole pixel: at half a pixel every image pixel would straddle
@@ -113,25 +168,12 @@ void MainViewWidget::removeBoundary(int index)
 
 QPoint MainViewWidget::mapToView(const QPoint& windowPosition) const
 {
-    const double wx = windowPosition.x();
-    const double wy = windowPosition.y();
-    const double widgetWidth = width();
-    const double widgetHeight = height();
-    switch (m_imageDisplayMode) {
-    case ImageDisplayMode::OriginalSize:
-        return QPoint(static_cast<int>(wx + 0.5), static_cast<int>(widgetHeight - 1.0 - wy + 0.5));
-    case ImageDisplayMode::FitToScreen: {
-        // The image pixel that nearest filtering shows at the centre of the
-        // window pixel, so that a click lands where the user sees it.
-        const double w = m_imageWidth;
-        const double h = m_imageHeight;
-        if (widgetWidth < 1.0 || widgetHeight < 1.0)
-            return QPoint(0, 0);
-        return QPoint(static_cast<int>(std::floor((wx + 0.5) * w / widgetWidth)),
-                      static_cast<int>(std::floor((widgetHeight - wy - 0.5) * h / widgetHeight)));
-    }
-    }
-    return QPoint(0, 0);
+    // The view point that nearest filtering shows at the centre of the
+    // window pixel, so that a click lands where the user sees it.
+    const quorrel::ScreenTransform transform = screenTransform();
+    const double x = transform.x.toView(windowPosition.x() + 0.5);
+    const double y = transform.y.toView(height() - windowPosition.y() - 0.5);
+    return QPoint(static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y)));
 }
 
 bool MainViewWidget::imagePixelAt(const QPoint& windowPosition, int& x, int& y) const

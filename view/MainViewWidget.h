@@ -26,6 +26,7 @@
 #include "core/Singleton.h"
 #include "imageio/ImageFile.h"
 #include "view/ViewModes.h"
+#include "view/ViewTransform.h"
 
 class MainViewWidget : public QGLWidget, public Singleton<MainViewWidget> {
     Q_OBJECT
@@ -42,6 +43,9 @@ public:
     using StatusHandler = std::function<void(const QString&)>;
     // Told when what Undo and Redo would do has changed.
     using HistoryHandler = std::function<void()>;
+    // Told the screen pixels per image pixel across and down whenever they
+    // change.
+    using ZoomHandler = std::function<void(double horizontal, double vertical)>;
 
     // The parts of the view's state that an edit changes, to be recorded
     // before it changes them; any combination.
@@ -87,6 +91,21 @@ public:
     void setImageDisplayMode(ImageDisplayMode mode);
     ImageDisplayMode imageDisplayMode() const { return m_imageDisplayMode; }
     void setShowDebugInfo(bool show) { m_showDebugInfo = show; }
+
+    // Zoom and pan over the display mode. The wheel zooms around the
+    // pointer, the middle button or Space with the left button drags, the
+    // arrow keys scroll; a new display mode or image starts unzoomed.
+    void zoomBy(int steps, const QPointF& windowAnchor);
+    void zoomIn();
+    void zoomOut();
+    // Moves the picture by a distance in window pixels (y downward).
+    void panBy(const QPointF& windowDistance);
+    // Original Size, unzoomed and unpanned.
+    void showOriginalSize();
+    int zoomStep() const { return m_camera.zoomStep; }
+    // Where view coordinates are drawn, in widget pixels from the bottom left.
+    quorrel::ScreenTransform screenTransform() const;
+    void setZoomHandler(ZoomHandler handler) { m_zoomHandler = std::move(handler); }
     bool showDebugInfo() const { return m_showDebugInfo; }
 
     // Boundaries.
@@ -162,6 +181,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void initializeGL() override;
     void resizeGL(int width, int height) override;
     void paintGL() override;
@@ -203,6 +225,9 @@ private:
     Point2d centringOffset() const;
     Point2d toImagePoint(const QPoint& viewPoint) const;
     double pickDistance() const;
+    bool startPan(QMouseEvent* event);
+    void resetCamera();
+    void reportZoom();
     bool isHit(const QPoint& viewPoint, const Point2d& imagePoint) const;
     void cutImage();
     void clearSelection();
@@ -258,6 +283,14 @@ private:
     double m_unitMicron = kStartValues.unitMicron;
     ImageDisplayMode m_imageDisplayMode = ImageDisplayMode::OriginalSize;
     bool m_showDebugInfo = false;
+    quorrel::ViewCamera m_camera;
+    // The button that drags the picture while it is held, or none.
+    Qt::MouseButton m_panButton = Qt::NoButton;
+    QPointF m_panLastPosition;
+    bool m_spaceHeld = false;
+    // Wheel turns smaller than one notch add up to a step.
+    int m_wheelRemainder = 0;
+    ZoomHandler m_zoomHandler;
     QFont m_labelFont;
     QFont m_smallLabelFont;
     BoundaryAddedHandler m_boundaryAdded;

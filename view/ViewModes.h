@@ -15,7 +15,9 @@ enum class ViewMode {
     MeasureUnit = 6
 };
 
-enum class ImageDisplayMode { OriginalSize = 0, FitToScreen = 1 };
+// FitToScreen stretches the image over the view; FitKeepingAspect fits it
+// whole at one scale for both axes.
+enum class ImageDisplayMode { OriginalSize = 0, FitToScreen = 1, FitKeepingAspect = 2 };
 
 // The numbering is also the order in which a press tests the handles.
 enum class ExtremumHandle { NoHandle = -1, CTop = 0, CBottom = 1, ATop = 2, ABottom = 3, ETop = 4, EBottom = 5 };

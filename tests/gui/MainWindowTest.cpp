@@ -53,12 +53,27 @@ private slots:
         QStringList toolbar;
         for (QAction* action : testsupport::child<QToolBar>(&window, "mainToolBar")->actions())
             toolbar << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-        QCOMPARE(
-            toolbar,
-            (QStringList{"action_SelectFolder", "action_Save", "|", "action_Detect", "action_Cut", "action_Cut_Squared",
-                         "action_Clear", "action_Insert_Curve", "action_Control_Local_MinMax", "action_Measure_Unit",
-                         "|", "action_Original_Image_Size", "action_Image_Fit_To_Screen", "|", "action_View_Debug_Info",
-                         "action_View_Distance_Graph", "action_View_Differentiate_Graph", "|", "action_Exit"}));
+        QCOMPARE(toolbar,
+                 (QStringList{"action_SelectFolder",
+                              "action_Save",
+                              "|",
+                              "action_Detect",
+                              "action_Cut",
+                              "action_Cut_Squared",
+                              "action_Clear",
+                              "action_Insert_Curve",
+                              "action_Control_Local_MinMax",
+                              "action_Measure_Unit",
+                              "|",
+                              "action_Original_Image_Size",
+                              "action_Image_Fit_To_Screen",
+                              "action_Image_Fit_Keeping_Aspect",
+                              "|",
+                              "action_View_Debug_Info",
+                              "action_View_Distance_Graph",
+                              "action_View_Differentiate_Graph",
+                              "|",
+                              "action_Exit"}));
         for (QAction* action : testsupport::child<QToolBar>(&window, "mainToolBar")->actions()) {
             if (!action->isSeparator())
                 QVERIFY2(!action->icon().isNull(), qPrintable(action->objectName()));

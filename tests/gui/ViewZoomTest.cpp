@@ -1,0 +1,259 @@
+// Zoom and pan: a click lands on the image pixel drawn under the pointer at
+// every zoom, pan and display mode, zooming stops at its limits, and points
+// placed while zoomed give the same report as at 1:1.
+
+#include <cmath>
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "ViewTestSupport.h"
+#include "ui/Quorrel.h"
+
+namespace {
+
+using quorrel::ImageDisplayMode;
+
+void turnWheel(QWidget& widget, QPoint at, int notches)
+{
+    QWheelEvent wheel(QPointF(at), QPointF(widget.mapToGlobal(at)), QPoint(), QPoint(0, notches * 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&widget, &wheel);
+}
+
+// Drags the picture with a button, a move of the given distance in between.
+void dragPicture(QWidget& widget, Qt::MouseButton button, QPoint from, QPoint distance)
+{
+    QTest::mousePress(&widget, button, Qt::NoModifier, from);
+    QMouseEvent move(QEvent::MouseMove, from + distance, widget.mapToGlobal(from + distance), Qt::NoButton, button,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
+    QTest::mouseRelease(&widget, button, Qt::NoModifier, from + distance);
+}
+
+bool sameColour(QRgb a, QRgb b)
+{
+    return qRed(a) == qRed(b) && qGreen(a) == qGreen(b) && qBlue(a) == qBlue(b);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class ViewZoomTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The view is 401 x 303 with a 200 x 150 picture; at Original Size the
+    // picture sits at view (100, 76). The expected pixels are worked out by
+    // hand from the anchor, the factor and the pan (see each row).
+    void click_LandsOnThePixelDrawnUnderThePointer_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QPoint>("wheelAt");
+        QTest::addColumn<int>("notches");
+        QTest::addColumn<QString>("pan");
+        QTest::addColumn<QPoint>("click");
+        QTest::addColumn<QPoint>("pixel");
+        const int original = static_cast<int>(ImageDisplayMode::OriginalSize);
+        const int fit = static_cast<int>(ImageDisplayMode::FitToScreen);
+        const int aspect = static_cast<int>(ImageDisplayMode::FitKeepingAspect);
+        // view = (150, 302 - 200) - offset
+        QTest::newRow("1:1") << original << QPoint() << 0 << "" << QPoint(150, 200) << QPoint(50, 26);
+        // 4x around screen (200, 153): origin -3 * anchor = (-600, -459)
+        QTest::newRow("4x at the centre")
+            << original << QPoint(200, 150) << 6 << "" << QPoint(201, 149) << QPoint(100, 77);
+        // then the middle button moves the picture 37 left and 23 down
+        QTest::newRow("4x, middle drag") << original << QPoint(200, 150) << 6 << "middle" << QPoint(10, 290)
+                                         << QPoint(61, 47);
+        // 2^(-2/3) = 0.62996 around screen (100, 100): origin round(37.004)
+        QTest::newRow("0.63x") << original << QPoint(100, 203) << -2 << "" << QPoint(150, 150) << QPoint(80, 107);
+        // Space and the left button move it 20 right, 10 up; Right scrolls
+        // 401 / 8 = 50 pixels: origin (-30, 10)
+        QTest::newRow("1:1, space drag and arrow")
+            << original << QPoint() << 0 << "space" << QPoint(150, 200) << QPoint(80, 16);
+        // one scale min(401 / 200, 303 / 150) = 2.005, origin (0, 1)
+        QTest::newRow("fit keeping aspect") << aspect << QPoint() << 0 << "" << QPoint(203, 151) << QPoint(101, 75);
+        // doubled around the bottom-left corner: scale 4.01, origin (0, 2)
+        QTest::newRow("fit keeping aspect, 2x")
+            << aspect << QPoint(0, 303) << 3 << "" << QPoint(203, 151) << QPoint(50, 37);
+        // stretched 2.005 x 2.02, doubled around the corner
+        QTest::newRow("fit to screen, 2x") << fit << QPoint(0, 303) << 3 << "" << QPoint(203, 151) << QPoint(50, 37);
+    }
+
+    void click_LandsOnThePixelDrawnUnderThePointer()
+    {
+        QFETCH(int, mode);
+        QFETCH(QPoint, wheelAt);
+        QFETCH(int, notches);
+        QFETCH(QString, pan);
+        QFETCH(QPoint, click);
+        QFETCH(QPoint, pixel);
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(401, 303);
+        const QImage picture = testsupport::gradientImage(200, 150);
+        QVERIFY(view->loadImage(testsupport::writeImage(scratch.filePath("scan.png"), picture).toStdWString(), 0.0, 0.0,
+                                1.0, 1.0));
+        view->setImageDisplayMode(static_cast<ImageDisplayMode>(mode));
+        turnWheel(*view, wheelAt, notches);
+        if (pan == QLatin1String("middle")) {
+            dragPicture(*view, Qt::MiddleButton, QPoint(300, 100), QPoint(-37, 23));
+        } else if (pan == QLatin1String("space")) {
+            QTest::keyPress(view.get(), Qt::Key_Space);
+            dragPicture(*view, Qt::LeftButton, QPoint(300, 100), QPoint(20, -10));
+            QTest::keyRelease(view.get(), Qt::Key_Space);
+            QTest::keyClick(view.get(), Qt::Key_Right);
+            QCOMPARE(view->selectionStart(), QPoint()); // the drag made no rubber band
+        }
+
+        int x = -1;
+        int y = -1;
+        QVERIFY(view->imagePixelAt(click, x, y));
+        QCOMPARE(QPoint(x, y), pixel);
+        const QImage shown = testsupport::renderAndRead(*view);
+        QVERIFY(sameColour(shown.pixel(click), testsupport::imagePixelFromBottom(picture, x, y)));
+
+        // Every other screen pixel, too, shows what a click there finds,
+        // except where its centre falls on the border of two image pixels
+        // and around the unit line's marks at the view's origin.
+        const quorrel::ScreenTransform transform = view->screenTransform();
+        auto onBorder = [](double coordinate) { return std::fabs(coordinate - std::round(coordinate)) < 0.01; };
+        const QPointF marks(transform.x.toScreen(0.5), view->height() - transform.y.toScreen(0.5));
+        QStringList wrong;
+        for (int wy = 0; wy < view->height(); ++wy) {
+            for (int wx = 0; wx < view->width(); ++wx) {
+                if (std::fabs(wx - marks.x()) < 10 && std::fabs(wy - marks.y()) < 10)
+                    continue;
+                if (onBorder(transform.x.toView(wx + 0.5)) || onBorder(transform.y.toView(view->height() - wy - 0.5)))
+                    continue;
+                const QRgb seen = shown.pixel(wx, wy);
+                if (!view->imagePixelAt(QPoint(wx, wy), x, y)) {
+                    if (seen != qRgb(255, 255, 255))
+                        wrong << QStringLiteral("margin %1,%2").arg(wx).arg(wy);
+                } else if (!sameColour(seen, testsupport::imagePixelFromBottom(picture, x, y))) {
+                    wrong << QStringLiteral("%1,%2 shows not %3,%4").arg(wx).arg(wy).arg(x).arg(y);
+                }
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.mid(0, 4).join(QStringLiteral("; "))));
+    }
+
+    // Steps of a third of a doubling reach 32 and 1/8 exactly and stop
+    // there; a fit that is already larger than 32 zooms only out.
+    void zoom_StopsAtThirtyTwoAndOneEighth()
+    {
+        testsupport::ScratchDirectory scratch;
+        auto view = testsupport::makeShownView(400, 300);
+        QVERIFY(view->loadImage(
+            testsupport::writeImage(scratch.filePath("tiny.png"), testsupport::gradientImage(10, 6)).toStdWString(),
+            0.0, 0.0, 1.0, 1.0));
+        turnWheel(*view, QPoint(200, 150), 6);
+        QCOMPARE(view->screenTransform().x.scale, 4.0);
+        turnWheel(*view, QPoint(200, 150), 40);
+        QCOMPARE(view->screenTransform().x.scale, 32.0);
+        QCOMPARE(view->zoomStep(), 15);
+        turnWheel(*view, QPoint(200, 150), -80);
+        QCOMPARE(view->screenTransform().x.scale, 0.125);
+        view->zoomIn();
+        QCOMPARE(view->zoomStep(), -8);
+
+        view->setImageDisplayMode(ImageDisplayMode::FitKeepingAspect); // 40 screen pixels per pixel
+        QCOMPARE(view->zoomStep(), 0);
+        view->zoomIn();
+        QCOMPARE(view->zoomStep(), 0);
+        view->zoomOut();
+        QCOMPARE(view->zoomStep(), -1);
+        QVERIFY(view->screenTransform().x.scale <= 32.0);
+    }
+
+    // The window's keys and its status bar: Ctrl+= zooms in, Ctrl+0 goes
+    // back to Original Size from any zoom and display mode.
+    void window_ZoomKeysStatusBarAndOriginalSize()
+    {
+        testsupport::ScratchDirectory scratch;
+        Quorrel window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QApplication::setActiveWindow(&window);
+        MainViewWidget* view = window.view();
+        view->setFocus();
+        auto* zoomLabel = testsupport::child<QLabel>(&window, "zoomStatusLabel");
+        QCOMPARE(zoomLabel->text(), QStringLiteral("Zoom 100%"));
+        for (int press = 0; press < 3; ++press)
+            QTest::keyClick(view, Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(zoomLabel->text(), QStringLiteral("Zoom 200%"));
+        QTest::keyClick(view, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(zoomLabel->text(), QStringLiteral("Zoom 159%"));
+
+        auto* aspect = testsupport::child<QAction>(&window, "action_Image_Fit_Keeping_Aspect");
+        aspect->trigger();
+        QVERIFY(aspect->isChecked());
+        QVERIFY(!testsupport::child<QAction>(&window, "action_Original_Image_Size")->isChecked());
+        QCOMPARE(view->imageDisplayMode(), ImageDisplayMode::FitKeepingAspect);
+        view->zoomIn();
+        QTest::keyClick(view, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(view->imageDisplayMode(), ImageDisplayMode::OriginalSize);
+        QVERIFY(testsupport::child<QAction>(&window, "action_Original_Image_Size")->isChecked());
+        QVERIFY(!aspect->isChecked());
+        QCOMPARE(view->zoomStep(), 0);
+        QCOMPARE(zoomLabel->text(), QStringLiteral("Zoom 100%"));
+    }
+
+    // The same reference points and unit line, placed at 1:1 and at 4x
+    // (zoomed around each point, then panned), give the same report.
+    void referencePoints_AtFourTimesGiveTheReportOfOneToOne()
+    {
+        testsupport::ScratchDirectory scratch;
+        quorrel::SyntheticScanParameters parameters;
+        parameters.width = 400;
+        parameters.height = 200;
+        parameters.surfaceRow = 140;
+        parameters.referenceRow = 60;
+        parameters.pitCentreX = 200;
+        parameters.pitDepth = 30;
+        parameters.pitSigma = 30;
+        const QString scan =
+            testsupport::writeSyntheticScan(scratch.filePath("fovea.png"), quorrel::makeSyntheticScan(parameters));
+        auto report = [&](int notches, QPoint pan, const QString& name) {
+            auto view = testsupport::makeShownView(400, 200);
+            view->loadImage(scan.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+            testsupport::selectImageRect(*view, 20, 170, 60, 190);
+            view->detectBoundaryEdges();
+            view->makeBoundaryCurve();
+            view->smoothLine();
+            // Zooms around the point's place at 1:1, moves the picture, and
+            // finds the point where the pan has taken it.
+            auto zoomTo = [&](int x, int y) {
+                view->showOriginalSize();
+                const QPoint at = testsupport::windowPointForView(*view, x, y);
+                turnWheel(*view, at, notches);
+                dragPicture(*view, Qt::MiddleButton, QPoint(200, 100), pan);
+                return at + pan;
+            };
+            view->setViewMode(quorrel::ViewMode::InsertCurve);
+            for (QPoint point : {QPoint(10, 61), QPoint(100, 59), QPoint(200, 62), QPoint(300, 58), QPoint(390, 60)})
+                QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, zoomTo(point.x(), point.y()));
+            view->setViewMode(quorrel::ViewMode::MeasureUnit);
+            const QPoint start = zoomTo(20, 20);
+            testsupport::dragWithLeftButton(*view, start, start + QPoint(50, -1) * (notches == 0 ? 1 : 4));
+            view->setUnitMicron(250.0);
+            view->detectFovealWidthAndDepth();
+            const QString path = scratch.filePath(name);
+            view->writeMeasurementReport(path.toStdWString());
+            return readFile(path);
+        };
+        const QByteArray oneToOne = report(0, QPoint(), QStringLiteral("1to1.txt"));
+        QCOMPARE(oneToOne.count('\n'), 50);
+        QCOMPARE(report(6, QPoint(7, -5), QStringLiteral("4x.txt")), oneToOne);
+    }
+};
+
+QTEST_MAIN(ViewZoomTest)
+#include "ViewZoomTest.moc"
