@@ -176,7 +176,8 @@ void MainViewWidget::mouseReleaseEvent(QMouseEvent* event)
 
 void MainViewWidget::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || m_viewMode != ViewMode::InsertCurve)
+    // With Space held the left button only moves the picture.
+    if (event->button() != Qt::LeftButton || m_viewMode != ViewMode::InsertCurve || m_spaceHeld)
         return;
     Boundary* boundary = currentBoundary();
     if (!boundary)
@@ -258,10 +259,13 @@ void MainViewWidget::wheelEvent(QWheelEvent* event)
 
 // How near a press must come to a point to pick it, in view pixels; the
 // reference points are drawn twice this wide. Zooming keeps it the same on
-// screen, as the points keep their size there.
+// screen, as the points keep their size there, but magnified it stays half
+// a pixel: a press names a whole pixel, and a point between pixels must
+// still be picked by a press on it.
 double MainViewWidget::pickDistance() const
 {
-    return m_imageWidth / 200.0 / quorrel::zoomForStep(m_camera.zoomStep);
+    const double distance = m_imageWidth / 200.0;
+    return std::max(distance / quorrel::zoomForStep(m_camera.zoomStep), std::min(distance, 0.5));
 }
 
 bool MainViewWidget::isHit(const QPoint& viewPoint, const Point2d& imagePoint) const

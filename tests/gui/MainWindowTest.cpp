@@ -53,27 +53,12 @@ private slots:
         QStringList toolbar;
         for (QAction* action : testsupport::child<QToolBar>(&window, "mainToolBar")->actions())
             toolbar << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-        QCOMPARE(toolbar,
-                 (QStringList{"action_SelectFolder",
-                              "action_Save",
-                              "|",
-                              "action_Detect",
-                              "action_Cut",
-                              "action_Cut_Squared",
-                              "action_Clear",
-                              "action_Insert_Curve",
-                              "action_Control_Local_MinMax",
-                              "action_Measure_Unit",
-                              "|",
-                              "action_Original_Image_Size",
-                              "action_Image_Fit_To_Screen",
-                              "action_Image_Fit_Keeping_Aspect",
-                              "|",
-                              "action_View_Debug_Info",
-                              "action_View_Distance_Graph",
-                              "action_View_Differentiate_Graph",
-                              "|",
-                              "action_Exit"}));
+        QCOMPARE(toolbar.join(' '),
+                 QStringLiteral("action_SelectFolder action_Save | action_Detect action_Cut action_Cut_Squared "
+                                "action_Clear action_Insert_Curve action_Control_Local_MinMax action_Measure_Unit | "
+                                "action_Original_Image_Size action_Image_Fit_To_Screen action_Image_Fit_Keeping_Aspect "
+                                "| action_View_Debug_Info action_View_Distance_Graph action_View_Differentiate_Graph | "
+                                "action_Exit"));
         for (QAction* action : testsupport::child<QToolBar>(&window, "mainToolBar")->actions()) {
             if (!action->isSeparator())
                 QVERIFY2(!action->icon().isNull(), qPrintable(action->objectName()));
@@ -138,7 +123,7 @@ private slots:
         QCOMPARE(view->viewMode(), quorrel::ViewMode::Detect);
     }
 
-    void displayActions_BehaveAsAnExclusivePair()
+    void displayActions_BehaveAsAnExclusiveSet()
     {
         testsupport::ScratchDirectory scratch;
         Quorrel window;
@@ -156,6 +141,11 @@ private slots:
         fit->trigger(); // clicking the checked fit action returns to original size
         QVERIFY(original->isChecked() && !fit->isChecked());
         QCOMPARE(window.view()->imageDisplayMode(), quorrel::ImageDisplayMode::OriginalSize);
+
+        auto* aspect = testsupport::child<QAction>(&window, "action_Image_Fit_Keeping_Aspect");
+        aspect->trigger();
+        QVERIFY(!original->isChecked() && !fit->isChecked() && aspect->isChecked());
+        QCOMPARE(window.view()->imageDisplayMode(), quorrel::ImageDisplayMode::FitKeepingAspect);
 
         testsupport::child<QAction>(&window, "action_View_Debug_Info")->trigger();
         QVERIFY(window.view()->showDebugInfo());
