@@ -1,7 +1,5 @@
 // Loading an image into the view and drawing it: buffer layout, failures and
-// what lands on screen in both display modes.
-
-#include <cmath>
+// what lands on screen (where a click lands is in ViewZoomTest).
 
 #include <QFile>
 #include <QFileInfo>
@@ -114,53 +112,6 @@ private slots:
         view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
         shown = testsupport::renderAndRead(*view);
         QVERIFY(isWhite(shown.pixel(60, 45)));
-    }
-
-    // Every screen pixel shows the image pixel that a click there finds: at
-    // 1:1 each image pixel exactly once, edges included, with the picture
-    // centred between odd margins; stretched, wherever a pixel's centre does
-    // not fall on the border between two image pixels. So the same visible
-    // point maps to the same pixel in both modes.
-    void bothDisplayModes_ShowThePixelAClickFinds()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto view = testsupport::makeShownView(401, 303);
-        const QImage picture = testsupport::gradientImage(200, 150);
-        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
-        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        const int width = view->width();
-        const int height = view->height();
-        auto onBorder = [](double coordinate) { return std::fabs(coordinate - std::round(coordinate)) < 0.01; };
-        for (auto mode : {quorrel::ImageDisplayMode::OriginalSize, quorrel::ImageDisplayMode::FitToScreen}) {
-            view->setImageDisplayMode(mode);
-            const bool stretched = mode == quorrel::ImageDisplayMode::FitToScreen;
-            const QImage shown = testsupport::renderAndRead(*view);
-            int imagePixels = 0;
-            QStringList wrong;
-            for (int wy = 0; wy < height; ++wy) {
-                for (int wx = 0; wx < width; ++wx) {
-                    if (wx < 12 && wy >= height - 12)
-                        continue; // the unit line's marks at the view's origin
-                    const QRgb seen = shown.pixel(wx, wy);
-                    int x = 0;
-                    int y = 0;
-                    if (!view->imagePixelAt(QPoint(wx, wy), x, y)) {
-                        if (!isWhite(seen))
-                            wrong << QStringLiteral("margin %1,%2").arg(wx).arg(wy);
-                        continue;
-                    }
-                    if (stretched
-                        && (onBorder((wx + 0.5) * 200 / width) || onBorder((height - wy - 0.5) * 150 / height)))
-                        continue;
-                    ++imagePixels;
-                    if (!sameColour(seen, testsupport::imagePixelFromBottom(picture, x, y)))
-                        wrong << QStringLiteral("%1,%2 shows not %3,%4").arg(wx).arg(wy).arg(x).arg(y);
-                }
-            }
-            QVERIFY2(wrong.isEmpty(), qPrintable(wrong.mid(0, 4).join(QStringLiteral("; "))));
-            if (!stretched)
-                QCOMPARE(imagePixels, 200 * 150);
-        }
     }
 
     void boundaryOverlays_DrawTheCurveAndTheExtremaWhereTheyLie()

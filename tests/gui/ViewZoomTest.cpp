@@ -79,6 +79,7 @@ private slots:
             {"aspect", ImageDisplayMode::FitKeepingAspect, QPoint(), 0, "", QPoint(203, 151), QPoint(101, 75)},
             // doubled around the bottom-left corner: 4.01, origin (0, 2)
             {"aspect 2x", ImageDisplayMode::FitKeepingAspect, QPoint(0, 303), 3, "", QPoint(203, 151), QPoint(50, 37)},
+            {"stretched", ImageDisplayMode::FitToScreen, QPoint(), 0, "", QPoint(203, 150), QPoint(101, 75)},
             // 4.01 x 4.04, origin (0, 0)
             {"stretched 2x", ImageDisplayMode::FitToScreen, QPoint(0, 303), 3, "", QPoint(203, 151), QPoint(50, 37)},
         };
@@ -107,11 +108,13 @@ private slots:
 
             // Every screen pixel shows what a click there finds, except where
             // its centre is on the border of two image pixels, and around the
-            // unit line's marks at the view's origin.
+            // unit line's marks at the view's origin; at 1:1 every image pixel
+            // shows exactly once, edges included, between odd margins.
             const quorrel::ScreenTransform transform = view->screenTransform();
             auto onBorder = [](double coordinate) { return std::fabs(coordinate - std::round(coordinate)) < 0.01; };
             const QPointF marks(transform.x.toScreen(0.5), view->height() - transform.y.toScreen(0.5));
             int wrong = 0;
+            int shownPixels = 0;
             for (int wy = 0; wy < view->height(); ++wy) {
                 for (int wx = 0; wx < view->width(); ++wx) {
                     if ((std::fabs(wx - marks.x()) < 10 && std::fabs(wy - marks.y()) < 10)
@@ -119,13 +122,16 @@ private slots:
                         || onBorder(transform.y.toView(view->height() - wy - 0.5)))
                         continue;
                     const QRgb seen = shown.pixel(wx, wy);
-                    if (view->imagePixelAt(QPoint(wx, wy), x, y))
+                    if (view->imagePixelAt(QPoint(wx, wy), x, y)) {
+                        ++shownPixels;
                         wrong += !sameColour(seen, testsupport::imagePixelFromBottom(picture, x, y));
-                    else
+                    } else {
                         wrong += seen != qRgb(255, 255, 255);
+                    }
                 }
             }
             QVERIFY2(wrong == 0, row.name);
+            QVERIFY(transform.x.scale != 1.0 || shownPixels == 200 * 150);
         }
     }
 
