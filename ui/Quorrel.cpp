@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLocale>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
@@ -21,6 +23,21 @@
 #include "view/MainViewWidget.h"
 
 namespace {
+
+// A typed scale in the C locale or the user's own ("11.5" or "11,5"); NaN
+// when it is not a number.
+double parseScale(const QString& text, bool& isNumber)
+{
+    double value = QLocale::c().toDouble(text, &isNumber);
+    if (!isNumber)
+        value = QLocale().toDouble(text, &isNumber);
+    return value;
+}
+
+QString scaleText(double micronsPerPixel)
+{
+    return micronsPerPixel > 0.0 ? QString::number(micronsPerPixel, 'g', 10) : QString();
+}
 
 bool isAcceptedImageSuffix(const QString& suffix)
 {
@@ -549,4 +566,115 @@ void Quorrel::on_curveDividingCountValueChanged(int val)
 void Quorrel::on_unitMicronValueChanged(double val)
 {
     view()->setUnitMicron(val);
+}
+
+void Quorrel::setAxisScales(double lateralMicronsPerPixel, double axialMicronsPerPixel, const QString& source)
+{
+    m_lateralScale = {lateralMicronsPerPixel, source};
+    m_axialScale = {axialMicronsPerPixel, source};
+    showAxisScales();
+}
+
+void Quorrel::on_lateralScaleEditingFinished()
+{
+    applyTypedScale(m_ui->lateralScaleLineEdit_, m_lateralScale, tr("Lateral scale"));
+}
+
+void Quorrel::on_axialScaleEditingFinished()
+{
+    applyTypedScale(m_ui->axialScaleLineEdit_, m_axialScale, tr("Axial scale"));
+}
+
+// Empty or 0 clears the scale; anything else must be a scale the analysis
+// accepts, or it is refused and the field shows the old value again.
+void Quorrel::applyTypedScale(QLineEdit* edit, AxisScale& scale, const QString& axisName)
+{
+    // The message box takes the focus from the field, which finishes its
+    // editing a second time.
+    if (m_checkingScale)
+        return;
+    const QString text = edit->text().trimmed();
+    bool isNumber = true;
+    const double value = text.isEmpty() ? 0.0 : parseScale(text, isNumber);
+    if (isNumber && value == 0.0) {
+        scale = AxisScale{};
+        showAxisScales();
+        return;
+    }
+    const quorrel::ScaleCheck check = quorrel::checkMicronsPerPixel(value);
+    if (!isNumber || check != quorrel::ScaleCheck::Ok) {
+        const QString reason =
+            isNumber ? QString::fromStdString(quorrel::describeScaleCheck(check)) : tr("is not a number");
+        m_checkingScale = true;
+        edit->setText(scaleText(scale.micronsPerPixel));
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("%1 \"%2\" %3.\nType the microns per pixel, or leave the field empty.\n"
+                                "The scale stays as it was.")
+                                 .arg(axisName, text, reason),
+                             QMessageBox::Ok);
+        m_checkingScale = false;
+        return;
+    }
+    if (value != scale.micronsPerPixel)
+        scale = AxisScale{value, QStringLiteral("typed")};
+    showAxisScales();
+}
+
+void Quorrel::on_scaleFromUnitLineButtonClicked()
+{
+    const MainViewWidget* mainView = view();
+    const quorrel::Point2d start{static_cast<double>(mainView->unitLineStart().x()),
+                                 static_cast<double>(mainView->unitLineStart().y())};
+    const quorrel::Point2d end{static_cast<double>(mainView->unitLineEnd().x()),
+                               static_cast<double>(mainView->unitLineEnd().y())};
+    const quorrel::UnitLineScale found = quorrel::scaleFromUnitLine(start, end, mainView->unitMicron());
+    if (found.check == quorrel::ScaleCheck::ZeroLengthLine) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The unit line has no length.\nIn \"Measure Unit (Micron)\" mode, drag along a scale "
+                                "bar first:\nacross the scan for the lateral scale, down it for the axial one."),
+                             QMessageBox::Ok);
+        return;
+    }
+    const bool lateral = found.axis == quorrel::ScaleAxis::Lateral;
+    if (found.check != quorrel::ScaleCheck::Ok) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The unit line gives a %1 scale of %2 microns per pixel, which %3.\nCheck \"Unit "
+                                "Micron:\" and the line. The scale stays as it was.")
+                                 .arg(lateral ? tr("lateral") : tr("axial"))
+                                 .arg(found.micronsPerPixel)
+                                 .arg(QString::fromStdString(quorrel::describeScaleCheck(found.check))),
+                             QMessageBox::Ok);
+        return;
+    }
+    (lateral ? m_lateralScale : m_axialScale) = AxisScale{found.micronsPerPixel, QStringLiteral("unit line")};
+    showAxisScales();
+}
+
+void Quorrel::on_shownRunIndexChanged(int index)
+{
+    view()->setShownRun(index == 1 ? quorrel::ShownRun::Microns : quorrel::ShownRun::Pixels);
+}
+
+// The fields, the run choice and the view follow the two scales.
+void Quorrel::showAxisScales()
+{
+    m_ui->lateralScaleLineEdit_->setText(scaleText(m_lateralScale.micronsPerPixel));
+    m_ui->axialScaleLineEdit_->setText(scaleText(m_axialScale.micronsPerPixel));
+
+    quorrel::AxisScales scales;
+    scales.lateralMicronsPerPixel = m_lateralScale.micronsPerPixel;
+    scales.axialMicronsPerPixel = m_axialScale.micronsPerPixel;
+    const QString& lateralSource = m_lateralScale.source;
+    const QString& axialSource = m_axialScale.source;
+    if (lateralSource == axialSource)
+        scales.source =
+            (lateralSource == QLatin1String("unit line") ? QStringLiteral("unit lines") : lateralSource).toStdString();
+    else
+        scales.source =
+            (QStringLiteral("lateral ") + lateralSource + QStringLiteral(", axial ") + axialSource).toStdString();
+    view()->setAxisScales(scales);
+
+    m_ui->shownRunComboBox_->setEnabled(scales.isSet());
+    if (!scales.isSet())
+        m_ui->shownRunComboBox_->setCurrentIndex(0);
 }

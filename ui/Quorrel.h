@@ -6,8 +6,10 @@
 #include <memory>
 
 #include <QMainWindow>
+#include <QString>
 
 #include "analysis/Boundary.h"
+#include "analysis/CalibratedMeasurement.h"
 #include "core/Settings.h"
 #include "view/ViewModes.h"
 
@@ -15,6 +17,7 @@ namespace Ui {
 class QuorrelClass;
 }
 
+class QLineEdit;
 class QListWidgetItem;
 class StatusReadout;
 class MainViewWidget;
@@ -36,6 +39,9 @@ public:
     MainViewWidget* view() const;
     DistanceGraphDialog* distanceGraphDialog() const { return m_distanceDialog; }
     DifferentiateGraphDialog* differentiateGraphDialog() const { return m_differentiateDialog; }
+    // Shows the scales in the dock and hands them to the view; a scale that
+    // is not set is 0. The source says where they came from ("file", ...).
+    void setAxisScales(double lateralMicronsPerPixel, double axialMicronsPerPixel, const QString& source);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -78,8 +84,18 @@ protected slots:
     void on_smoothLevelValueChanged(int val);
     void on_curveDividingCountValueChanged(int val);
     void on_unitMicronValueChanged(double val);
+    void on_lateralScaleEditingFinished();
+    void on_axialScaleEditingFinished();
+    void on_scaleFromUnitLineButtonClicked();
+    void on_shownRunIndexChanged(int index);
 
 private:
+    // One axis scale as the dock holds it: 0 when not set, and how it was set.
+    struct AxisScale {
+        double micronsPerPixel = 0.0;
+        QString source;
+    };
+
     void selectMode(QAction* action, quorrel::ViewMode mode);
     void selectDisplayMode(QAction* action, quorrel::ImageDisplayMode mode);
     void setUpShortcutsAndReadouts();
@@ -88,6 +104,8 @@ private:
     void updateUndoActions();
     void rebuildColorList();
     void selectShownImageInList();
+    void applyTypedScale(QLineEdit* edit, AxisScale& scale, const QString& axisName);
+    void showAxisScales();
 
     Ui::QuorrelClass* m_ui;
     bool m_running;
@@ -95,4 +113,7 @@ private:
     DistanceGraphDialog* m_distanceDialog = nullptr;
     DifferentiateGraphDialog* m_differentiateDialog = nullptr;
     std::unique_ptr<StatusReadout> m_status;
+    AxisScale m_lateralScale;
+    AxisScale m_axialScale;
+    bool m_checkingScale = false;
 };

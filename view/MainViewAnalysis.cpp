@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 
+#include "analysis/CalibratedMeasurement.h"
 #include "analysis/ColorDistance.h"
 #include "analysis/CurveConstruction.h"
 #include "analysis/CurveSmoothing.h"
@@ -17,6 +18,7 @@
 #include "analysis/MeasurementSteps.h"
 #include "analysis/PixelRect.h"
 #include "analysis/RegionGrowing.h"
+#include "analysis/TrustWarnings.h"
 #include "view/BusyCursor.h"
 
 namespace {
@@ -37,6 +39,51 @@ template <typename Apply> void forEachFovealResult(quorrel::Boundary& a, quorrel
     apply(a.resampledIndexC, b.resampledIndexC);
     apply(a.indexD, b.indexD);
     apply(a.measuredSteps, b.measuredSteps);
+}
+
+// What a user can do about a finding, in the window's own words.
+QString remedyFor(quorrel::TrustWarningKind kind)
+{
+    switch (kind) {
+    case quorrel::TrustWarningKind::CurveShortOfReference:
+        return MainViewWidget::tr("Raise \"Maximum Line Connecting Distance\" and press \"Make Curve\" again until the "
+                                  "traced curve spans the reference curve, or shorten the reference curve to the "
+                                  "traced part.");
+    case quorrel::TrustWarningKind::RimAtProfileEnd:
+        return MainViewWidget::tr("Extend the reference curve past the rim, or trace the surface further: raise "
+                                  "\"Maximum Line Connecting Distance\" and press \"Make Curve\" again.");
+    case quorrel::TrustWarningKind::TopAtCurveEnd:
+        return MainViewWidget::tr("Trace the surface again so that it reaches past this point (raise \"Maximum Line "
+                                  "Connecting Distance\", then \"Make Curve\"), or shorten the reference curve.");
+    }
+    return QString();
+}
+
+// The run's lists and indices in the image's pixels, so that its points are
+// drawn as the pixel run's are.
+quorrel::Boundary inImagePixels(const quorrel::CalibratedMeasurements& calibrated)
+{
+    const quorrel::AxisScales& scales = calibrated.scales;
+    const auto toPixels = [&scales](const std::vector<quorrel::Point2d>& microns) {
+        std::vector<quorrel::Point2d> pixels;
+        pixels.reserve(microns.size());
+        for (const quorrel::Point2d& point : microns)
+            pixels.push_back(quorrel::toImagePixels(point, scales));
+        return pixels;
+    };
+    const quorrel::Boundary& run = calibrated.run;
+    quorrel::Boundary drawn;
+    drawn.curveSamples = toPixels(run.curveSamples);
+    drawn.referenceSamples = toPixels(run.referenceSamples);
+    drawn.resampledCurve = toPixels(run.resampledCurve);
+    drawn.resampledReference = toPixels(run.resampledReference);
+    drawn.indexA = run.indexA;
+    drawn.indexB = run.indexB;
+    drawn.indexC = run.indexC;
+    drawn.indexD = run.indexD;
+    drawn.indexE = run.indexE;
+    drawn.resampledIndexC = run.resampledIndexC;
+    return drawn;
 }
 
 } // namespace
@@ -220,8 +267,9 @@ void MainViewWidget::detectFovealWidthAndDepth()
     }
     // Detection reads the two curves and the results it may keep (B and D);
     // it runs on a copy of those, not of the edge points and nodes, which can
-    // be large, and its results are swapped in when it has finished.
-    runWithinMemory([this, boundary] {
+    // be large, and its results are swapped in when it has finished, with the
+    // run in microns made from the same curves.
+    const bool finished = runWithinMemory([this, boundary] {
         BusyCursor busy;
         Boundary work;
         work.curve = boundary->curve;
@@ -229,11 +277,58 @@ void MainViewWidget::detectFovealWidthAndDepth()
         work.steps = boundary->steps;
         forEachFovealResult(work, *boundary, [](auto& copy, const auto& original) { copy = original; });
         quorrel::measureFovea(work, m_curveDividingCount);
+        quorrel::CalibratedMeasurements calibrated;
+        Boundary calibratedInPixels;
+        if (m_axisScales.isSet()) {
+            calibrated = quorrel::measureCalibrated(work, m_axisScales, m_curveDividingCount);
+            calibratedInPixels = inImagePixels(calibrated);
+        }
         recordEdit(tr("Calculate Foveal Depth & Width"), CurrentBoundaryPart);
         forEachFovealResult(work, *boundary, [](auto& result, auto& original) { std::swap(result, original); });
+        std::swap(m_calibratedRun, calibrated);
+        std::swap(m_calibratedInPixels, calibratedInPixels);
+        m_calibratedBoundaryIndex = m_axisScales.isSet() ? m_currentBoundaryIndex : -1;
         reportStatus(hasValidExtrema() ? tr("Found the points A to E")
                                        : tr("No foveal pit found between the two curves"));
     });
+    if (finished)
+        warnOfUntrustworthyFigures(*boundary);
+}
+
+void MainViewWidget::setAxisScales(const quorrel::AxisScales& scales)
+{
+    if (scales.lateralMicronsPerPixel != m_axisScales.lateralMicronsPerPixel
+        || scales.axialMicronsPerPixel != m_axisScales.axialMicronsPerPixel)
+        forgetCalibratedRun();
+    m_axisScales = scales;
+    m_calibratedRun.scales.source = scales.source;
+}
+
+const quorrel::CalibratedMeasurements* MainViewWidget::calibratedRun() const
+{
+    if (m_calibratedBoundaryIndex < 0 || m_calibratedBoundaryIndex != m_currentBoundaryIndex)
+        return nullptr;
+    return &m_calibratedRun;
+}
+
+void MainViewWidget::forgetCalibratedRun()
+{
+    m_calibratedBoundaryIndex = -1;
+    m_calibratedRun = quorrel::CalibratedMeasurements{};
+    m_calibratedInPixels = Boundary{};
+}
+
+void MainViewWidget::warnOfUntrustworthyFigures(const Boundary& boundary)
+{
+    const std::vector<quorrel::TrustWarning> warnings = quorrel::findTrustWarnings(boundary, calibratedRun());
+    if (warnings.empty())
+        return;
+    QString text = tr("These figures may be wrong:");
+    for (const quorrel::TrustWarning& warning : warnings)
+        text += QStringLiteral("\n\n- ") + QString::fromStdString(warning.finding) + QStringLiteral(".\n  ")
+            + remedyFor(warning.kind);
+    text += QStringLiteral("\n\n") + tr("The report can still be saved.");
+    QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
 }
 
 // A refused save leaves an existing file as it was, and a written report
@@ -267,8 +362,24 @@ bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
                              tr("Unit micron is not specified yet.\nMicron distance cannot be calculated"),
                              QMessageBox::Ok);
 
-    const std::string report = quorrel::formatMeasurementReport(
+    std::string report = quorrel::formatMeasurementReport(
         quorrel::computeFovealMeasurements(*boundary, unitStart, unitEnd, m_unitMicron));
+    // The scales may have been set after the detection: the run in microns is
+    // then made now.
+    if (m_axisScales.isSet()) {
+        const quorrel::CalibratedMeasurements* stored = calibratedRun();
+        std::string section;
+        const bool made = runWithinMemory([&] {
+            BusyCursor busy;
+            section = quorrel::formatCalibratedSection(
+                stored ? *stored : quorrel::measureCalibrated(*boundary, m_axisScales, m_curveDividingCount));
+        });
+        if (!made) {
+            reportStatus(tr("Report not written"));
+            return false;
+        }
+        report += section;
+    }
     QSaveFile file(filePath);
     const bool written = file.open(QIODevice::WriteOnly)
         && file.write(report.data(), static_cast<qint64>(report.size())) == static_cast<qint64>(report.size())

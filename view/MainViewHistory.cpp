@@ -100,6 +100,9 @@ void MainViewWidget::exchangeSnapshot(EditSnapshot& snapshot)
     if (!boundary || !quorrel::indexInRange(m_selectedReferencePointIndex, boundary->referenceCurve.size()))
         m_selectedReferencePointIndex = -1;
     m_selectedExtremumHandle = ExtremumHandle::NoHandle;
+    // The run in microns was made from the points now put back: it is made
+    // again when asked for.
+    forgetCalibratedRun();
 }
 
 bool MainViewWidget::undo()

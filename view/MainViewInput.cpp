@@ -291,8 +291,10 @@ void MainViewWidget::pickReferencePoint(const QPoint& viewPoint)
 
 void MainViewWidget::pickExtremumHandle(const QPoint& viewPoint)
 {
+    // Only the pixel run's points can be moved; the run in microns is drawn
+    // as it was found.
     const Boundary* boundary = currentBoundary();
-    if (!boundary || !hasValidExtrema())
+    if (!boundary || !hasValidExtrema() || m_shownRun != quorrel::ShownRun::Pixels)
         return;
     const Point2d handles[] = {
         boundary->curveSamples[static_cast<std::size_t>(boundary->indexC)],

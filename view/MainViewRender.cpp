@@ -186,7 +186,10 @@ void MainViewWidget::drawCurrentBoundary()
     drawSampleRect(*boundary);
     drawEdgePoints(*boundary);
     drawCurve(*boundary);
-    drawExtrema(*boundary);
+    if (m_shownRun == quorrel::ShownRun::Pixels)
+        drawExtrema(*boundary);
+    else if (calibratedRun())
+        drawExtrema(m_calibratedInPixels);
     drawReferenceCurve(*boundary);
 }
 
@@ -223,7 +226,7 @@ void MainViewWidget::drawCurve(const Boundary& boundary)
 
 void MainViewWidget::drawExtrema(const Boundary& boundary)
 {
-    if (!hasValidExtrema())
+    if (!quorrel::hasValidExtrema(boundary))
         return;
     const auto a = static_cast<std::size_t>(boundary.indexA);
     const auto c = static_cast<std::size_t>(boundary.indexC);

@@ -157,6 +157,10 @@ void MainViewWidget::removeBoundary(int index)
     reportStatus(tr("Removed boundary %1").arg(index + 1));
     if (index < m_currentBoundaryIndex)
         --m_currentBoundaryIndex;
+    if (index == m_calibratedBoundaryIndex)
+        forgetCalibratedRun();
+    else if (index < m_calibratedBoundaryIndex)
+        --m_calibratedBoundaryIndex;
     if (m_boundaries.empty()) {
         m_currentBoundaryIndex = -1;
         m_selectedReferencePointIndex = -1;

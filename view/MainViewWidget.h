@@ -18,6 +18,7 @@
 #include <QString>
 
 #include "analysis/Boundary.h"
+#include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementPipeline.h"
 #include "analysis/PixelRect.h"
 #include "analysis/Point2d.h"
@@ -85,6 +86,17 @@ public:
     int curveDividingCount() const { return m_curveDividingCount; }
     void setUnitMicron(double value) { m_unitMicron = value; }
     double unitMicron() const { return m_unitMicron; }
+
+    // Microns per pixel across and down. When both are set, the detection
+    // runs a second time in microns and the report gains its section; a
+    // change forgets that run until the next detection.
+    void setAxisScales(const quorrel::AxisScales& scales);
+    const quorrel::AxisScales& axisScales() const { return m_axisScales; }
+    void setShownRun(quorrel::ShownRun run) { m_shownRun = run; }
+    quorrel::ShownRun shownRun() const { return m_shownRun; }
+    // The run in microns of the current boundary, when its last detection
+    // made one with the scales as they are; else null.
+    const quorrel::CalibratedMeasurements* calibratedRun() const;
 
     void setViewMode(ViewMode mode) { m_viewMode = mode; }
     ViewMode viewMode() const { return m_viewMode; }
@@ -241,6 +253,8 @@ private:
     void drawEdgePoints(const Boundary& boundary);
     void drawCurve(const Boundary& boundary);
     void drawExtrema(const Boundary& boundary);
+    void forgetCalibratedRun();
+    void warnOfUntrustworthyFigures(const Boundary& boundary);
     void drawReferenceCurve(const Boundary& boundary);
     void drawUnitLine();
     void drawDebugSegments(const Boundary& boundary);
@@ -302,4 +316,11 @@ private:
     bool m_dragPending = false;
     QString m_dragName;
     EditSnapshot m_dragSnapshot;
+    quorrel::AxisScales m_axisScales;
+    quorrel::ShownRun m_shownRun = quorrel::ShownRun::Pixels;
+    // The last run in microns and the boundary it was made on (-1: none),
+    // with its points in image pixels for drawing.
+    quorrel::CalibratedMeasurements m_calibratedRun;
+    int m_calibratedBoundaryIndex = -1;
+    Boundary m_calibratedInPixels;
 };

@@ -5,8 +5,10 @@
 #include <sys/resource.h>
 
 #include <QDir>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -21,21 +23,29 @@ class AnalysisActionsTest : public QObject {
 private:
     testsupport::ScratchDirectory* scratch = nullptr;
     QString scanPath;
+    QString speckledScanPath;
 
-    std::unique_ptr<Quorrel> openWindow()
+    std::unique_ptr<Quorrel> openWindow(const QString& path = QString())
     {
         auto window = std::make_unique<Quorrel>();
         window->resize(1400, 800);
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))
             qWarning("window not exposed");
-        window->view()->loadImage(scanPath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
+        window->view()->loadImage((path.isEmpty() ? scanPath : path).toStdWString(), 0.0, 0.0, 1.0, 1.0);
         return window;
     }
 
     static void click(Quorrel& window, const char* button)
     {
         QTest::mouseClick(window.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    }
+
+    static void typeInto(QLineEdit* edit, const QString& text)
+    {
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
     }
 
     static QByteArray readFile(const QString& path)
@@ -60,6 +70,14 @@ private slots:
         parameters.rimSigma = 70;
         scanPath =
             testsupport::writeSyntheticScan(scratch->filePath("fovea.png"), quorrel::makeSyntheticScan(parameters));
+        // Speckle that breaks the traced surface left of the left rim.
+        parameters.rimHeight = 6;
+        parameters.rimSigma = 60;
+        parameters.noiseAmplitude = 16;
+        parameters.speckleContrast = 0.4;
+        parameters.seed = 4;
+        speckledScanPath =
+            testsupport::writeSyntheticScan(scratch->filePath("speckled.png"), quorrel::makeSyntheticScan(parameters));
     }
 
     void cleanupTestCase() { delete scratch; }
@@ -259,6 +277,86 @@ private slots:
         QVERIFY(report.startsWith("A Top    Point: ("));
         QCOMPARE(QDir(scratch->path()).entryList({QStringLiteral("kept.txt*")}, QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("kept.txt")});
+    }
+
+    void axisScales_RefuseBadValuesAndComeFromTypingOrTheUnitLine()
+    {
+        auto window = openWindow();
+        MainViewWidget* view = window->view();
+        auto* lateral = testsupport::child<QLineEdit>(window.get(), "lateralScaleLineEdit_");
+        auto* axial = testsupport::child<QLineEdit>(window.get(), "axialScaleLineEdit_");
+        auto* shownRun = testsupport::child<QComboBox>(window.get(), "shownRunComboBox_");
+        typeInto(lateral, QStringLiteral("11.5"));
+        for (const QString& text :
+             {QStringLiteral("-3"), QStringLiteral("abc"), QStringLiteral("1000.5"), QStringLiteral("inf")}) {
+            testsupport::ModalRecord refused;
+            testsupport::answerNextModal(&refused);
+            typeInto(lateral, text);
+            QCOMPARE(refused.title, QStringLiteral("Warning"));
+            QVERIFY2(refused.text.startsWith(QStringLiteral("Lateral scale \"") + text + QStringLiteral("\" ")),
+                     qPrintable(refused.text));
+            QCOMPARE(lateral->text(), QStringLiteral("11.5"));
+            QCOMPARE(view->axisScales().lateralMicronsPerPixel, 11.5);
+        }
+        QVERIFY(!shownRun->isEnabled());
+
+        testsupport::ModalRecord noLine;
+        testsupport::answerNextModal(&noLine);
+        click(*window, "scaleFromUnitLineButton_");
+        QVERIFY(noLine.text.startsWith(QStringLiteral("The unit line has no length.")));
+        QCOMPARE(view->axisScales().axialMicronsPerPixel, 0.0);
+
+        // A line 100 pixels down for 390 um sets the axial scale.
+        view->setViewMode(quorrel::ViewMode::MeasureUnit);
+        testsupport::selectImageRect(*view, 30, 40, 30, 140);
+        testsupport::child<QDoubleSpinBox>(window.get(), "unitMicronSpinBox")->setValue(390.0);
+        click(*window, "scaleFromUnitLineButton_");
+        QCOMPARE(axial->text(), QStringLiteral("3.9"));
+        QCOMPARE(view->axisScales().source, std::string("lateral typed, axial unit line"));
+        QVERIFY(shownRun->isEnabled());
+
+        // Empty or 0 clears a scale; the run choice goes back to the pixels.
+        shownRun->setCurrentIndex(1);
+        QCOMPARE(view->shownRun(), quorrel::ShownRun::Microns);
+        typeInto(lateral, QStringLiteral("0"));
+        QCOMPARE(lateral->text(), QString());
+        QCOMPARE(view->axisScales().lateralMicronsPerPixel, 0.0);
+        QVERIFY(!shownRun->isEnabled());
+        QCOMPARE(view->shownRun(), quorrel::ShownRun::Pixels);
+    }
+
+    void curveStoppingShortOfTheReference_WarnsAfterCalculateAndStillSaves()
+    {
+        auto window = openWindow(speckledScanPath);
+        MainViewWidget* view = window->view();
+        testsupport::selectImageRect(*view, 150, 165, 250, 190);
+        click(*window, "detectMaxColorDistanceButton_");
+        click(*window, "detectBoundaryEdgesButton_");
+        click(*window, "makeBoundaryCurveButton_");
+        click(*window, "smoothBoundaryCurveButton_");
+        click(*window, "smoothBoundaryCurveButton_");
+        view->currentBoundary()->referenceCurve = {{5, 60}, {394, 60}};
+        view->setViewMode(quorrel::ViewMode::MeasureUnit);
+        testsupport::selectImageRect(*view, 10, 10, 110, 10);
+        window->setAxisScales(2.5, 2.5, QStringLiteral("file"));
+
+        testsupport::ModalRecord warning;
+        testsupport::answerNextModal(&warning);
+        click(*window, "detectFovealWidthAndDepthButton_");
+        QCOMPARE(warning.title, QStringLiteral("Warning"));
+        QVERIFY2(warning.text.startsWith(QStringLiteral("These figures may be wrong:\n\n- the traced curve runs from")),
+                 qPrintable(warning.text));
+        QVERIFY(warning.text.contains(QStringLiteral("- rim A is the first sample")));
+        QVERIFY(warning.text.contains(QStringLiteral("- A Top lies on the end of the traced curve")));
+        QVERIFY(warning.text.contains(QStringLiteral("raise \"Maximum Line Connecting Distance\"")));
+        QVERIFY(warning.text.endsWith(QStringLiteral("The report can still be saved.")));
+
+        const QString path = scratch->filePath("warned.txt");
+        QVERIFY(view->writeMeasurementReport(path.toStdWString()));
+        const QList<QByteArray> lines = readFile(path).split('\n');
+        QCOMPARE(lines.size(), 92); // 91 lines and the empty rest after the last newline
+        QCOMPARE(lines[51], QByteArray("Calibrated Measurement: foveal detection repeated in microns"));
+        QCOMPARE(lines[54], QByteArray("Scales from: file"));
     }
 };
 
