@@ -25,8 +25,14 @@ struct Sample {
     const char* name;
     const char* description;
     quorrel::SyntheticScanParameters scan;
-    double micronPerPixel;
+    double micronPerPixel; // across the scan, the scale of the horizontal bar
     int scaleBarMicrons;
+    // Scans whose pixels are taller in microns than wide carry a second,
+    // vertical scale bar; 0 means square pixels and no second bar.
+    double axialMicronPerPixel = 0.0;
+    int axialBarMicrons = 0;
+
+    bool anisotropic() const { return axialMicronPerPixel > 0.0; }
 };
 
 // Row (counted up from the bottom) of the scale bar's middle line and its
@@ -34,6 +40,9 @@ struct Sample {
 // lower border, where the fill from the vitreous never reaches.
 constexpr int kScaleBarRow = 28;
 constexpr int kScaleBarLeft = 40;
+// Column and lowest row of the vertical bar, right of the horizontal one.
+constexpr int kAxialBarColumn = 330;
+constexpr int kAxialBarBottom = 12;
 
 // The vitreous patch the walk-through drags, in viewer pixels (rows counted
 // down from the top): columns 20 to 100, rows 14 to 54.
@@ -112,6 +121,26 @@ std::vector<Sample> samples()
     speckle.scan.speckleContrast = 0.22;
     speckle.scan.seed = 15;
     list.push_back(speckle);
+
+    // Pixels as a clinical scanner makes them: 11.5 um across, 3.9 um down.
+    // Drawn in pixels the pit looks three times narrower than it is.
+    Sample anisotropic{"fovea-anisotropic",
+                       "pixels 11.5 um wide and 3.9 um high, as real scans have: a pit about 2 mm wide and 100 um deep",
+                       sampleFrame(), 11.5, 1150};
+    anisotropic.axialMicronPerPixel = 3.9;
+    anisotropic.axialBarMicrons = 195;
+    anisotropic.scan.surfaceRow = 185.0;
+    anisotropic.scan.pitDepth = 38.0;
+    anisotropic.scan.pitSigma = 38.0;
+    anisotropic.scan.rimHeight = 18.0;
+    anisotropic.scan.rimSigma = 68.0;
+    anisotropic.scan.seed = 16;
+    list.push_back(anisotropic);
+
+    for (Sample& sample : list) {
+        sample.scan.lateralMicronsPerPixel = sample.micronPerPixel;
+        sample.scan.axialMicronsPerPixel = sample.anisotropic() ? sample.axialMicronPerPixel : sample.micronPerPixel;
+    }
 
     return list;
 }
@@ -207,6 +236,17 @@ void drawScaleBar(quorrel::SyntheticScan& scan, int left, int right, int microns
     canvas.text(std::to_string(microns) + " um", right + 14, kScaleBarRow - 7, 255);
 }
 
+// A white bar from row bottom to row top (both tick centres, rows counted
+// up), with ticks three rows high, and the length written right of it.
+void drawAxialScaleBar(quorrel::SyntheticScan& scan, int bottom, int top, int microns)
+{
+    RgbaCanvas canvas(scan);
+    canvas.fill(kAxialBarColumn - 1, bottom, kAxialBarColumn + 1, top, 255);
+    for (int row : {bottom, top})
+        canvas.fill(kAxialBarColumn - 6, row - 1, kAxialBarColumn + 6, row + 1, 255);
+    canvas.text(std::to_string(microns) + " um", kAxialBarColumn + 14, (bottom + top) / 2 - 7, 255);
+}
+
 bool writePicture(const quorrel::SyntheticScan& scan, const QString& path)
 {
     // Every pixel is grey, so one byte per pixel keeps the file small and
@@ -263,6 +303,12 @@ std::string stretch(const std::pair<double, double>& columns)
     return "from " + format("%.2f", columns.first) + " to " + format("%.2f", columns.second);
 }
 
+// Rows of the vertical scale bar; whole by the choice of its length.
+int axialBarRows(const Sample& sample)
+{
+    return static_cast<int>(std::lround(sample.axialBarMicrons / sample.axialMicronPerPixel));
+}
+
 // The geometry the report should find. The thicknesses, the depth and the
 // width are taken at right angles to the lower border, as the report takes
 // them: at the pit centre and at the rims the inner surface runs parallel to
@@ -272,7 +318,7 @@ std::string describe(const Sample& sample, const quorrel::SyntheticScan& scan, i
     const double tilt = sample.scan.tiltRowsPerColumn;
     const double across = 1.0 / std::sqrt(1.0 + tilt * tilt);
     const int lastRow = scan.height - 1;
-    const double um = sample.micronPerPixel;
+    const quorrel::SyntheticMicronGeometry microns = quorrel::syntheticMicronGeometry(scan);
 
     const quorrel::Point2d left{scan.leftRimX, scan.surfaceRowAt(scan.leftRimX)};
     const quorrel::Point2d centre{scan.pitCentreX, scan.surfaceRowAt(scan.pitCentreX)};
@@ -289,11 +335,23 @@ std::string describe(const Sample& sample, const quorrel::SyntheticScan& scan, i
     text += "# Made by quorrel-make-samples (see README.md). Viewer pixels count rows down from the top\n";
     text += "# of the picture; report pixels count rows up from the bottom, as the report does.\n";
     line("image size (px)", std::to_string(scan.width) + " x " + std::to_string(scan.height));
-    line("micron per pixel", format("%g", um));
+    if (sample.anisotropic()) {
+        line("lateral micron per pixel", format("%g", sample.micronPerPixel));
+        line("axial micron per pixel", format("%g", sample.axialMicronPerPixel));
+    } else {
+        line("micron per pixel", format("%g", sample.micronPerPixel));
+    }
     line("scale bar",
          std::to_string(sample.scaleBarMicrons) + " um = " + std::to_string(barRight - barLeft) + " px from "
              + pixel(barLeft, lastRow - kScaleBarRow) + " to " + pixel(barRight, lastRow - kScaleBarRow)
              + " in viewer pixels");
+    if (sample.anisotropic()) {
+        const int barRows = axialBarRows(sample);
+        line("axial scale bar",
+             std::to_string(sample.axialBarMicrons) + " um = " + std::to_string(barRows) + " px from "
+                 + pixel(kAxialBarColumn, lastRow - kAxialBarBottom - barRows) + " to "
+                 + pixel(kAxialBarColumn, lastRow - kAxialBarBottom) + " in viewer pixels");
+    }
     line("vitreous patch (viewer px)", pixel(kPatchLeft, kPatchTop) + " to " + pixel(kPatchRight, kPatchBottom));
     line("lower retinal border (viewer px)",
          "from " + point(0, lastRow - scan.referenceRowAt(0)) + " to "
@@ -313,15 +371,21 @@ std::string describe(const Sample& sample, const quorrel::SyntheticScan& scan, i
         profile += (profile.empty() ? "" : " ") + point(x, scan.surfaceRowAt(x));
     line("inner surface every 64 columns (report px)", profile);
     line("thickness at pit centre (px)", format("%.2f", scan.thicknessAtCentre * across));
-    line("thickness at pit centre (um)", format("%.1f", scan.thicknessAtCentre * across * um));
+    line("thickness at pit centre (um)", format("%.1f", microns.thicknessAtCentre));
     line("thickness at left rim (px)", format("%.2f", scan.thicknessAtLeftRim * across));
-    line("thickness at left rim (um)", format("%.1f", scan.thicknessAtLeftRim * across * um));
+    line("thickness at left rim (um)", format("%.1f", microns.thicknessAtLeftRim));
     line("thickness at right rim (px)", format("%.2f", scan.thicknessAtRightRim * across));
-    line("thickness at right rim (um)", format("%.1f", scan.thicknessAtRightRim * across * um));
+    line("thickness at right rim (um)", format("%.1f", microns.thicknessAtRightRim));
     line("foveal depth (px)", format("%.2f", depth));
-    line("foveal depth (um)", format("%.1f", depth * um));
+    line("foveal depth (um)", format("%.1f", microns.fovealDepth));
     line("foveal width, rim to rim (px)", format("%.2f", width));
-    line("foveal width, rim to rim (um)", format("%.1f", width * um));
+    line("foveal width, rim to rim (um)", format("%.1f", microns.fovealWidth));
+    if (sample.anisotropic()) {
+        std::string angles;
+        for (double degrees : microns.wallChordDegrees)
+            angles += (angles.empty() ? "" : " ") + format("%.2f", degrees);
+        line("wall chords A-B B-C C-D D-E in microns (degrees)", angles);
+    }
     line("grey noise (levels, plus or minus)", format("%g", sample.scan.noiseAmplitude));
     line("speckle contrast", format("%g", sample.scan.speckleContrast));
     return text;
@@ -354,8 +418,15 @@ std::string measurementSettings(const Sample& sample, const quorrel::SyntheticSc
     text += "  \"reference\": [" + reference + "],\n";
     text += printed("  \"unitLine\": [[%d, %d], [%d, %d]],\n", barLeft, lastRow - kScaleBarRow, barRight,
                     lastRow - kScaleBarRow);
-    text += printed("  \"unitMicrons\": %d\n", sample.scaleBarMicrons);
-    text += "}\n";
+    text += printed("  \"unitMicrons\": %d", sample.scaleBarMicrons);
+    if (sample.anisotropic()) {
+        // The vertical bar gives the axial scale, the horizontal one the lateral.
+        const int barRows = axialBarRows(sample);
+        text += printed(",\n  \"secondUnitLine\": [[%d, %d], [%d, %d]],\n", kAxialBarColumn,
+                        lastRow - kAxialBarBottom - barRows, kAxialBarColumn, lastRow - kAxialBarBottom);
+        text += printed("  \"secondUnitMicrons\": %d", sample.axialBarMicrons);
+    }
+    text += "\n}\n";
     return text;
 }
 
@@ -405,6 +476,15 @@ int main(int argc, char* argv[])
             return 1;
         }
         drawScaleBar(scan, barLeft, barRight, sample.scaleBarMicrons);
+        if (sample.anisotropic()) {
+            const int barRows = axialBarRows(sample);
+            if (std::fabs(sample.axialBarMicrons / sample.axialMicronPerPixel - barRows) > 1e-9
+                || kAxialBarBottom + barRows + 20 > scan.referenceRowAt(kAxialBarColumn)) {
+                std::fprintf(stderr, "%s: the vertical scale bar does not fit\n", sample.name);
+                return 1;
+            }
+            drawAxialScaleBar(scan, kAxialBarBottom, kAxialBarBottom + barRows, sample.axialBarMicrons);
+        }
         const QString base = folder.filePath(QString::fromLatin1(sample.name));
         if (!writePicture(scan, base + QStringLiteral(".png"))
             || !writeText(base + QStringLiteral(".txt"), describe(sample, scan, barLeft, barRight))

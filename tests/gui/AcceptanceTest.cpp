@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include <QAction>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
@@ -107,11 +108,11 @@ public:
                                 : qMakePair(std::nan(""), std::nan(""));
     }
 
-    // The whole number before " px" in the scale bar's value.
-    int scaleBarPixels() const
+    // The whole number before " px" in a scale bar's value.
+    int scaleBarPixels(const QString& key = QStringLiteral("scale bar")) const
     {
         const QRegularExpressionMatch match =
-            QRegularExpression(QStringLiteral("= ([0-9]+) px")).match(values.value(QStringLiteral("scale bar")));
+            QRegularExpression(QStringLiteral("= ([0-9]+) px")).match(values.value(key));
         return match.hasMatch() ? match.captured(1).toInt() : -1;
     }
 
@@ -286,6 +287,7 @@ private slots:
         const SampleGeometry geometry(samples.filePath(sample + QStringLiteral(".txt")));
         QVERIFY2(geometry.has(QStringLiteral("foveal depth (px)")), "the geometry file is missing or incomplete");
         takingScreenshots = !screenshotFolder.isEmpty() && sample == QStringLiteral("fovea-standard");
+        const bool twoScalesScreenshot = !screenshotFolder.isEmpty() && sample == QStringLiteral("fovea-anisotropic");
 
         // The image list is filled from the folder that "settings.txt" names.
         testsupport::ScratchDirectory scratch;
@@ -371,9 +373,44 @@ private slots:
         QCOMPARE(view->unitMicron(), barMicrons);
         screenshot(window, QStringLiteral("first-measurement-2-curves.png"), imageArea(*view, 24));
 
+        // A scan with pixels taller than wide: the horizontal bar gives the
+        // lateral scale, the vertical one the axial scale, both through
+        // "From unit line"; the window then draws the run in microns.
+        const bool twoScales = geometry.has(QStringLiteral("axial micron per pixel"));
+        if (twoScales) {
+            click(window, "scaleFromUnitLineButton_");
+            const QVector<QPointF> axialBar = geometry.points(QStringLiteral("axial scale bar"));
+            QCOMPARE(axialBar.size(), 2);
+            testsupport::dragWithLeftButton(*view, windowPointForViewer(*view, axialBar[0].x(), axialBar[0].y()),
+                                            windowPointForViewer(*view, axialBar[1].x(), axialBar[1].y()));
+            unitMicron->selectAll();
+            QTest::keyClicks(unitMicron, QString::number(geometry.number(QStringLiteral("axial scale bar"))));
+            click(window, "scaleFromUnitLineButton_");
+            QCOMPARE(view->axisScales().lateralMicronsPerPixel,
+                     geometry.number(QStringLiteral("lateral micron per pixel")));
+            QCOMPARE(view->axisScales().axialMicronsPerPixel,
+                     geometry.number(QStringLiteral("axial micron per pixel")));
+            QCOMPARE(view->axisScales().source, std::string("unit lines"));
+            testsupport::child<QComboBox>(&window, "shownRunComboBox_")->setCurrentIndex(1);
+        }
+
         click(window, "detectFovealWidthAndDepthButton_");
         QVERIFY(view->hasValidExtrema());
+        QCOMPARE(view->calibratedRun() != nullptr, twoScales);
         screenshot(window, QStringLiteral("first-measurement-3-points.png"), imageArea(*view, 24));
+        if (twoScalesScreenshot) {
+            const QRect picture = imageArea(*view, 24);
+            auto* lastButton = testsupport::child<QPushButton>(&window, "detectFovealWidthAndDepthButton_");
+            const int dockBottom = lastButton->mapTo(&window, QPoint(0, lastButton->height())).y() + 8;
+            const int dockTop =
+                testsupport::child<QWidget>(&window, "smoothBoundaryCurveButton_")->mapTo(&window, QPoint(0, 0)).y()
+                - 8;
+            const int top = std::min(dockTop, picture.top());
+            takingScreenshots = true;
+            screenshot(window, QStringLiteral("two-scales.png"),
+                       QRect(0, top, picture.right() + 1, std::max(picture.bottom(), dockBottom) + 1 - top));
+            takingScreenshots = false;
+        }
 
         testsupport::ModalRecord distance;
         int distancePoints = -1;
@@ -427,11 +464,13 @@ private slots:
 
         int lineCount = 0;
         const QMap<QString, QString> report = readReport(reportPath, &lineCount);
-        QCOMPARE(lineCount, 50);
-        if (takingScreenshots) {
-            QFile::remove(QDir(screenshotFolder).filePath(QStringLiteral("first-measurement-report.txt")));
-            QVERIFY(QFile::copy(reportPath,
-                                QDir(screenshotFolder).filePath(QStringLiteral("first-measurement-report.txt"))));
+        QCOMPARE(lineCount, twoScales ? 91 : 50);
+        if (takingScreenshots || twoScalesScreenshot) {
+            const QString copy = QDir(screenshotFolder)
+                                     .filePath(twoScalesScreenshot ? QStringLiteral("two-scales-report.txt")
+                                                                   : QStringLiteral("first-measurement-report.txt"));
+            QFile::remove(copy);
+            QVERIFY(QFile::copy(reportPath, copy));
         }
         auto figure = [&report](const char* label) {
             const QString key = QString::fromLatin1(label);
@@ -439,9 +478,11 @@ private slots:
         };
         auto expected = [&geometry](const char* key) { return geometry.number(QString::fromLatin1(key)); };
 
-        const double micronPerPixel = expected("micron per pixel");
-        QCOMPARE(figure("Unit Micron Pixel  Length"), double(geometry.scaleBarPixels()));
-        QCOMPARE(figure("Unit Micron Actual Length"), barMicrons);
+        // With two scales the unit line was last drawn down the vertical bar.
+        const QString unitBar = twoScales ? QStringLiteral("axial scale bar") : QStringLiteral("scale bar");
+        const double micronPerPixel = expected(twoScales ? "axial micron per pixel" : "micron per pixel");
+        QCOMPARE(figure("Unit Micron Pixel  Length"), double(geometry.scaleBarPixels(unitBar)));
+        QCOMPARE(figure("Unit Micron Actual Length"), geometry.number(unitBar));
 
         const double tilt = expected("lower border tilt (rows per column)");
         const double alongBorder = std::sqrt(1.0 + tilt * tilt);
@@ -497,9 +538,47 @@ private slots:
              geometry.points(QStringLiteral("inner surface at pit centre (report px)")).value(0).y(),
              kThicknessTolerance},
         };
+        // The run in microns against the true figures: lengths within 2 %,
+        // wall angles within a degree, the rims and the centre where the
+        // thickness is extreme.
+        QVector<Check> calibratedChecks;
+        const QPointF calibratedATop = reportPoint(report.value(QStringLiteral("Calibrated A Top    Point")));
+        const QPointF calibratedCTop = reportPoint(report.value(QStringLiteral("Calibrated C Top    Point")));
+        const QPointF calibratedETop = reportPoint(report.value(QStringLiteral("Calibrated E Top    Point")));
+        if (twoScales) {
+            auto lengthCheck = [&](const char* what, const char* label, const char* key) {
+                return Check{what, figure(label), expected(key), 0.02 * expected(key)};
+            };
+            calibratedChecks = {
+                lengthCheck("calibrated A thickness (um)", "Calibrated A Bottom to A Top Micron Distance",
+                            "thickness at left rim (um)"),
+                lengthCheck("calibrated C thickness (um)", "Calibrated C Bottom to C Top Micron Distance",
+                            "thickness at pit centre (um)"),
+                lengthCheck("calibrated E thickness (um)", "Calibrated E Bottom to E Top Micron Distance",
+                            "thickness at right rim (um)"),
+                lengthCheck("calibrated width (um)", "Calibrated Foveal Micron Width", "foveal width, rim to rim (um)"),
+                lengthCheck("calibrated depth along the C line (um)",
+                            "Calibrated Foveal Micron Depth (C Bottom - C Top Line) to (A - E Top Line)",
+                            "foveal depth (um)"),
+                lengthCheck("calibrated perpendicular depth (um)",
+                            "Calibrated Foveal Micron Depth (A - E Top Perpendicular Line)", "foveal depth (um)"),
+                within("calibrated C Top x", calibratedCTop.x(), centreStretch.first, centreStretch.second),
+                within("calibrated A Top x", calibratedATop.x(), leftStretch.first, leftStretch.second),
+                within("calibrated E Top x", calibratedETop.x(), rightStretch.first, rightStretch.second),
+            };
+            const QStringList angles =
+                geometry.text(QStringLiteral("wall chords A-B B-C C-D D-E in microns (degrees)")).split(' ');
+            QCOMPARE(angles.size(), 4);
+            static const char* const angleLabels[] = {
+                "Calibrated Slope Degree Angle (A -> B)", "Calibrated Slope Degree Angle (B -> C)",
+                "Calibrated Slope Degree Angle (C -> D)", "Calibrated Slope Degree Angle (D -> E)"};
+            for (int i = 0; i < 4; ++i)
+                calibratedChecks.append(Check{angleLabels[i], figure(angleLabels[i]), angles[i].toDouble(), 1.0});
+        }
+
         QStringList failures;
         QStringList summary;
-        for (const Check& check : checks) {
+        for (const Check& check : checks + calibratedChecks) {
             if (!near(check.actual, check.expected, check.tolerance))
                 failures << mismatch(check.what, check.actual, check.expected, check.tolerance);
             summary << QStringLiteral("%1 %2 (%3 to %4)")
@@ -512,7 +591,15 @@ private slots:
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QStringLiteral("; "))));
 
         // What the view draws: the curve along the surface away from the
-        // points, and a green point at each of A, C and E, Top and Bottom.
+        // points, and a green point at each of A, C and E, Top and Bottom,
+        // of the run the window shows.
+        const QPointF drawnATop = twoScales ? calibratedATop : aTop;
+        const QPointF drawnCTop = twoScales ? calibratedCTop : cTop;
+        const QPointF drawnETop = twoScales ? calibratedETop : eTop;
+        const QString drawnRun = twoScales ? QStringLiteral("Calibrated ") : QString();
+        const QPointF drawnTops[] = {drawnATop, reportPoint(report.value(drawnRun + QStringLiteral("B Top    Point"))),
+                                     drawnCTop, reportPoint(report.value(drawnRun + QStringLiteral("D Top    Point"))),
+                                     drawnETop};
         view->renderScene();
         const QImage frame = view->grabFrameBuffer();
         const QVector<QPointF> surface = geometry.points(QStringLiteral("inner surface every 64 columns (report px)"));
@@ -521,16 +608,17 @@ private slots:
         int curveChecked = 0;
         // The line from A Top to E Top is drawn over the curve where the
         // two come within its width and the curve's.
-        auto offRimLine = [&aTop, &eTop](const QPointF& point) {
-            const QPointF along = eTop - aTop;
-            const QPointF offset = point - aTop;
+        auto offRimLine = [&drawnATop, &drawnETop](const QPointF& point) {
+            const QPointF along = drawnETop - drawnATop;
+            const QPointF offset = point - drawnATop;
             const double cross = along.x() * offset.y() - along.y() * offset.x();
             return std::fabs(cross) / std::sqrt(QPointF::dotProduct(along, along));
         };
         for (const QPointF& point : surface) {
-            const bool betweenRims = point.x() > aTop.x() - 10 && point.x() < eTop.x() + 10;
-            const bool underAPoint = std::fabs(point.x() - aTop.x()) < 16 || std::fabs(point.x() - cTop.x()) < 16
-                || std::fabs(point.x() - eTop.x()) < 16;
+            const bool betweenRims = point.x() > drawnATop.x() - 10 && point.x() < drawnETop.x() + 10;
+            bool underAPoint = false;
+            for (const QPointF& drawn : drawnTops)
+                underAPoint = underAPoint || std::fabs(point.x() - drawn.x()) < 16;
             const bool atTheEdge = point.x() < 8 || point.x() > view->imageWidth() - 8.0;
             if (underAPoint || atTheEdge || (betweenRims && offRimLine(point) < 6.0))
                 continue;
