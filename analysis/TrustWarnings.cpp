@@ -62,17 +62,19 @@ void addRunFindings(std::vector<KeyedFinding>& findings, const Boundary& run, co
 {
     const int lastSample = static_cast<int>(run.curveSamples.size()) - 1;
     if (run.indexA == 0)
-        findings.push_back({{TrustWarningKind::RimAtProfileEnd,
-                             runName
-                                 + "rim A is the first sample of the thickness profile: the true rim may lie "
-                                   "left of the reference curve or of the traced curve"},
-                            "rim A"});
+        findings.push_back(
+            {{TrustWarningKind::RimAtProfileEnd,
+              runName + "rim A is the first sample of the thickness profile, A Top at " + xText(tops.points[0].x)
+                  + ": the true rim may lie beyond the end of the reference curve or of the traced "
+                    "curve"},
+             "rim A"});
     if (run.indexE == lastSample)
-        findings.push_back({{TrustWarningKind::RimAtProfileEnd,
-                             runName
-                                 + "rim E is the last sample of the thickness profile: the true rim may lie "
-                                   "right of the reference curve or of the traced curve"},
-                            "rim E"});
+        findings.push_back(
+            {{TrustWarningKind::RimAtProfileEnd,
+              runName + "rim E is the last sample of the thickness profile, E Top at " + xText(tops.points[4].x)
+                  + ": the true rim may lie beyond the end of the reference curve or of the traced "
+                    "curve"},
+             "rim E"});
 
     if (curve.empty())
         return;
