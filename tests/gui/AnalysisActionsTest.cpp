@@ -4,8 +4,8 @@
 
 #include <sys/resource.h>
 
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLineEdit>

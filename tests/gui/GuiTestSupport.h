@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -41,6 +42,14 @@ struct ModalRecord {
     bool seen = false;
     QString title;
     QString text;
+    // A dialog that never came leaves its poll behind; it must not outlive
+    // the record it would fill.
+    QPointer<QTimer> pending;
+
+    ModalRecord() = default;
+    ModalRecord(const ModalRecord&) = delete;
+    ModalRecord& operator=(const ModalRecord&) = delete;
+    ~ModalRecord() { delete pending.data(); }
 };
 
 // Polls until a modal widget is active, records it and closes it (accepting
@@ -50,6 +59,8 @@ inline void answerNextModal(ModalRecord* record, std::function<void(QWidget*)> a
 {
     auto* timer = new QTimer;
     timer->setInterval(20);
+    if (record)
+        record->pending = timer;
     QObject::connect(timer, &QTimer::timeout, [timer, record, answer]() {
         QWidget* modal = QApplication::activeModalWidget();
         // A dialog that was shown before its exec() runs without being
