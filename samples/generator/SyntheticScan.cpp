@@ -157,18 +157,25 @@ double findSteepestThickness(const SyntheticScanParameters& parameters, double l
     return refineMinimum(steepness, std::max(low, best - step), std::min(high, best + step));
 }
 
+// The rows both borders rise by at column x.
+double bend(const SyntheticScanParameters& parameters, double x)
+{
+    const double offset = x - parameters.pitCentreX;
+    return parameters.tiltRowsPerColumn * offset + parameters.curvature * offset * offset;
+}
+
 } // namespace
 
 double SyntheticScan::surfaceRowAt(double x) const
 {
     const double offset = x - parameters.pitCentreX;
     return parameters.surfaceRow - parameters.pitDepth * gaussian(offset, parameters.pitSigma)
-        + parameters.rimHeight * gaussian(offset, parameters.rimSigma) + parameters.tiltRowsPerColumn * offset;
+        + parameters.rimHeight * gaussian(offset, parameters.rimSigma) + bend(parameters, x);
 }
 
 double SyntheticScan::referenceRowAt(double x) const
 {
-    return parameters.referenceRow + parameters.tiltRowsPerColumn * (x - parameters.pitCentreX);
+    return parameters.referenceRow + bend(parameters, x);
 }
 
 double SyntheticScan::thicknessAt(double x) const
@@ -223,10 +230,17 @@ SyntheticScan makeSyntheticScan(const SyntheticScanParameters& parameters)
     for (std::size_t y = 0; y < height; ++y) {
         const auto row = static_cast<double>(y);
         for (std::size_t x = 0; x < width; ++x) {
-            const RgbaColor& base = row > surfaceRows[x] ? parameters.vitreousColor
-                : row >= referenceRows[x]                ? parameters.retinaColor
-                                                         : parameters.belowColor;
-            const double speckle = grains.empty() ? 1.0 : 1.0 + parameters.speckleContrast * grains[y * width + x];
+            const RgbaColor& base = row > surfaceRows[x]                ? parameters.vitreousColor
+                : row >= referenceRows[x]                               ? parameters.retinaColor
+                : row >= referenceRows[x] - parameters.choroidThickness ? parameters.choroidColor
+                                                                        : parameters.belowColor;
+            const auto column = static_cast<double>(x);
+            const bool shadowed = column >= parameters.shadowLeft
+                && column < parameters.shadowLeft + parameters.shadowWidth
+                && row < surfaceRows[x] - parameters.shadowDepth;
+            double speckle = grains.empty() ? 1.0 : 1.0 + parameters.speckleContrast * grains[y * width + x];
+            if (shadowed)
+                speckle *= parameters.shadowAttenuation;
             const double grey = parameters.noiseAmplitude * noise.next();
             *out++ = noisyChannel(base.r * speckle, grey);
             *out++ = noisyChannel(base.g * speckle, grey);

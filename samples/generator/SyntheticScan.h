@@ -2,9 +2,9 @@
 
 // Synthetic B-scan-like images with known geometry, for tests, benchmarks and
 // sample images: dark vitreous above a bright retina whose upper surface dips
-// into a foveal pit with a rim on either side, over a flat or tilted lower
-// border. The noise comes from the generator's own PRNG, so a seed gives the
-// same bytes on every machine and library version.
+// into a foveal pit with a rim on either side, over a flat, tilted or curved
+// lower border, optionally over a bright choroid and across a vessel's shadow. The noise comes from the generator's own
+// PRNG, so a seed gives the same bytes on every machine and library version.
 
 #include <array>
 #include <cstdint>
@@ -31,6 +31,11 @@ struct SyntheticScanParameters {
     // Both borders rise by this many rows per column, pivoting at pitCentreX,
     // so the vertical thickness does not depend on it.
     double tiltRowsPerColumn = 0.0;
+    // Both borders also rise by this times the squared distance from
+    // pitCentreX, as in a scan of a curved eye; the vertical thickness stays.
+    // The micron figures below take the border as straight: leave it at 0
+    // where they are used.
+    double curvature = 0.0;
     // Grey noise, uniform within plus or minus this many levels and the same in
     // R, G and B. At 6 a vitreous patch's spread estimates the tolerance 30.
     double noiseAmplitude = 6.0;
@@ -38,6 +43,17 @@ struct SyntheticScanParameters {
     RgbaColor vitreousColor{20, 20, 20, 255};
     RgbaColor retinaColor{190, 190, 190, 255};
     RgbaColor belowColor{110, 110, 110, 255};
+    // A band this many rows thick right below the lower border, in its own
+    // colour: a bright choroid whose own lower edge competes with the border.
+    double choroidThickness = 0.0;
+    RgbaColor choroidColor{140, 140, 140, 255};
+    // The shadow a vessel casts: in the columns shadowLeft .. shadowLeft +
+    // shadowWidth, every level from shadowDepth rows below the surface down
+    // is scaled by shadowAttenuation. A width of 0 casts none.
+    double shadowLeft = 0.0;
+    double shadowWidth = 0.0;
+    double shadowDepth = 6.0;
+    double shadowAttenuation = 0.35;
     // Speckle as in real scans: every level is scaled by 1 + speckleContrast * s
     // before the grey noise is added, s a grain pattern of zero mean and unit
     // deviation with grains about 4 columns wide and 2 rows high (speckle is
@@ -54,8 +70,9 @@ struct SyntheticScanParameters {
 
 // A generated scan and its geometry. Pixel (x, y) is vitreous when
 // y > surfaceRowAt(x), retina when referenceRowAt(x) <= y <= surfaceRowAt(x),
-// and below the retina otherwise; the retina's top pixel in column x is thus
-// row floor(surfaceRowAt(x)). Thicknesses are vertical, in rows.
+// choroid when it lies less than choroidThickness below that, and below the
+// retina otherwise; the retina's top pixel in column x is thus row
+// floor(surfaceRowAt(x)). Thicknesses are vertical, in rows.
 struct SyntheticScan {
     SyntheticScanParameters parameters;
     int width = 0;

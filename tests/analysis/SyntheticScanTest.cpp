@@ -55,6 +55,34 @@ TEST(SyntheticScan, Tilt_RaisesBothBordersAndKeepsTheThickness)
     EXPECT_NEAR(tilted.thicknessAtRightRim, flat.thicknessAtRightRim, 1e-9);
 }
 
+TEST(SyntheticScan, CurvatureChoroidAndShadow_DrawWhereTheParametersSay)
+{
+    SyntheticScanParameters parameters;
+    parameters.noiseAmplitude = 0.0;
+    parameters.curvature = 0.001;
+    parameters.choroidThickness = 20.0;
+    parameters.shadowLeft = 600.0;
+    parameters.shadowWidth = 10.0;
+    parameters.shadowAttenuation = 0.5;
+    const SyntheticScan scan = makeSyntheticScan(parameters);
+    const SyntheticScan flat = makeSyntheticScan(SyntheticScanParameters{});
+    // 100 columns from the pit centre both borders are 0.001 * 100^2 = 10 rows higher.
+    EXPECT_DOUBLE_EQ(scan.referenceRowAt(300), 130.0);
+    EXPECT_DOUBLE_EQ(scan.surfaceRowAt(500), flat.surfaceRowAt(500) + 10.0);
+    EXPECT_NEAR(scan.thicknessAtRightRim, flat.thicknessAtRightRim, 1e-9);
+    // The choroid fills the 20 rows under the border (row 120 at the centre).
+    EXPECT_EQ(pixelAt(scan, 400, 120), parameters.retinaColor);
+    EXPECT_EQ(pixelAt(scan, 400, 119), parameters.choroidColor);
+    EXPECT_EQ(pixelAt(scan, 400, 100), parameters.choroidColor);
+    EXPECT_EQ(pixelAt(scan, 400, 99), parameters.belowColor);
+    // Columns 600 to 609 are halved from 6 rows under the surface down.
+    const int surfaceTop = static_cast<int>(scan.surfaceRowAt(605));
+    EXPECT_EQ(pixelAt(scan, 605, surfaceTop - 5), parameters.retinaColor);
+    EXPECT_EQ(pixelAt(scan, 605, surfaceTop - 7), (RgbaColor{95, 95, 95, 255}));
+    EXPECT_EQ(pixelAt(scan, 605, 50), (RgbaColor{55, 55, 55, 255}));
+    EXPECT_EQ(pixelAt(scan, 610, 50), parameters.belowColor);
+}
+
 TEST(SyntheticScan, MicronGeometry_ScalesTheShapeByEachAxisAndMeasuresAcrossTheBorder)
 {
     // The default shape: rims 180.8805652866 columns either side of the pit
