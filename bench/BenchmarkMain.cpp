@@ -2,11 +2,13 @@
 // measurement step on inputs made by the synthetic scan generator, and checks
 // that both give the same output. Usage:
 //   quorrel-bench [--plain-make-curve-100k] [--plain-foveal-1000] [--full]
-//                 [--first-call-and-loading]
+//                 [--first-call-and-loading] [--proposals]
 // The options also run the plain forms that take long (hours for Make Curve
 // on 100 000 edge points, minutes for the foveal step at N = 1000); --full
-// runs both. The last one times only the fill's first call and the loading
-// of image files. Loading is timed against a plain decode of the same file.
+// runs both. --first-call-and-loading times only the fill's first call and
+// the loading of image files; loading is timed against a plain decode of the
+// same file. --proposals times only the proposals of a measurement without
+// clicks.
 
 #include <malloc.h>
 
@@ -24,7 +26,10 @@
 #include "analysis/ColorDistance.h"
 #include "analysis/CurveConstruction.h"
 #include "analysis/FovealExtrema.h"
+#include "analysis/MeasurementPipeline.h"
+#include "analysis/ReferenceCurveProposal.h"
 #include "analysis/RegionGrowing.h"
+#include "analysis/VitreousPatchProposal.h"
 #include "bench/LoadBenchmark.h"
 #include "oracle/PlainCurveConstruction.h"
 #include "oracle/PlainNearestPoint.h"
@@ -400,6 +405,51 @@ void benchmarkFoveal(const Boundary& input, int dividingCount, bool runPlain)
                     * dividingCount);
 }
 
+// The two proposals of a measurement without clicks, on a scan of a common
+// device size with the speckle sample's noise, a bright choroid and a vessel
+// shadow. Together they should take under 0.1 s.
+void benchmarkProposals()
+{
+    SyntheticScanParameters parameters;
+    parameters.width = 1536;
+    parameters.height = 1024;
+    parameters.surfaceRow = 440.0;
+    parameters.referenceRow = 300.0;
+    parameters.pitCentreX = 768.0;
+    parameters.pitDepth = 70.0;
+    parameters.pitSigma = 130.0;
+    parameters.rimHeight = 30.0;
+    parameters.rimSigma = 260.0;
+    parameters.curvature = 0.0001;
+    parameters.noiseAmplitude = 16.0;
+    parameters.speckleContrast = 0.22;
+    parameters.choroidThickness = 60.0;
+    parameters.shadowLeft = 900.0;
+    parameters.shadowWidth = 20.0;
+    const SyntheticScan scan = makeSyntheticScan(parameters);
+    std::printf("\nproposals on a %d x %d scan with speckle, a bright choroid and a vessel shadow\n\n", scan.width,
+                scan.height);
+    printHeader();
+
+    VitreousPatchProposal patch;
+    const Measurement patchTime = measure(3, [&] { patch = proposeVitreousPatch(scan.view()); });
+    printRow("Propose vitreous patch", Measurement{}, patchTime, patch.found ? "-" : "refused", scan.rgba.size(), 0);
+    if (!patch.found)
+        return;
+    MeasurementParameters traced;
+    traced.selection = patch.rect;
+    traced.estimateTolerance = true;
+    traced.smoothCount = 2;
+    const std::vector<Point2d> surface = runMeasurement(scan.view(), L"", traced).boundary.curve;
+    ReferenceCurveProposal reference;
+    const Measurement referenceTime = measure(3, [&] { reference = proposeReferenceCurve(scan.view(), surface); });
+    printRow("Propose reference curve", Measurement{}, referenceTime, reference.found ? "-" : "refused",
+             scan.rgba.size(), bytesOf(reference.points));
+    const double together = patchTime.seconds + referenceTime.seconds;
+    std::printf("    (both %.4f s: %s the 0.1 s target; %zu reference points)\n", together,
+                together < 0.1 ? "within" : "OVER", reference.points.size());
+}
+
 } // namespace
 } // namespace quorrel
 
@@ -414,6 +464,10 @@ int main(int argc, char** argv)
             loadingOnly = true;
             continue;
         }
+        if (std::strcmp(argv[k], "--proposals") == 0) {
+            benchmarkProposals();
+            return 0;
+        }
         const bool full = std::strcmp(argv[k], "--full") == 0;
         if (full || std::strcmp(argv[k], "--plain-make-curve-100k") == 0)
             plainMakeCurve100k = true;
@@ -423,7 +477,7 @@ int main(int argc, char** argv)
             && std::strcmp(argv[k], "--plain-foveal-1000") != 0) {
             std::fprintf(stderr,
                          "usage: quorrel-bench [--plain-make-curve-100k] [--plain-foveal-1000] [--full] "
-                         "[--first-call-and-loading]\n");
+                         "[--first-call-and-loading] [--proposals]\n");
             return 2;
         }
     }
@@ -482,6 +536,7 @@ int main(int argc, char** argv)
                 fovealBoundary.referenceCurve.size());
     benchmarkFoveal(fovealBoundary, 100, true);
     benchmarkFoveal(fovealBoundary, 1000, plainFoveal1000);
+    benchmarkProposals();
     bench::benchmarkLoading(5);
     return 0;
 }
