@@ -8,7 +8,9 @@
 #include "analysis/CurveSmoothing.h"
 #include "analysis/FovealExtrema.h"
 #include "analysis/MeasurementSteps.h"
+#include "analysis/ReferenceCurveProposal.h"
 #include "analysis/RegionGrowing.h"
+#include "analysis/VitreousPatchProposal.h"
 
 namespace quorrel {
 
@@ -55,8 +57,17 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
     // The window's own clamping of a rubber band, so that a rectangle reaching
     // past the image gives the boundary the window would make.
     const PixelRect& asked = parameters.selection;
-    const PixelRect rect =
-        pixelRectBetween(asked.left, asked.bottom, asked.right, asked.top, image.width, image.height);
+    PixelRect rect = pixelRectBetween(asked.left, asked.bottom, asked.right, asked.top, image.width, image.height);
+    if (asked.isEmpty() && parameters.proposeMissing) {
+        const VitreousPatchProposal patch = proposeVitreousPatch(image);
+        if (!patch.found) {
+            result.status = MeasurementStatus::NoPatchProposed;
+            result.proposalRefusal = patch.reason;
+            return result;
+        }
+        rect = patch.rect;
+        result.selectionProposed = true;
+    }
     if (rect.isEmpty()) {
         result.status = MeasurementStatus::EmptySelection;
         return result;
@@ -94,6 +105,16 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
         smoothCurveOnce(boundary, level);
 
     boundary.referenceCurve = parameters.referenceCurve;
+    if (boundary.referenceCurve.size() < 2 && parameters.proposeMissing) {
+        const ReferenceCurveProposal proposal = proposeReferenceCurve(image, boundary.curve);
+        if (!proposal.found) {
+            result.status = MeasurementStatus::NoReferenceProposed;
+            result.proposalRefusal = proposal.reason;
+            return result;
+        }
+        boundary.referenceCurve = proposal.points;
+        result.referenceProposed = true;
+    }
     switch (checkFovealInput(boundary)) {
     case FovealInputCheck::NoCurve:
         result.status = MeasurementStatus::NoCurve;
@@ -158,6 +179,10 @@ const char* describeMeasurementStatus(MeasurementStatus status)
         return "no foveal wall found: the thickness does not change between the pit centre and one of its rims";
     case MeasurementStatus::NonFiniteFigure:
         return "a figure came out as infinity or not a number";
+    case MeasurementStatus::NoPatchProposed:
+        return "no vitreous patch proposed";
+    case MeasurementStatus::NoReferenceProposed:
+        return "no reference curve proposed";
     }
     return "unknown status";
 }
@@ -167,6 +192,8 @@ std::string describeMeasurement(const MeasurementResult& result)
     std::string description = describeMeasurementStatus(result.status);
     if (result.status == MeasurementStatus::NonFiniteFigure)
         description += " (\"" + result.nonFiniteFigure + "\"); no report is written";
+    if (!result.proposalRefusal.empty())
+        description += ": " + result.proposalRefusal;
     return description;
 }
 

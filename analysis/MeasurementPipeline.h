@@ -43,6 +43,10 @@ struct MeasurementParameters {
     // When both are set, the detection runs a second time in microns and the
     // report gains its section.
     AxisScales axisScales;
+    // Propose what is not given: a vitreous patch for an empty selection, and
+    // a reference curve along the retina's lower border, below the smoothed
+    // traced curve, for one of fewer than two points.
+    bool proposeMissing = false;
 };
 
 // The step that stopped a measurement, or Ok.
@@ -56,7 +60,9 @@ enum class MeasurementStatus {
     NoReferenceCurve, // fewer than two reference points
     NoRim, // the thickness profile gave no A, C and E
     NoWall, // A, C and E, but no B or D
-    NonFiniteFigure // a figure of the report came out as NaN or an infinity
+    NonFiniteFigure, // a figure of the report came out as NaN or an infinity
+    NoPatchProposed, // no plausible vitreous patch to propose
+    NoReferenceProposed // no plausible lower border to propose a reference curve along
 };
 
 struct MeasurementResult {
@@ -71,13 +77,19 @@ struct MeasurementResult {
     bool unitLineTooShort = false; // the micron figures are then not meaningful
     std::vector<TrustWarning> warnings; // why the figures may not be trusted, when status is Ok
     std::string nonFiniteFigure; // the report's label of that figure, for NonFiniteFigure
+    // The selection (in the boundary's selectionRect) and the reference curve
+    // (in its referenceCurve) were proposed, not given.
+    bool selectionProposed = false;
+    bool referenceProposed = false;
+    std::string proposalRefusal; // why nothing was proposed, for NoPatchProposed and NoReferenceProposed
 
     bool ok() const { return status == MeasurementStatus::Ok; }
 };
 
 // Runs the whole measurement on the image; the boundary records imagePath.
 // An empty or too small image, or a selection outside it or centred in its
-// margin, stops before any work is done. A figure of the 50 lines that comes
+// margin, stops before any work is done; so does an empty selection unless
+// proposeMissing asks for one, and then an image without a vitreous patch. A figure of the 50 lines that comes
 // out as NaN or an infinity fails the measurement, except the micron figures
 // when the unit line is too short (the window writes those as they come).
 MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring& imagePath,
@@ -86,7 +98,8 @@ MeasurementResult runMeasurement(const RgbaImageView& image, const std::wstring&
 // A short lower-case description of a status, for one-line messages.
 const char* describeMeasurementStatus(MeasurementStatus status);
 
-// The status's description, naming the figure for NonFiniteFigure.
+// The status's description, naming the figure for NonFiniteFigure and giving
+// the reason for a refused proposal.
 std::string describeMeasurement(const MeasurementResult& result);
 
 } // namespace quorrel

@@ -236,5 +236,49 @@ TEST(ProposedReferenceCurve, NoPlausibleBorder_IsRefusedWithTheReason)
     }
 }
 
+TEST(MeasurementWithProposals, NothingGiven_MeasuresThicknessAndDepthWithinTwoPixels)
+{
+    for (const ScanCase& scanCase : generatorScans()) {
+        if (scanCase.parameters.curvature != 0.0)
+            continue; // the true figures below take the border as straight
+        SCOPED_TRACE(scanCase.name);
+        const SyntheticScan scan = makeSyntheticScan(scanCase.parameters);
+        MeasurementParameters parameters;
+        parameters.proposeMissing = true;
+        parameters.estimateTolerance = true;
+        const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
+        ASSERT_TRUE(result.ok()) << describeMeasurement(result);
+        EXPECT_TRUE(result.selectionProposed && result.referenceProposed);
+        const SyntheticMicronGeometry truth = syntheticMicronGeometry(scan); // 1 micron per pixel
+        EXPECT_NEAR(result.measurements.pixelDistances[0], truth.thicknessAtLeftRim, 2.0);
+        EXPECT_NEAR(result.measurements.pixelDistances[2], truth.thicknessAtCentre, 2.0);
+        EXPECT_NEAR(result.measurements.pixelDistances[4], truth.thicknessAtRightRim, 2.0);
+        EXPECT_NEAR(result.measurements.perpendicularDepthPixel, truth.fovealDepth, 2.0);
+    }
+}
+
+TEST(MeasurementWithProposals, GivenSelectionAndReference_AreKeptAndARefusalStopsTheMeasurement)
+{
+    const SyntheticScan scan = makeSyntheticScan(sampleFrame());
+    MeasurementParameters given;
+    given.proposeMissing = true;
+    given.selection = PixelRect{20, 330, 100, 370};
+    given.referenceCurve = {{10, 110}, {757, 110}};
+    const MeasurementResult kept = runMeasurement(scan.view(), L"", given);
+    ASSERT_TRUE(kept.ok()) << describeMeasurement(kept);
+    EXPECT_FALSE(kept.selectionProposed || kept.referenceProposed);
+    EXPECT_EQ(kept.boundary.selectionRect.left, 20);
+    EXPECT_EQ(kept.boundary.referenceCurve, given.referenceCurve);
+
+    const test::TestImage grey(300, 200, test::grey(128));
+    MeasurementParameters nothing;
+    nothing.proposeMissing = true;
+    const MeasurementResult refused = runMeasurement(grey.view(), L"", nothing);
+    EXPECT_EQ(refused.status, MeasurementStatus::NoPatchProposed);
+    EXPECT_EQ(describeMeasurement(refused),
+              "no vitreous patch proposed: the image is blank or of one brightness throughout");
+    EXPECT_TRUE(refused.report.empty());
+}
+
 } // namespace
 } // namespace quorrel
