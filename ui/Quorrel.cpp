@@ -295,6 +295,8 @@ void Quorrel::on_imageItemDoubleClicked(QListWidgetItem* item)
     view()->selectImageFrame(widePath, frame);
     if (!view()->loadImage(widePath, 0.0, 0.0, 1.0, 1.0))
         selectShownImageInList();
+    else if (view()->viewMode() == quorrel::ViewMode::Detect)
+        view()->proposeVitreousPatch();
 }
 
 // After a failed load the view still shows the previous image; the list's
@@ -364,7 +366,10 @@ void Quorrel::selectMode(QAction* action, quorrel::ViewMode mode)
 
 void Quorrel::on_action_Detect_triggered()
 {
+    const bool entering = view()->viewMode() != quorrel::ViewMode::Detect;
     selectMode(m_ui->action_Detect, quorrel::ViewMode::Detect);
+    if (entering && m_ui->action_Detect->isChecked())
+        view()->proposeVitreousPatch();
 }
 
 void Quorrel::on_action_Cut_triggered()
@@ -536,6 +541,15 @@ void Quorrel::on_makeBoundaryCurveButtonClicked()
 void Quorrel::on_smoothBoundaryCurveButtonClicked()
 {
     view()->smoothLine();
+}
+
+// The proposed points are edited like drawn ones, so their mode comes on.
+void Quorrel::on_proposeReferenceCurveButtonClicked()
+{
+    if (!view()->proposeReferenceCurve())
+        return;
+    m_ui->action_Insert_Curve->setChecked(true);
+    selectMode(m_ui->action_Insert_Curve, quorrel::ViewMode::InsertCurve);
 }
 
 void Quorrel::on_maxColorDistanceValueChanged(int val)

@@ -78,6 +78,7 @@ protected slots:
     void on_detectBoundaryEdgesButtonClicked();
     void on_makeBoundaryCurveButtonClicked();
     void on_smoothBoundaryCurveButtonClicked();
+    void on_proposeReferenceCurveButtonClicked();
     void on_maxColorDistanceValueChanged(int val);
     void on_minLineConnectionDistanceValueChanged(double val);
     void on_maxLineConnectionDistanceValueChanged(double val);

@@ -1,5 +1,6 @@
 #include "view/MainViewWidget.h"
 
+#include <cmath>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -17,8 +18,10 @@
 #include "analysis/MeasurementReport.h"
 #include "analysis/MeasurementSteps.h"
 #include "analysis/PixelRect.h"
+#include "analysis/ReferenceCurveProposal.h"
 #include "analysis/RegionGrowing.h"
 #include "analysis/TrustWarnings.h"
+#include "analysis/VitreousPatchProposal.h"
 #include "view/BusyCursor.h"
 
 namespace {
@@ -236,6 +239,68 @@ void MainViewWidget::smoothLine()
         std::swap(boundary->steps, work.steps);
         reportStatus(tr("Smoothed: curve of %1 points").arg(boundary->curve.size()));
     });
+}
+
+bool MainViewWidget::proposeReferenceCurve()
+{
+    Boundary* boundary = currentBoundary();
+    if (!boundary || boundary->curve.size() < 2) {
+        QMessageBox::information(this, tr("Information"),
+                                 tr("Before proposing a reference curve,\nplease make the curve of the retina contour"),
+                                 QMessageBox::Ok);
+        return false;
+    }
+    quorrel::ReferenceCurveProposal proposal;
+    if (!runWithinMemory([&] {
+            BusyCursor busy;
+            proposal = quorrel::proposeReferenceCurve(imageView(), boundary->curve);
+        }))
+        return false;
+    if (!proposal.found) {
+        QMessageBox::information(this, tr("Information"),
+                                 tr("No reference curve was proposed: %1.\nPlease draw the reference curve by hand")
+                                     .arg(QString::fromStdString(proposal.reason)),
+                                 QMessageBox::Ok);
+        reportStatus(tr("No reference curve proposed"));
+        return false;
+    }
+    recordEdit(tr("Propose Reference Curve"), CurrentBoundaryPart);
+    boundary->referenceCurve = std::move(proposal.points);
+    m_selectedReferencePointIndex = -1;
+    reportStatus(tr("Proposed a reference curve of %1 points: move, add or delete them as drawn ones")
+                     .arg(boundary->referenceCurve.size()));
+    return true;
+}
+
+bool MainViewWidget::proposeVitreousPatch()
+{
+    if (!m_pixels)
+        return false;
+    for (const Boundary& boundary : m_boundaries) {
+        if (isOnScreen(boundary))
+            return false;
+    }
+    quorrel::VitreousPatchProposal proposal;
+    if (!runWithinMemory([&] {
+            BusyCursor busy;
+            proposal = quorrel::proposeVitreousPatch(imageView());
+        }))
+        return false;
+    if (!proposal.found) {
+        reportStatus(tr("No vitreous patch proposed: %1").arg(QString::fromStdString(proposal.reason)));
+        return false;
+    }
+    // Corners rounded up past the image offset truncate back to the patch's
+    // own pixels when the rubber band is read.
+    const quorrel::PixelRect& rect = proposal.rect;
+    const auto corner = [this](int x, int y) {
+        return QPoint(static_cast<int>(std::ceil(x + m_imageOffset.x)),
+                      static_cast<int>(std::ceil(y + m_imageOffset.y)));
+    };
+    m_selectionStart = corner(rect.left, rect.bottom);
+    m_selectionEnd = corner(rect.right, rect.top);
+    reportStatus(tr("Proposed a patch of the vitreous: press Return to detect, or drag another"));
+    return true;
 }
 
 void MainViewWidget::detectFovealWidthAndDepth()

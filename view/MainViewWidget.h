@@ -155,6 +155,13 @@ public:
     void makeBoundaryCurve();
     void smoothLine();
     void detectFovealWidthAndDepth();
+    // Proposals the user reviews: the retina's lower border below the current
+    // curve as ordinary reference points (undoable), and a rubber band over
+    // the vitreous of an image with no boundary yet. False when nothing was
+    // proposed; the reference curve's refusal is explained in a message, the
+    // patch's only in the status bar.
+    bool proposeReferenceCurve();
+    bool proposeVitreousPatch();
 
     // Input helpers.
     QPoint mapToView(const QPoint& windowPosition) const;

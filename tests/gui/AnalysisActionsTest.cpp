@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -357,6 +358,46 @@ private slots:
         QCOMPARE(lines.size(), 92); // 91 lines and the empty rest after the last newline
         QCOMPARE(lines[51], QByteArray("Calibrated Measurement: foveal detection repeated in microns"));
         QCOMPARE(lines[54], QByteArray("Scales from: file"));
+    }
+
+    // Entering Detect mode on an image without a boundary proposes a patch of
+    // the vitreous; the proposed reference curve is ordinary points, edited in
+    // Insert Curve mode and taken back by Undo.
+    void proposals_PatchOnEnteringDetectAndAReferenceCurveToEditAndUndo()
+    {
+        auto window = openWindow();
+        MainViewWidget* view = window->view();
+        testsupport::ModalRecord noCurve;
+        testsupport::answerNextModal(&noCurve);
+        click(*window, "proposeReferenceCurveButton_");
+        QCOMPARE(noCurve.text,
+                 QStringLiteral("Before proposing a reference curve,\nplease make the curve of the retina contour"));
+
+        testsupport::child<QAction>(window.get(), "action_Insert_Curve")->trigger();
+        testsupport::child<QAction>(window.get(), "action_Detect")->trigger();
+        const quorrel::PixelRect patch = view->selectionPixelRect();
+        QVERIFY(!patch.isEmpty());
+        QVERIFY2(patch.bottom > 140, "the patch lies in the dark band above the retina (rows counted up)");
+        click(*window, "detectBoundaryEdgesButton_");
+        click(*window, "makeBoundaryCurveButton_");
+        click(*window, "smoothBoundaryCurveButton_");
+        QVERIFY(view->currentBoundary()->referenceCurve.empty());
+
+        click(*window, "proposeReferenceCurveButton_");
+        const std::vector<quorrel::Point2d> proposed = view->currentBoundary()->referenceCurve;
+        QVERIFY(proposed.size() >= 2);
+        QCOMPARE(view->viewMode(), quorrel::ViewMode::InsertCurve);
+        QCOMPARE(view->undoName(), QStringLiteral("Propose Reference Curve"));
+        testsupport::ModalRecord warning;
+        testsupport::answerNextModal(&warning);
+        click(*window, "detectFovealWidthAndDepthButton_");
+        QVERIFY2(!warning.seen, qPrintable(warning.text));
+        QVERIFY(view->hasValidExtrema());
+        QVERIFY(view->undo());
+        QVERIFY(view->undo());
+        QVERIFY(view->currentBoundary()->referenceCurve.empty());
+        QVERIFY(view->redo());
+        QCOMPARE(view->currentBoundary()->referenceCurve, proposed);
     }
 };
 
