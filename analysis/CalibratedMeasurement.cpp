@@ -74,6 +74,17 @@ UnitLineScale scaleFromUnitLine(Point2d start, Point2d end, double unitMicron)
     return scale;
 }
 
+AxisScales scalesFromImageFile(double lateralMicrons, double axialMicrons, const std::string& fieldName)
+{
+    AxisScales scales;
+    scales.source = "file (" + fieldName + ")";
+    if (checkMicronsPerPixel(lateralMicrons) == ScaleCheck::Ok)
+        scales.lateralMicronsPerPixel = lateralMicrons;
+    if (checkMicronsPerPixel(axialMicrons) == ScaleCheck::Ok)
+        scales.axialMicronsPerPixel = axialMicrons;
+    return scales;
+}
+
 Point2d toMicrons(Point2d pixel, const AxisScales& scales)
 {
     return {pixel.x * scales.lateralMicronsPerPixel, pixel.y * scales.axialMicronsPerPixel};

@@ -56,6 +56,12 @@ struct UnitLineScale {
 // ZeroLengthLine; a scale that checkMicronsPerPixel refuses gives its check.
 UnitLineScale scaleFromUnitLine(Point2d start, Point2d end, double unitMicron);
 
+// The pixel size an image file states, as axis scales whose source is "file
+// (NAME)", NAME saying which of the file's fields gave it ("DICOM Pixel
+// Spacing", ...). A size the checks above refuse, or none (0), leaves that
+// axis not set.
+AxisScales scalesFromImageFile(double lateralMicrons, double axialMicrons, const std::string& fieldName);
+
 // A detection run in microns and its figures.
 struct CalibratedMeasurements {
     AxisScales scales;

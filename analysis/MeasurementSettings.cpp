@@ -74,6 +74,15 @@ void overlaySettings(MeasurementSettings& base, const MeasurementSettings& overr
     };
     if (overrides.smoothLevel || overrides.smoothCount)
         base.smoothLevels.reset();
+    // Scales given anew are no longer what base's source describes, and two
+    // unit lines given anew set both axes themselves.
+    if (overrides.lateralMicronsPerPixel || overrides.axialMicronsPerPixel)
+        base.scaleSource.reset();
+    if (overrides.secondUnitLine) {
+        base.lateralMicronsPerPixel.reset();
+        base.axialMicronsPerPixel.reset();
+        base.scaleSource.reset();
+    }
     take(base.image, overrides.image);
     take(base.frame, overrides.frame);
     take(base.selection, overrides.selection);
@@ -86,6 +95,11 @@ void overlaySettings(MeasurementSettings& base, const MeasurementSettings& overr
     take(base.reference, overrides.reference);
     take(base.unitLine, overrides.unitLine);
     take(base.unitMicrons, overrides.unitMicrons);
+    take(base.lateralMicronsPerPixel, overrides.lateralMicronsPerPixel);
+    take(base.axialMicronsPerPixel, overrides.axialMicronsPerPixel);
+    take(base.scaleSource, overrides.scaleSource);
+    take(base.secondUnitLine, overrides.secondUnitLine);
+    take(base.secondUnitMicrons, overrides.secondUnitMicrons);
     take(base.region, overrides.region);
     take(base.whitened, overrides.whitened);
     take(base.erasures, overrides.erasures);
@@ -191,6 +205,71 @@ MeasurementSettings settingsForBoundary(const Boundary& boundary, int imageHeigh
     return settings;
 }
 
+bool resolveAxisScales(const MeasurementSettings& settings, const AxisScales& imageFile, AxisScales& scales,
+                       std::string& error)
+{
+    struct AxisScale {
+        double micronsPerPixel = 0.0;
+        std::string source;
+    };
+    AxisScale lateral;
+    AxisScale axial;
+    if (imageFile.lateralMicronsPerPixel > 0.0)
+        lateral = {imageFile.lateralMicronsPerPixel, imageFile.source};
+    if (imageFile.axialMicronsPerPixel > 0.0)
+        axial = {imageFile.axialMicronsPerPixel, imageFile.source};
+    if (settings.secondUnitLine) {
+        const double unitMicrons = settings.unitMicrons.value_or(kStartValues.unitMicron);
+        const std::array<Point2d, 2> first = settings.unitLine.value_or(std::array<Point2d, 2>{});
+        const std::array<Point2d, 2>& second = *settings.secondUnitLine;
+        const struct {
+            const char* name;
+            UnitLineScale scale;
+        } lines[] = {
+            {"the unit line", scaleFromUnitLine(first[0], first[1], unitMicrons)},
+            {"the second unit line",
+             scaleFromUnitLine(second[0], second[1], settings.secondUnitMicrons.value_or(unitMicrons))},
+        };
+        for (const auto& line : lines) {
+            if (line.scale.check == ScaleCheck::ZeroLengthLine) {
+                error = std::string(line.name) + " has no length, and a scale cannot come from a unit line of no "
+                    + "length; with a second unit line, both lines set a scale";
+                return false;
+            }
+            if (line.scale.check != ScaleCheck::Ok) {
+                error = std::string(line.name) + " gives " + formatLimit(line.scale.micronsPerPixel)
+                    + " microns per pixel, which " + describeScaleCheck(line.scale.check)
+                    + "; check its length in microns";
+                return false;
+            }
+        }
+        if (lines[0].scale.axis == lines[1].scale.axis) {
+            error = std::string("the unit line and the second unit line both run ")
+                + (lines[0].scale.axis == ScaleAxis::Lateral ? "across" : "down")
+                + " the scan: one of them must run across it for the lateral scale, the other down it for the "
+                  "axial scale";
+            return false;
+        }
+        for (const auto& line : lines)
+            (line.scale.axis == ScaleAxis::Lateral ? lateral : axial) = {line.scale.micronsPerPixel, "unit line"};
+    }
+    if (settings.lateralMicronsPerPixel)
+        lateral = {*settings.lateralMicronsPerPixel, "typed"};
+    if (settings.axialMicronsPerPixel)
+        axial = {*settings.axialMicronsPerPixel, "typed"};
+
+    scales.lateralMicronsPerPixel = lateral.micronsPerPixel;
+    scales.axialMicronsPerPixel = axial.micronsPerPixel;
+    if (settings.lateralMicronsPerPixel && settings.axialMicronsPerPixel && settings.scaleSource)
+        scales.source = *settings.scaleSource;
+    else if (lateral.source == axial.source)
+        scales.source = lateral.source == "unit line" ? "unit lines" : lateral.source;
+    else
+        scales.source = "lateral " + (lateral.source.empty() ? "not set" : lateral.source) + ", axial "
+            + (axial.source.empty() ? "not set" : axial.source);
+    return true;
+}
+
 bool checkSampleCount(const MeasurementSettings& settings, std::string& error)
 {
     const std::size_t points = settings.reference ? settings.reference->size() : 0;
@@ -223,10 +302,11 @@ bool checkCoordinates(const MeasurementSettings& settings, int imageWidth, int i
         if (!isNearImage(reference[i]))
             return refuse("reference point " + std::to_string(i + 1), reference[i]);
     }
-    if (settings.unitLine) {
-        for (const Point2d& end : *settings.unitLine) {
+    for (const auto& [line, name] : {std::pair{&settings.unitLine, "the unit line's end"},
+                                     std::pair{&settings.secondUnitLine, "the second unit line's end"}}) {
+        for (const Point2d& end : line->value_or(std::array<Point2d, 2>{})) {
             if (!isNearImage(end))
-                return refuse("the unit line's end", end);
+                return refuse(name, end);
         }
     }
     for (const PointMove& move : settings.moves.value_or(std::vector<PointMove>{})) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/Boundary.h"
+#include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementPipeline.h"
 #include "analysis/Point2d.h"
 
@@ -70,6 +71,16 @@ struct MeasurementSettings {
     std::optional<std::vector<Point2d>> reference;
     std::optional<std::array<Point2d, 2>> unitLine;
     std::optional<double> unitMicrons;
+    // Microns per image pixel across (x) and down (y), and how they were
+    // obtained, as the report's section of the run in microns states it.
+    std::optional<double> lateralMicronsPerPixel;
+    std::optional<double> axialMicronsPerPixel;
+    std::optional<std::string> scaleSource;
+    // A second scale bar (viewer pixels): with it, each of the two unit lines
+    // sets the scale of the axis it mostly runs along, the second one being
+    // secondUnitMicrons long (unitMicrons when not set).
+    std::optional<std::array<Point2d, 2>> secondUnitLine;
+    std::optional<double> secondUnitMicrons;
     std::optional<ImageRegion> region;
     std::optional<std::vector<ViewerRect>> whitened;
     std::optional<std::vector<ViewerErasure>> erasures;
@@ -114,6 +125,9 @@ constexpr WholeRule kSmoothLevelRule{"smooth-level", "smoothLevel", 2, 99};
 constexpr WholeRule kSmoothCountRule{"smooth-count", "smoothCount", 0, 10000}; // presses of a button
 constexpr WholeRule kDivideCountRule{"divide-count", "divideCount", 1, 10000};
 constexpr DecimalRule kUnitMicronsRule{"unit-microns", "unitMicrons", 0.0, true, 10000.0};
+constexpr DecimalRule kLateralScaleRule{"lateral-scale", "lateralMicronsPerPixel", 0.0, true, kLargestMicronsPerPixel};
+constexpr DecimalRule kAxialScaleRule{"axial-scale", "axialMicronsPerPixel", 0.0, true, kLargestMicronsPerPixel};
+constexpr DecimalRule kSecondUnitMicronsRule{"second-unit-microns", "secondUnitMicrons", 0.0, true, 10000.0};
 // The file says how many frames it has; one past the last is refused on loading.
 constexpr WholeRule kFrameRule{"frame", "frame", 0, INT_MAX};
 // The samples of the reference curve, (points - 1) x divide count: the
@@ -136,7 +150,8 @@ bool inRange(const DecimalRule& rule, double value);
 // ---- conversions ------------------------------------------------------------
 
 // Each setting that overrides gives replaces the one of base; a smoothing
-// level or count there also drops base's list of levels.
+// level or count there also drops base's list of levels, an axis scale
+// base's scale source, and a second unit line base's axis scales.
 void overlaySettings(MeasurementSettings& base, const MeasurementSettings& overrides);
 
 // The settings as pipeline parameters for an image of the given size, the
@@ -154,6 +169,17 @@ ImageOrigin toImageOrigin(const MeasurementSettings& settings, int imageWidth, i
 // coordinates) and microns. The image reference is left unset.
 MeasurementSettings settingsForBoundary(const Boundary& boundary, int imageHeight, Point2d unitLineStart,
                                         Point2d unitLineEnd, double unitMicrons);
+
+// The axis scales a run uses. Each axis takes, first found: its scale in the
+// settings ("typed"), the scale a unit line gives when there is a second unit
+// line ("unit line": each line sets the axis it mostly runs along, so the two
+// must run along different axes), the image file's (imageFile, with its own
+// source). The source names where each came from ("lateral typed, axial
+// file ..." when they differ, "unit lines" for two lines); the settings'
+// scaleSource when both were typed. False with a one-line error when a unit
+// line cannot set a scale; scales stays unchanged then.
+bool resolveAxisScales(const MeasurementSettings& settings, const AxisScales& imageFile, AxisScales& scales,
+                       std::string& error);
 
 // False with a one-line error when the reference curve asks for more samples
 // ((points - 1) x divide count) than a run allows.

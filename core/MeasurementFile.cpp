@@ -29,6 +29,10 @@ constexpr const char* kSmoothLevelsKey = "smoothLevels";
 constexpr const char* kReferenceKey = "reference";
 constexpr const char* kUnitLineKey = "unitLine";
 constexpr const char* kMovedKey = "moved";
+constexpr const char* kScaleSourceKey = "scaleSource";
+constexpr const char* kSecondUnitLineKey = "secondUnitLine";
+// How long the stated source of the axis scales may be.
+constexpr std::size_t kLargestScaleSourceLength = 200;
 
 std::string quoted(const std::string& text)
 {
@@ -209,7 +213,10 @@ private:
         }
         for (const auto& [rule, target] :
              {std::pair{&kMinConnectionRule, &read.minConnection}, std::pair{&kMaxConnectionRule, &read.maxConnection},
-              std::pair{&kUnitMicronsRule, &read.unitMicrons}}) {
+              std::pair{&kUnitMicronsRule, &read.unitMicrons},
+              std::pair{&kLateralScaleRule, &read.lateralMicronsPerPixel},
+              std::pair{&kAxialScaleRule, &read.axialMicronsPerPixel},
+              std::pair{&kSecondUnitMicronsRule, &read.secondUnitMicrons}}) {
             if (key != rule->key)
                 continue;
             double number = 0.0;
@@ -239,12 +246,15 @@ private:
             read.reference = points;
             return true;
         }
-        if (key == kUnitLineKey) {
+        for (const auto& [lineKey, target] :
+             {std::pair{kUnitLineKey, &read.unitLine}, std::pair{kSecondUnitLineKey, &read.secondUnitLine}}) {
+            if (key != lineKey)
+                continue;
             std::array<Point2d, 2> ends;
             if (!value.is_array() || value.size() != 2 || !readPoint(value[0], ends[0])
                 || !readPoint(value[1], ends[1]))
                 return fail(key, "must be [[X1, Y1], [X2, Y2]]");
-            read.unitLine = ends;
+            *target = ends;
             return true;
         }
         if (key == kRegionKey)
@@ -293,6 +303,15 @@ private:
         }
         if (key == kMovedKey)
             return readMoves(value, read);
+        if (key == kScaleSourceKey) {
+            if (!value.is_string() || value.get<std::string>().size() > kLargestScaleSourceLength
+                || value.get<std::string>().find_first_of("\r\n") != std::string::npos)
+                return fail(key,
+                            "must be a text of one line and at most " + std::to_string(kLargestScaleSourceLength)
+                                + " characters");
+            read.scaleSource = value.get<std::string>();
+            return true;
+        }
         // A misspelt key would otherwise leave its setting at the default
         // without a word.
         return fail(key, "unknown key " + quoted(key), false);
@@ -468,6 +487,18 @@ std::string formatMeasurementFile(const MeasurementSettings& settings)
     const std::array<Point2d, 2> unitLine = settings.unitLine.value_or(std::array<Point2d, 2>{});
     root[kUnitLineKey] = {pointToJson(unitLine[0]), pointToJson(unitLine[1])};
     root[kUnitMicronsRule.key] = settings.unitMicrons.value_or(defaults.unitMicron);
+    if (settings.lateralMicronsPerPixel)
+        root[kLateralScaleRule.key] = *settings.lateralMicronsPerPixel;
+    if (settings.axialMicronsPerPixel)
+        root[kAxialScaleRule.key] = *settings.axialMicronsPerPixel;
+    if (settings.scaleSource && (settings.lateralMicronsPerPixel || settings.axialMicronsPerPixel))
+        root[kScaleSourceKey] = *settings.scaleSource;
+    if (settings.secondUnitLine) {
+        root[kSecondUnitLineKey] = {pointToJson((*settings.secondUnitLine)[0]),
+                                    pointToJson((*settings.secondUnitLine)[1])};
+        if (settings.secondUnitMicrons)
+            root[kSecondUnitMicronsRule.key] = *settings.secondUnitMicrons;
+    }
     if (settings.moves && !settings.moves->empty()) {
         OrderedJson moves = OrderedJson::array();
         for (const PointMove& move : *settings.moves)

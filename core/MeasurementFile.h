@@ -6,7 +6,8 @@
 //
 // Versions: files without "version" are version 1 (settings only); version 2
 // adds the image, its frame, region and whitened rectangles, erased edge
-// points, differing smoothing levels and moved points. Every key is optional.
+// points, differing smoothing levels and moved points; version 3 the axis
+// scales, their source and a second unit line. Every key is optional.
 
 #include <string>
 
@@ -16,7 +17,7 @@
 
 namespace quorrel {
 
-constexpr int kMeasurementFileVersion = 2;
+constexpr int kMeasurementFileVersion = 3;
 
 // Parses a file's text and lays what it sets over settings. False with a
 // one-line error for bad JSON, a newer version, an unknown key or a value of

@@ -10,10 +10,13 @@ namespace measure {
 namespace {
 
 using quorrel::DecimalRule;
+using quorrel::kAxialScaleRule;
 using quorrel::kDivideCountRule;
 using quorrel::kFrameRule;
+using quorrel::kLateralScaleRule;
 using quorrel::kMaxConnectionRule;
 using quorrel::kMinConnectionRule;
+using quorrel::kSecondUnitMicronsRule;
 using quorrel::kSmoothCountRule;
 using quorrel::kSmoothLevelRule;
 using quorrel::kToleranceRule;
@@ -75,6 +78,33 @@ bool parseDecimalOption(const DecimalRule& rule, const std::string& text, double
     return true;
 }
 
+// A scale is refused with the reason the measurement gives, in microns per
+// pixel, rather than as a bare range.
+bool parseScaleOption(const DecimalRule& rule, const std::string& text, double& value, std::string& error)
+{
+    if (!parseDecimalNumber(text, value)) {
+        error = optionError(rule.option, text, "a number of microns per pixel");
+        return false;
+    }
+    const quorrel::ScaleCheck check = quorrel::checkMicronsPerPixel(value);
+    if (check != quorrel::ScaleCheck::Ok) {
+        error = std::string("--") + rule.option + ": " + quoted(text) + " " + quorrel::describeScaleCheck(check);
+        return false;
+    }
+    return true;
+}
+
+bool parseLineOption(const char* option, const std::string& text, std::array<Point2d, 2>& line, std::string& error)
+{
+    std::vector<double> ends;
+    if (!parseDecimalList(text, 4, ends)) {
+        error = optionError(option, text, "X1,Y1,X2,Y2");
+        return false;
+    }
+    line = std::array<Point2d, 2>{Point2d{ends[0], ends[1]}, Point2d{ends[2], ends[3]}};
+    return true;
+}
+
 bool parseSelectionOption(const std::string& text, ViewerRect& rect, std::string& error)
 {
     const std::vector<std::string> parts = splitAtCommas(text);
@@ -111,11 +141,18 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
     const QCommandLineOption reference(kReferenceOption, "Reference curve point, repeated in curve order.", "X,Y");
     const QCommandLineOption unitLine("unit-line", "Ends of the unit line.", "X1,Y1,X2,Y2");
     const QCommandLineOption unitMicrons(kUnitMicronsRule.option, "Length of the unit line in microns.", "M");
+    const QCommandLineOption lateralScale(kLateralScaleRule.option, "Microns per pixel across the scan.", "M");
+    const QCommandLineOption axialScale(kAxialScaleRule.option, "Microns per pixel down the scan.", "M");
+    const QCommandLineOption secondUnitLine("second-unit-line", "Ends of a second unit line.", "X1,Y1,X2,Y2");
+    const QCommandLineOption secondUnitMicrons(kSecondUnitMicronsRule.option,
+                                               "Length of the second unit line in microns.", "M");
+    const QCommandLineOption failOnWarnings("fail-on-warnings", "Exit with status 3 after any warning.");
     const QCommandLineOption frame(kFrameRule.option, "Frame or page of a DICOM or TIFF file, from 0.", "N");
     const QCommandLineOption jobs(kJobsRule.option, "Images measured at once.", "N");
-    parser.addOptions({help, version, output, csv, parameters, saveParameters, selection, tolerance, minConnection,
-                       maxConnection, smoothLevel, smoothCount, divideCount, reference, unitLine, unitMicrons, frame,
-                       jobs});
+    parser.addOptions({help,           version,           output,         csv,           parameters,   saveParameters,
+                       selection,      tolerance,         minConnection,  maxConnection, smoothLevel,  smoothCount,
+                       divideCount,    reference,         unitLine,       unitMicrons,   lateralScale, axialScale,
+                       secondUnitLine, secondUnitMicrons, failOnWarnings, frame,         jobs});
     parser.addPositionalArgument("images", "The images to measure.");
 
     if (!parser.parse(arguments)) {
@@ -146,6 +183,7 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
     }
     if (parser.isSet(jobs) && !parseWholeOption(kJobsRule, parser.value(jobs).toStdString(), read.jobs, error))
         return false;
+    read.failOnWarnings = parser.isSet(failOnWarnings);
     read.outputPath = parser.value(output);
     read.csvPath = parser.value(csv);
     read.parametersPath = parser.value(parameters);
@@ -185,12 +223,23 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
         {&minConnection, {&kMinConnectionRule, &settings.minConnection}},
         {&maxConnection, {&kMaxConnectionRule, &settings.maxConnection}},
         {&unitMicrons, {&kUnitMicronsRule, &settings.unitMicrons}},
+        {&secondUnitMicrons, {&kSecondUnitMicronsRule, &settings.secondUnitMicrons}},
     };
     for (const auto& [option, target] : decimals) {
         if (!parser.isSet(*option))
             continue;
         double value = 0.0;
         if (!parseDecimalOption(*target.first, parser.value(*option).toStdString(), value, error))
+            return false;
+        *target.second = value;
+    }
+    for (const auto& [option, target] :
+         {std::pair{&lateralScale, std::pair{&kLateralScaleRule, &settings.lateralMicronsPerPixel}},
+          std::pair{&axialScale, std::pair{&kAxialScaleRule, &settings.axialMicronsPerPixel}}}) {
+        if (!parser.isSet(*option))
+            continue;
+        double value = 0.0;
+        if (!parseScaleOption(*target.first, parser.value(*option).toStdString(), value, error))
             return false;
         *target.second = value;
     }
@@ -219,13 +268,15 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
         }
         settings.reference = points;
     }
-    if (parser.isSet(unitLine)) {
-        std::vector<double> ends;
-        if (!parseDecimalList(parser.value(unitLine).toStdString(), 4, ends)) {
-            error = optionError("unit-line", parser.value(unitLine).toStdString(), "X1,Y1,X2,Y2");
+    for (const auto& [option, target] :
+         {std::pair{&unitLine, &settings.unitLine}, std::pair{&secondUnitLine, &settings.secondUnitLine}}) {
+        if (!parser.isSet(*option))
+            continue;
+        std::array<Point2d, 2> line;
+        if (!parseLineOption(option->names().back().toLatin1().constData(), parser.value(*option).toStdString(), line,
+                             error))
             return false;
-        }
-        settings.unitLine = std::array<Point2d, 2>{Point2d{ends[0], ends[1]}, Point2d{ends[2], ends[3]}};
+        *target = line;
     }
     commandLine = read;
     return true;

@@ -28,6 +28,7 @@ struct CommandLine {
     QString parametersPath; // empty: each image's own file, or the options only
     QString saveParametersPath; // one image only
     int jobs = 0; // images measured at once; 0: one per core
+    bool failOnWarnings = false; // a warning makes the status kWarned
     MeasureSettings settings; // only what the options give
 };
 

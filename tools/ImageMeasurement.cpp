@@ -48,6 +48,41 @@ QString pathWithoutSuffix(const QString& imagePath)
     return suffix.isEmpty() ? imagePath : imagePath.left(imagePath.size() - suffix.size() - 1);
 }
 
+// What the user can do about a finding, in the command's terms.
+const char* remedyFor(quorrel::TrustWarningKind kind)
+{
+    switch (kind) {
+    case quorrel::TrustWarningKind::CurveShortOfReference:
+        return "raise --max-connection until the traced curve spans the reference curve, or shorten the reference "
+               "curve to the traced part";
+    case quorrel::TrustWarningKind::RimAtProfileEnd:
+        return "extend the reference curve past the rim, or raise --max-connection to trace the surface further";
+    case quorrel::TrustWarningKind::TopAtCurveEnd:
+        return "raise --max-connection so that the traced curve reaches past this point, or shorten the reference "
+               "curve";
+    }
+    return "";
+}
+
+// The image file's pixel size where the settings leave an axis without a
+// scale; a size the file should carry but does not is worth a word then.
+quorrel::AxisScales imageFileScales(const quorrel::FilePixelSize& size, const MeasureSettings& settings,
+                                    std::vector<std::string>& warnings)
+{
+    const quorrel::AxisScales scales = quorrel::scalesFromImageFile(size.lateralMicrons, size.axialMicrons,
+                                                                    quorrel::describePixelSizeSource(size.source));
+    const bool typed = settings.lateralMicronsPerPixel && settings.axialMicronsPerPixel;
+    if (typed || settings.secondUnitLine)
+        return scales;
+    if (!size.problem.empty())
+        warnings.push_back(size.problem + ": no calibrated section without --lateral-scale and --axial-scale");
+    else if (size.source != quorrel::PixelSizeSource::None && !scales.isSet())
+        warnings.push_back("the file's pixel size of " + formatNumber(size.lateralMicrons) + " x "
+                           + formatNumber(size.axialMicrons)
+                           + " microns is not a usable scale (above 0 up to 1000 microns per pixel) and is not used");
+    return scales;
+}
+
 ImageOutcome failed(int status, const std::string& error)
 {
     ImageOutcome outcome;
@@ -125,7 +160,10 @@ ImageOutcome measureResolved(const QString& imageName, ImageOutcome outcome)
     if (!quorrel::checkCoordinates(settings, image.width, image.height, error))
         return failed(kBadArguments, error);
 
-    const quorrel::MeasurementParameters parameters = quorrel::toMeasurementParameters(settings, width, height);
+    quorrel::MeasurementParameters parameters = quorrel::toMeasurementParameters(settings, width, height);
+    if (!quorrel::resolveAxisScales(settings, imageFileScales(loaded.pixelSize, settings, outcome.warnings),
+                                    parameters.axisScales, error))
+        return failed(kBadArguments, error);
     if (parameters.selection.isEmpty()) {
         const ViewerRect& rect = *settings.selection;
         return failed(kMeasurementFailed,
@@ -144,8 +182,11 @@ ImageOutcome measureResolved(const QString& imageName, ImageOutcome outcome)
     // The window warns too but writes the report all the same.
     if (result.unitLineTooShort)
         outcome.warnings.push_back("no unit line (--unit-line): the micron figures cannot be calculated");
+    for (const quorrel::TrustWarning& warning : result.warnings)
+        outcome.warnings.push_back(warning.finding + " (" + remedyFor(warning.kind) + ")");
     outcome.report = result.report;
-    outcome.csvRow = csvRow(imageName.toStdString(), result.measurements);
+    outcome.csvRow = csvRow(imageName.toStdString(), result.measurements, result.calibrated,
+                            quorrel::trustWarningCodes(result.warnings));
     return outcome;
 }
 

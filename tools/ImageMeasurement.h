@@ -15,6 +15,9 @@ namespace measure {
 constexpr int kMeasured = 0;
 constexpr int kMeasurementFailed = 1;
 constexpr int kBadArguments = 2;
+// Every output was written, but a warning was given and --fail-on-warnings
+// asked to say so.
+constexpr int kWarned = 3;
 
 // What measuring one image gave: the report and its table row, or the reason
 // it failed; warnings either way.

@@ -28,9 +28,9 @@ void appendNumber(std::string& row, double value)
     row += csvNumber(value);
 }
 
-} // namespace
-
-std::string csvHeader()
+// The columns of the 50 lines, which tables written before the run in
+// microns end with.
+std::string reportColumns()
 {
     std::string header = "image";
     for (char label : kFovealPointLabels) {
@@ -49,10 +49,66 @@ std::string csvHeader()
         for (const char* segment : kSegmentNames)
             header += std::string(",slope_") + segment + suffix;
     }
-    return header + "\n";
+    return header;
 }
 
-std::string csvRow(const std::string& imagePath, const quorrel::FovealMeasurements& m)
+// The calibrated figures as the 50 lines' columns name them, with "cal_" in
+// front and in microns and degrees of real space; points in image pixels.
+std::string calibratedColumns()
+{
+    std::string header = ",scale_lateral_um_per_px,scale_axial_um_per_px,scale_source";
+    for (char label : kFovealPointLabels) {
+        for (const char* side : {"top", "bottom"}) {
+            for (const char* axis : {"x", "y"})
+                header += std::string(",cal_") + label + "_" + side + "_" + axis;
+        }
+    }
+    for (char label : kFovealPointLabels)
+        header += std::string(",cal_") + label + "_thickness_um";
+    header += ",cal_width_um,cal_depth_c_line_um,cal_depth_perpendicular_um";
+    for (const char* suffix : {"", "_rad", "_deg"}) {
+        for (const char* segment : kSegmentNames)
+            header += std::string(",cal_slope_") + segment + suffix;
+    }
+    return header;
+}
+
+void appendCalibrated(std::string& row, const quorrel::CalibratedMeasurements& calibrated)
+{
+    const quorrel::AxisScales& scales = calibrated.scales;
+    const double notSet = std::nan("");
+    appendNumber(row, scales.isSet() ? scales.lateralMicronsPerPixel : notSet);
+    appendNumber(row, scales.isSet() ? scales.axialMicronsPerPixel : notSet);
+    row += ',';
+    row += scales.isSet() ? csvField(scales.source) : std::string();
+    const bool determined = calibrated.determined;
+    const quorrel::FovealMeasurements& m = calibrated.figures;
+    for (std::size_t i = 0; i < kFovealPointLabels.size(); ++i) {
+        for (const quorrel::Point2d& point : {calibrated.topPoints[i], calibrated.bottomPoints[i]}) {
+            appendNumber(row, determined ? point.x : notSet);
+            appendNumber(row, determined ? point.y : notSet);
+        }
+    }
+    for (double distance : m.pixelDistances)
+        appendNumber(row, determined ? distance : notSet);
+    appendNumber(row, determined ? m.fovealPixelWidth : notSet);
+    appendNumber(row, determined && m.depthAlongCLineDetermined ? m.depthAlongCLinePixel : notSet);
+    appendNumber(row, determined && m.perpendicularDepthDetermined ? m.perpendicularDepthPixel : notSet);
+    for (const auto* figures : {&m.slopes, &m.slopeRadians, &m.slopeDegrees}) {
+        for (double figure : *figures)
+            appendNumber(row, determined ? figure : notSet);
+    }
+}
+
+} // namespace
+
+std::string csvHeader()
+{
+    return reportColumns() + calibratedColumns() + ",warnings\n";
+}
+
+std::string csvRow(const std::string& imagePath, const quorrel::FovealMeasurements& m,
+                   const quorrel::CalibratedMeasurements& calibrated, const std::string& warnings)
 {
     std::string row = csvField(imagePath);
     for (std::size_t i = 0; i < kFovealPointLabels.size(); ++i) {
@@ -78,7 +134,8 @@ std::string csvRow(const std::string& imagePath, const quorrel::FovealMeasuremen
         for (double figure : *figures)
             appendNumber(row, figure);
     }
-    return row + "\n";
+    appendCalibrated(row, calibrated);
+    return row + "," + csvField(warnings) + "\n";
 }
 
 std::string csvField(const std::string& text)
@@ -129,7 +186,14 @@ bool tableWithRow(const QString& path, const std::string& row, std::string& tabl
     // the wrong column. A spreadsheet may have saved it with CR LF.
     const int lineEnd = existing.indexOf('\n');
     QByteArray firstLine = lineEnd < 0 ? existing : existing.left(lineEnd + 1);
-    if (firstLine.replace("\r\n", "\n").toStdString() != header) {
+    firstLine.replace("\r\n", "\n");
+    if (firstLine.toStdString() == reportColumns() + "\n") {
+        error = name
+            + "it has the columns of an earlier version, without the run in microns and the warnings; "
+              "append to a new file";
+        return false;
+    }
+    if (firstLine.toStdString() != header) {
         error = name + "its header is not this program's; append to a new file";
         return false;
     }

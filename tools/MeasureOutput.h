@@ -9,18 +9,22 @@
 
 #include <QString>
 
+#include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementReport.h"
 
 namespace measure {
 
-// The table's header line: "image", then every figure of the report in its
-// order; ends in '\n'.
+// The table's header line: "image", then every figure of the 50 lines in
+// their order, then the axis scales and their source, the figures of the run
+// in microns and the codes of the trust warnings; ends in '\n'.
 std::string csvHeader();
 
 // One row: the image path, quoted as RFC 4180 asks, then the figures in the
 // header's order; ends in '\n'. A figure that cannot be computed (NaN, an
-// infinity, a depth not determined) is an empty field.
-std::string csvRow(const std::string& imagePath, const quorrel::FovealMeasurements& measurements);
+// infinity, a depth not determined, the run in microns without both scales)
+// is an empty field; warnings are the codes joined by ";", empty when clean.
+std::string csvRow(const std::string& imagePath, const quorrel::FovealMeasurements& measurements,
+                   const quorrel::CalibratedMeasurements& calibrated, const std::string& warnings);
 
 // A text field, in double quotes (inner ones doubled) when it holds a comma,
 // a quote or a line break.

@@ -140,6 +140,8 @@ StudyResult runStudy(const QStringList& imagePaths, const MeasureSettings* share
             result.csvRows.push_back(outcome.csvRow);
         else
             ++result.failedCount;
+        if (outcome.status == kMeasured && !outcome.warnings.empty())
+            ++result.warnedCount;
     }
     return result;
 }

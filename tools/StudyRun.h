@@ -15,6 +15,7 @@ namespace measure {
 struct StudyResult {
     int status = kMeasured; // the worst status of any image
     int failedCount = 0;
+    int warnedCount = 0; // measured images that gave a warning
     std::vector<std::string> csvRows; // of the measured images, in the order they were given
 };
 

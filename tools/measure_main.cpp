@@ -67,7 +67,7 @@ int measureOneImage(const measure::CommandLine& commandLine, const measure::Meas
         return fail(kMeasurementFailed, error);
     for (const std::string& warning : outcome.warnings)
         std::fprintf(stderr, "quorrel-measure: warning: %s\n", warning.c_str());
-    return kMeasured;
+    return commandLine.failOnWarnings && !outcome.warnings.empty() ? measure::kWarned : kMeasured;
 }
 
 // Several images: each report beside its image, one table for all of them
@@ -93,6 +93,11 @@ int measureStudy(const measure::CommandLine& commandLine, const measure::Measure
         fail(status,
              std::to_string(study.failedCount) + " of " + std::to_string(commandLine.imagePaths.size())
                  + " images failed; the reports of the others were written");
+    // A failure says more than a warning.
+    if (status == kMeasured && commandLine.failOnWarnings && study.warnedCount > 0)
+        status = fail(measure::kWarned,
+                      std::to_string(study.warnedCount) + " of " + std::to_string(commandLine.imagePaths.size())
+                          + " images gave warnings; every report was written");
     return status;
 }
 

@@ -8,6 +8,7 @@
 
 #include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementPipeline.h"
+#include "analysis/MeasurementSettings.h"
 #include "samples/generator/SyntheticScan.h"
 
 namespace quorrel {
@@ -210,6 +211,104 @@ TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong)
         EXPECT_EQ(scale.axis, c.axis) << c.end.x << ", " << c.end.y;
         EXPECT_DOUBLE_EQ(scale.micronsPerPixel, c.micronsPerPixel) << c.end.x << ", " << c.end.y;
     }
+}
+
+// Each axis: typed, else the unit lines when there are two, else the file.
+TEST(AxisScales, Resolution_TypedBeforeUnitLinesBeforeTheFile)
+{
+    using Line = std::array<Point2d, 2>;
+    const Line across{Point2d{10, 20}, Point2d{110, 20}}; // 100 px
+    const Line down{Point2d{30, 40}, Point2d{30, 140}}; // 100 px
+    const AxisScales tiff = scalesFromImageFile(11.5, 3.9, "TIFF resolution");
+    struct Case {
+        const char* name;
+        MeasurementSettings settings;
+        AxisScales file;
+        double lateral;
+        double axial;
+        const char* sourceOrError;
+        bool refused = false;
+    };
+    const auto settings = [](auto&& fill) {
+        MeasurementSettings s;
+        fill(s);
+        return s;
+    };
+    const Case cases[] = {
+        {"nothing", {}, {}, 0.0, 0.0, ""},
+        {"file", {}, tiff, 11.5, 3.9, "file (TIFF resolution)"},
+        {"absurd file size",
+         {},
+         scalesFromImageFile(25400.0, 3.9, "TIFF resolution"),
+         0.0,
+         3.9,
+         "lateral not set, axial file (TIFF resolution)"},
+        {"one typed", settings([](auto& s) { s.lateralMicronsPerPixel = 12.0; }), tiff, 12.0, 3.9,
+         "lateral typed, axial file (TIFF resolution)"},
+        {"both typed with a stated source", settings([](auto& s) {
+             s.lateralMicronsPerPixel = 12.0;
+             s.axialMicronsPerPixel = 4.0;
+             s.scaleSource = "unit lines";
+         }),
+         tiff, 12.0, 4.0, "unit lines"},
+        {"two unit lines", settings([&](auto& s) {
+             s.unitLine = down;
+             s.unitMicrons = 390.0;
+             s.secondUnitLine = across;
+             s.secondUnitMicrons = 1150.0;
+         }),
+         tiff, 11.5, 3.9, "unit lines"},
+        {"unit lines and a typed axis",
+         settings([&](auto& s) {
+             s.unitLine = across;
+             s.unitMicrons = 1150.0;
+             s.secondUnitLine = down; // as long in microns as the first
+             s.axialMicronsPerPixel = 4.0;
+         }),
+         {},
+         11.5,
+         4.0,
+         "lateral unit line, axial typed"},
+        {"both lines across", settings([&](auto& s) {
+             s.unitLine = across;
+             s.secondUnitLine = Line{Point2d{0, 0}, Point2d{50, 5}};
+         }),
+         tiff, 0.0, 0.0, "both run across the scan", true},
+        {"no first line", settings([&](auto& s) { s.secondUnitLine = down; }), tiff, 0.0, 0.0,
+         "the unit line has no length", true},
+        {"second line of no length", settings([&](auto& s) {
+             s.unitLine = across;
+             s.secondUnitLine = Line{Point2d{3, 3}, Point2d{3, 3}};
+         }),
+         tiff, 0.0, 0.0, "the second unit line has no length", true},
+        {"absurd second line", settings([&](auto& s) {
+             s.unitLine = across;
+             s.secondUnitLine = Line{Point2d{0, 0}, Point2d{0, 2}};
+             s.secondUnitMicrons = 5000.0;
+         }),
+         tiff, 0.0, 0.0, "the second unit line gives 2500 microns per pixel, which is above 1000", true},
+    };
+    for (const Case& c : cases) {
+        AxisScales scales{7.0, 7.0, "unchanged"};
+        std::string error;
+        EXPECT_EQ(resolveAxisScales(c.settings, c.file, scales, error), !c.refused) << c.name;
+        if (c.refused) {
+            EXPECT_NE(error.find(c.sourceOrError), std::string::npos) << c.name << ": " << error;
+            EXPECT_EQ(scales.source, "unchanged") << c.name;
+            continue;
+        }
+        EXPECT_DOUBLE_EQ(scales.lateralMicronsPerPixel, c.lateral) << c.name;
+        EXPECT_DOUBLE_EQ(scales.axialMicronsPerPixel, c.axial) << c.name;
+        EXPECT_EQ(scales.source, c.sourceOrError) << c.name;
+    }
+
+    // Unit lines given over a file's typed scales replace them.
+    MeasurementSettings fromFile = cases[4].settings;
+    MeasurementSettings options;
+    options.unitLine = across;
+    options.secondUnitLine = down;
+    overlaySettings(fromFile, options);
+    EXPECT_FALSE(fromFile.lateralMicronsPerPixel || fromFile.axialMicronsPerPixel || fromFile.scaleSource);
 }
 
 } // namespace

@@ -144,13 +144,18 @@ TEST(MeasurementFile, EveryKey_SurvivesWritingAndReading)
     settings.reference = std::vector<Point2d>{{0.1, 2.5}, {1e-3, 300}};
     settings.unitLine = std::array<Point2d, 2>{Point2d{1, 2}, Point2d{3.75, 4}};
     settings.unitMicrons = 123.456;
+    settings.lateralMicronsPerPixel = 11.5;
+    settings.axialMicronsPerPixel = 3.9;
+    settings.scaleSource = "file (TIFF resolution)";
+    settings.secondUnitLine = std::array<Point2d, 2>{Point2d{5, 6}, Point2d{5, 106.5}};
+    settings.secondUnitMicrons = 390.0;
     settings.frame = 3;
     settings.region = ImageRegion{0.125, 0.25, 0.5, 0.75};
     settings.whitened = std::vector<ViewerRect>{{1, 2, 3, 4}};
     settings.erasures = std::vector<ViewerErasure>{{{5, 6, 0, 0}, 1}};
     settings.moves = std::vector<PointMove>{{MovablePoint::EBottom, {7.5, -8}}, {MovablePoint::CTop, {9, 10}}};
     const std::string text = formatMeasurementFile(settings);
-    EXPECT_EQ(text.rfind("{\n  \"version\": 2,\n  \"image\": ", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("{\n  \"version\": 3,\n  \"image\": ", 0), 0u) << text;
 
     MeasurementSettings read;
     std::string error;
@@ -167,7 +172,8 @@ TEST(MeasurementFile, EveryKey_SurvivesWritingAndReading)
         << error;
     EXPECT_TRUE(old.tolerance->estimate);
     EXPECT_EQ(old.smoothCount, 2);
-    EXPECT_FALSE(old.image || old.moves || old.erasures || old.smoothLevels);
+    EXPECT_FALSE(old.image || old.moves || old.erasures || old.smoothLevels || old.lateralMicronsPerPixel
+                 || old.secondUnitLine);
 
     EXPECT_EQ(measurementFilePathFor("/a/report.TXT").toStdString(), "/a/report.json");
     EXPECT_EQ(measurementFilePathFor("/a/report").toStdString(), "/a/report.json");
@@ -209,8 +215,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 3: \"smoothLevel\" must be a whole number from 2 to 99"},
         BadFile{"outOfRange", "{\n\n  \"unitMicrons\": 0\n}",
                 "line 3: \"unitMicrons\" must be a number greater than 0"},
-        BadFile{"futureVersion", "{\n  \"version\": 3,\n  \"newKey\": 1\n}",
-                "line 2: \"version\" the file is of version 3, written by a newer Quorrel"},
+        BadFile{"futureVersion", "{\n  \"version\": 4,\n  \"newKey\": 1\n}",
+                "line 2: \"version\" the file is of version 4, written by a newer Quorrel"},
+        BadFile{"absurdScale", "{\"lateralMicronsPerPixel\": 11.5,\n\"axialMicronsPerPixel\": 1001}",
+                "line 2: \"axialMicronsPerPixel\" must be a number greater than 0 up to 1000"},
+        BadFile{"zeroScale", "{\"lateralMicronsPerPixel\": 0}", "\"lateralMicronsPerPixel\" must be a number greater"},
+        BadFile{"scaleSourceOfTwoLines", "{\"scaleSource\": \"a\\nb\"}", "\"scaleSource\" must be a text of one line"},
+        BadFile{"secondUnitLineOfOnePoint", "{\"secondUnitLine\": [[1, 2]]}", "\"secondUnitLine\" must be [[X1, Y1]"},
         BadFile{"unknownKey", "{\"smoothLevl\": 3}", "line 1: unknown key \"smoothLevl\""},
         BadFile{"notAnObject", "[1, 2]", "line 1: the top level must be an object"},
         BadFile{"badChecksum", "{\"image\": {\"path\": \"a.png\", \"sha256\": \"xyz\"}}", "\"image\" must be"},
