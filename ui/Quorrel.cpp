@@ -111,6 +111,7 @@ Quorrel::Quorrel(QWidget* parent)
     m_ui->smoothLevelSpinBox_->setValue(mainView->smoothLevel());
     m_ui->curveDividingCountSpinBox_->setValue(mainView->curveDividingCount());
     mainView->setBoundaryAddedHandler([this](const quorrel::Boundary& boundary) { addColorListItem(boundary); });
+    mainView->setImageOpenedHandler([this]() { takeFilePixelSize(); });
     fillImageList(QString::fromUtf8(m_settings.imageFolderPath.c_str()));
     m_distanceDialog = new DistanceGraphDialog(this);
     m_differentiateDialog = new DifferentiateGraphDialog(this);
@@ -691,4 +692,23 @@ void Quorrel::showAxisScales()
     m_ui->shownRunComboBox_->setEnabled(scales.isSet());
     if (!scales.isSet())
         m_ui->shownRunComboBox_->setCurrentIndex(0);
+}
+
+// A scale the user gave (typed, or from a unit line) stays for the next image
+// of the same scan; one an earlier file gave belongs to that file and is
+// replaced by the new file's, or cleared when it states none.
+void Quorrel::takeFilePixelSize()
+{
+    const quorrel::FilePixelSize& size = view()->filePixelSize();
+    const quorrel::AxisScales fromFile = quorrel::scalesFromImageFile(size.lateralMicrons, size.axialMicrons,
+                                                                      quorrel::describePixelSizeSource(size.source));
+    const QString source = QString::fromStdString(fromFile.source);
+    const std::pair<AxisScale*, double> axes[] = {{&m_lateralScale, fromFile.lateralMicronsPerPixel},
+                                                  {&m_axialScale, fromFile.axialMicronsPerPixel}};
+    for (const auto& [scale, micronsPerPixel] : axes) {
+        const bool givenByUser = scale->micronsPerPixel > 0.0 && !scale->source.startsWith(QLatin1String("file"));
+        if (!givenByUser)
+            *scale = micronsPerPixel > 0.0 ? AxisScale{micronsPerPixel, source} : AxisScale{};
+    }
+    showAxisScales();
 }

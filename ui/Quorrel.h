@@ -107,6 +107,7 @@ private:
     void selectShownImageInList();
     void applyTypedScale(QLineEdit* edit, AxisScale& scale, const QString& axisName);
     void showAxisScales();
+    void takeFilePixelSize();
 
     Ui::QuorrelClass* m_ui;
     bool m_running;

@@ -52,6 +52,8 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
                      .arg(QFileInfo(QString::fromStdWString(path)).fileName())
                      .arg(m_imageWidth)
                      .arg(m_imageHeight));
+    if (m_imageOpened)
+        m_imageOpened();
     return true;
 }
 

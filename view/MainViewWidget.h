@@ -44,6 +44,8 @@ public:
     using StatusHandler = std::function<void(const QString&)>;
     // Told when what Undo and Redo would do has changed.
     using HistoryHandler = std::function<void()>;
+    // Told when an image was opened from a file (not when it was cut).
+    using ImageOpenedHandler = std::function<void()>;
     // Told the screen pixels per image pixel across and down whenever they
     // change.
     using ZoomHandler = std::function<void(double horizontal, double vertical)>;
@@ -133,6 +135,7 @@ public:
     void removeBoundary(int index);
     void setBoundaryAddedHandler(BoundaryAddedHandler handler) { m_boundaryAdded = std::move(handler); }
     void setStatusHandler(StatusHandler handler) { m_statusHandler = std::move(handler); }
+    void setImageOpenedHandler(ImageOpenedHandler handler) { m_imageOpened = std::move(handler); }
 
     // Undo and redo over every edit of the boundaries, the unit line and the
     // pixels. recordEdit keeps the given parts as they are now, under the
@@ -317,6 +320,7 @@ private:
     BoundaryAddedHandler m_boundaryAdded;
     StatusHandler m_statusHandler;
     HistoryHandler m_historyChanged;
+    ImageOpenedHandler m_imageOpened;
     EditHistory<EditSnapshot> m_history;
     // A press that may start a drag keeps the state here; the first move
     // that changes something records it.

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "GuiTestSupport.h"
+#include "TiffDicomWriters.h"
 #include "ViewTestSupport.h"
 #include "samples/generator/SyntheticScan.h"
 #include "ui/Quorrel.h"
@@ -29,7 +30,7 @@ constexpr int kImageHeight = 200;
 
 // A 400 x 200 fovea, vitreous above viewer row 60, lower border at viewer
 // row 139; written as viewers expect it, top row first.
-QString writeFovea(const QString& path, double pitCentreX, std::uint64_t seed)
+quorrel::SyntheticScan makeFovea(double pitCentreX, std::uint64_t seed)
 {
     quorrel::SyntheticScanParameters parameters;
     parameters.width = kImageWidth;
@@ -42,7 +43,32 @@ QString writeFovea(const QString& path, double pitCentreX, std::uint64_t seed)
     parameters.rimHeight = 4.0;
     parameters.rimSigma = 70.0;
     parameters.seed = seed;
-    const quorrel::SyntheticScan scan = quorrel::makeSyntheticScan(parameters);
+    return quorrel::makeSyntheticScan(parameters);
+}
+
+// The same size with pixels 11.5 um wide and 3.9 um high, and a pit deep and
+// rims high enough in microns to be measured to 1 %.
+quorrel::SyntheticScan anisotropicFovea()
+{
+    quorrel::SyntheticScanParameters parameters;
+    parameters.width = kImageWidth;
+    parameters.height = kImageHeight;
+    parameters.surfaceRow = 140.0;
+    parameters.referenceRow = 60.0;
+    parameters.pitCentreX = 200.0;
+    parameters.pitDepth = 50.0;
+    parameters.pitSigma = 35.0;
+    parameters.rimHeight = 15.0;
+    parameters.rimSigma = 60.0;
+    parameters.seed = 5;
+    parameters.lateralMicronsPerPixel = 11.5;
+    parameters.axialMicronsPerPixel = 3.9;
+    return quorrel::makeSyntheticScan(parameters);
+}
+
+QString writeFovea(const QString& path, double pitCentreX, std::uint64_t seed)
+{
+    const quorrel::SyntheticScan scan = makeFovea(pitCentreX, seed);
     QImage image(scan.width, scan.height, QImage::Format_RGBA8888);
     const int rowBytes = scan.width * 4;
     for (int row = 0; row < scan.height; ++row)
@@ -110,6 +136,23 @@ struct Inputs {
     QPoint unitTo;
     double unitMicrons = 100.0;
 };
+
+// The grey of the scan's pixel (x, y), y from the top, in 16 bits.
+std::uint16_t grey16(const quorrel::SyntheticScan& scan, int x, int y)
+{
+    const std::size_t row = static_cast<std::size_t>(scan.height - 1 - y);
+    return static_cast<std::uint16_t>(scan.rgba[(row * scan.width + x) * 4] * 257);
+}
+
+// The figure of the report line that starts with label.
+double reportFigure(const QByteArray& report, const QByteArray& label)
+{
+    for (const QByteArray& line : report.split('\n')) {
+        if (line.startsWith(label + ": "))
+            return line.mid(label.size() + 2).toDouble();
+    }
+    return -1.0;
+}
 
 QString joined(std::initializer_list<double> numbers)
 {
@@ -196,7 +239,7 @@ private:
     // exactly the image's size, so the image sits at offset 0 and window
     // pixel (x, y) shows viewer pixel (x, y).
     static void measureInWindow(const QString& imagePath, const Inputs& in, const QString& reportPath,
-                                testsupport::ModalRecord* unitWarning)
+                                testsupport::ModalRecord* unitWarning, std::uint32_t frame = 0)
     {
         Quorrel window;
         MainViewWidget* view = window.view();
@@ -204,6 +247,7 @@ private:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(view->size(), QSize(kImageWidth, kImageHeight));
+        view->selectImageFrame(imagePath.toStdWString(), frame);
         QVERIFY(view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0));
         QCOMPARE(view->imageOffset(), (quorrel::Point2d{0.0, 0.0}));
 
@@ -414,6 +458,22 @@ private slots:
             "Unknown option 'smoothcount'");
         row("malformed parameters file", QStringList{foveaPath, "--params", badJsonPath}, 2, "parse error at line 1");
         row("misspelt parameter", QStringList{foveaPath, "--params", typoPath}, 2, "unknown key \"smoothLevl\"");
+        row("zero scale", QStringList{foveaPath, selection, "--lateral-scale", "0"} + fovealReference, 2,
+            "--lateral-scale: \"0\" must be above 0 microns per pixel");
+        row("negative scale", QStringList{foveaPath, selection, "--axial-scale", "-3.9"} + fovealReference, 2,
+            "--axial-scale: \"-3.9\" must be above 0 microns per pixel");
+        row("infinite scale", QStringList{foveaPath, selection, "--axial-scale", "inf"} + fovealReference, 2,
+            "--axial-scale: \"inf\" is not a number of microns per pixel");
+        row("absurd scale", QStringList{foveaPath, selection, "--lateral-scale", "1000.5"} + fovealReference, 2,
+            "--lateral-scale: \"1000.5\" is above 1000 microns per pixel");
+        row("unit lines along one axis",
+            QStringList{foveaPath, selection, "--unit-line", "10,190,110,190", "--second-unit-line", "10,10,60,15"}
+                + fovealReference,
+            2, "the unit line and the second unit line both run across the scan");
+        row("second unit line of no length",
+            QStringList{foveaPath, selection, "--unit-line", "10,190,110,190", "--second-unit-line", "5,5,5,5"}
+                + fovealReference,
+            2, "the second unit line has no length");
         // The measurement succeeds; the table, the last output, is refused.
         row("table of another program", QStringList{foveaPath, selection} + fovealReference, 1,
             "its header is not this program's");
@@ -483,7 +543,8 @@ private slots:
             QList<QByteArray> fields = line.mid(field.size() + 1).split(',');
             fields.prepend(path);
             QCOMPARE(fields.size(), header.size());
-            for (int column = 1; column < fields.size(); ++column) {
+            // The 50 lines' figures; the run in microns and the warnings are empty.
+            for (int column = 1; column <= header.indexOf("slope_DE_deg"); ++column) {
                 bool ok = false;
                 fields[column].toDouble(&ok);
                 QVERIFY2(ok, header[column].constData());
@@ -495,14 +556,158 @@ private slots:
         }
     }
 
+    // Typed scales, or two unit lines giving the same: the 50 lines as
+    // without them, then the section; the table gains its columns.
+    void scales_AddTheSectionAfterTheFiftyLinesAndItsColumns()
+    {
+        const QStringList base =
+            QStringList{foveaPath, "--selection", "150,10,100,25", "--unit-line", "10,190,110,190"} + fovealReference;
+        const QString tablePath = scratch->filePath("calibrated.csv");
+        QFile::remove(tablePath);
+        const CommandRun plain = runCommand(base);
+        const CommandRun typed =
+            runCommand(base + QStringList{"--lateral-scale", "1", "--axial-scale", "0.5", "--csv", tablePath});
+        // 100 pixels across of 100 um, 100 pixels down of 50 um.
+        const CommandRun lines =
+            runCommand(base + QStringList{"--second-unit-line", "20,180,20,80", "--second-unit-microns", "50"});
+        QCOMPARE((QList<int>{plain.status, typed.status, lines.status}), (QList<int>{0, 0, 0}));
+        QCOMPARE(plain.output.count('\n'), 50);
+        QVERIFY(typed.output.startsWith(plain.output));
+        QVERIFY(typed.output.mid(plain.output.size()).startsWith("\nCalibrated Measurement: "));
+        QVERIFY(typed.output.contains("\nScales from: typed\n"));
+        QCOMPARE(lines.output, QByteArray(typed.output).replace("from: typed", "from: unit lines"));
+        QVERIFY2(typed.errors.isEmpty(), typed.errors.constData());
+
+        const QList<QByteArray> table = readFile(tablePath).split('\n');
+        QCOMPARE(table.size(), 3);
+        const QList<QByteArray> header = table[0].split(',');
+        const QList<QByteArray> row = table[1].split(',');
+        QCOMPARE(row.size(), header.size());
+        QVERIFY(header.indexOf("slope_DE_deg") < header.indexOf("scale_lateral_um_per_px"));
+        QCOMPARE(header.last(), QByteArray("warnings"));
+        QCOMPARE(row.last(), QByteArray());
+        QCOMPARE(row[header.indexOf("scale_source")], QByteArray("typed"));
+        const double width = reportFigure(typed.output, "Calibrated Foveal Micron Width");
+        QVERIFY(width > 0.0 && qAbs(row[header.indexOf("cal_width_um")].toDouble() - width) <= 1e-5 * width);
+    }
+
+    // A reference curve reaching past both sides of the image: the traced
+    // curve stops short of it.
+    void untrustworthyFigures_WarnOneLineEachAndFailOnlyWhenAsked()
+    {
+        const QString tablePath = scratch->filePath("warned.csv");
+        const QString reportPath = scratch->filePath("warned.txt");
+        QFile::remove(tablePath);
+        const QStringList arguments{foveaPath, "--selection", "150,10,100,25", "--reference", "-60,139", "--reference",
+                                    "460,139", "-o",          reportPath,      "--csv",       tablePath};
+        const CommandRun warned = runCommand(arguments);
+        QCOMPARE(warned.status, 0);
+        const QList<QByteArray> lines = warned.errors.trimmed().split('\n');
+        QVERIFY2(lines.size() >= 2, warned.errors.constData()); // no unit line, and the curve
+        for (const QByteArray& line : lines)
+            QVERIFY2(line.startsWith("quorrel-measure: warning: "), line.constData());
+        QVERIFY2(warned.errors.contains("raise --max-connection"), warned.errors.constData());
+        const QByteArray row = readFile(tablePath).split('\n')[1];
+        QVERIFY2(row.contains("curve-short-of-reference"), row.constData());
+
+        QVERIFY(QFile::remove(reportPath));
+        const CommandRun failed = runCommand(arguments + QStringList{"--fail-on-warnings"});
+        QCOMPARE(failed.status, 3);
+        QCOMPARE(readFile(reportPath).count('\n'), 50);
+    }
+
+    // Files that carry their pixel size: no scale typed, and the run in
+    // microns finds the scan's true figures, the same in the window.
+    void calibratedFiles_GiveTheTrueMicronsWithoutATypedScale_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<QString>("source");
+        QTest::newRow("16-bit TIFF, resolution in pixels per cm") << "scan.tif" << 0 << "TIFF resolution";
+        QTest::newRow("DICOM, frame 1 of 3") << "volume.dcm" << 1 << "DICOM Pixel Measures";
+    }
+
+    void calibratedFiles_GiveTheTrueMicronsWithoutATypedScale()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(int, frame);
+        QFETCH(QString, source);
+        const quorrel::SyntheticScan scan = anisotropicFovea();
+        const quorrel::SyntheticMicronGeometry truth = quorrel::syntheticMicronGeometry(scan);
+        const QString path = scratch->filePath(fileName);
+        QByteArray bytes;
+        if (fileName.endsWith(".tif")) {
+            quorrel::test::TiffPage page;
+            page.width = scan.width;
+            page.height = scan.height;
+            page.bits = 16;
+            page.sample = [&scan](int x, int y, int) { return grey16(scan, x, y); };
+            page.resolutionUnit = 3; // centimetre
+            page.xResolution = static_cast<float>(1e4 / 11.5);
+            page.yResolution = static_cast<float>(1e4 / 3.9);
+            bytes = quorrel::test::tiffFile({page});
+        } else {
+            quorrel::test::DicomImage image;
+            image.width = scan.width;
+            image.height = scan.height;
+            image.frames = 3;
+            image.bitsAllocated = 16;
+            image.bitsStored = 16;
+            image.sample = [&scan](int f, int x, int y) {
+                return f == 1 ? grey16(scan, x, y) : static_cast<std::uint16_t>(x * 100);
+            };
+            image.pixelSpacing = "0.0039\\0.0115";
+            bytes = quorrel::test::dicomFile(image);
+        }
+        writeText(path, bytes);
+
+        Inputs in;
+        in.selection = QRect(150, 10, 100, 25);
+        in.bandStart = {150, 165};
+        in.bandEnd = {250, 190};
+        in.imageRect = quorrel::PixelRect{150, 165, 250, 190};
+        in.smoothCount = 2;
+        in.reference = {{10, 139}, {200, 139}, {389, 139}};
+        in.unitFrom = {10, 190};
+        in.unitTo = {110, 190};
+        in.unitMicrons = 1150.0;
+        const CommandRun run = runCommand(QStringList{path, "--frame", QString::number(frame)} + commandOptions(in));
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.output.contains("\nScales from: file (" + source.toUtf8() + ")\n"), run.output.constData());
+        const struct {
+            const char* label;
+            double truth;
+        } figures[] = {
+            {"Calibrated Foveal Micron Width", truth.fovealWidth},
+            {"Calibrated Foveal Micron Depth (A - E Top Perpendicular Line)", truth.fovealDepth},
+            {"Calibrated A Bottom to A Top Micron Distance", truth.thicknessAtLeftRim},
+            {"Calibrated C Bottom to C Top Micron Distance", truth.thicknessAtCentre},
+            {"Calibrated E Bottom to E Top Micron Distance", truth.thicknessAtRightRim},
+        };
+        for (const auto& figure : figures) {
+            const double measured = reportFigure(run.output, figure.label);
+            QVERIFY2(qAbs(measured - figure.truth) <= 0.01 * figure.truth,
+                     qPrintable(QStringLiteral("%1: %2, truth %3").arg(figure.label).arg(measured).arg(figure.truth)));
+        }
+
+        const QString windowReportPath = scratch->filePath("calibrated-window.txt");
+        measureInWindow(path, in, windowReportPath, nullptr, static_cast<std::uint32_t>(frame));
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(readFile(windowReportPath), run.output);
+    }
+
     void savedParameters_RepeatTheMeasurementExactly()
     {
         const QString saved = scratch->filePath("saved.json");
         const CommandRun first =
             runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--tolerance", "estimate",
-                                   "--smooth-count", "3", "--unit-line", "10.5,190,110,190.25", "--save-params", saved}
+                                   "--smooth-count", "3", "--unit-line", "10.5,190,110,190.25", "--lateral-scale",
+                                   "1.5", "--second-unit-line", "5,5,5,105", "--frame", "0", "--save-params", saved}
                        + fovealReference);
         QCOMPARE(first.status, 0);
+        QVERIFY(first.output.contains("\nScales from: lateral typed, axial unit line\n"));
+        QVERIFY(readFile(saved).contains("\n  \"frame\": 0,\n"));
         const CommandRun again = runCommand(QStringList{foveaPath, "--params", saved});
         QCOMPARE(again.status, 0);
         QCOMPARE(again.output, first.output);

@@ -3,6 +3,7 @@
 // quorrel-measure measures the frame --frame names.
 
 #include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QSpinBox>
@@ -166,6 +167,34 @@ private slots:
         QVERIFY(view->loadImage(view->imagePath(), 0.5, 0.0, 0.5, 1.0));
         QCOMPARE(view->imageWidth(), 18u);
         QVERIFY(viewShowsFrame(*view, 2, 19, 0));
+    }
+
+    // The file's pixel size fills what the user did not give, and leaves
+    // with the file.
+    void filePixelSize_FillsTheScalesTheUserDidNotGive()
+    {
+        testsupport::ScratchDirectory scratch;
+        const QString volumePath = scratch.filePath(QStringLiteral("volume.dcm"));
+        writeBytes(volumePath, quorrel::test::dicomFile(threeFrameVolume()));
+        QImage plain(37, 23, QImage::Format_RGB32);
+        plain.fill(Qt::gray);
+        const QString plainPath = testsupport::writeImage(scratch.filePath(QStringLiteral("plain.png")), plain);
+        Quorrel window;
+        MainViewWidget* view = window.view();
+        auto* lateral = testsupport::child<QLineEdit>(&window, "lateralScaleLineEdit_");
+        auto* axial = testsupport::child<QLineEdit>(&window, "axialScaleLineEdit_");
+        const auto open = [view](const QString& path) { return view->loadImage(path.toStdWString(), 0, 0, 1, 1); };
+
+        QVERIFY(open(volumePath));
+        QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"11.5", "3.9"}));
+        QCOMPARE(view->axisScales().source, std::string("file (DICOM Pixel Measures)"));
+        QVERIFY(open(plainPath));
+        QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"", ""}));
+        lateral->setText(QStringLiteral("12"));
+        emit lateral->editingFinished();
+        QVERIFY(open(volumePath));
+        QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"12", "3.9"}));
+        QCOMPARE(view->axisScales().source, std::string("lateral typed, axial file (DICOM Pixel Measures)"));
     }
 
     void measureCommand_FrameOption_MeasuresThatFrameAndRefusesOnePastTheEnd()
