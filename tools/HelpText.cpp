@@ -103,10 +103,11 @@ e.g.
    "unitLine": [[10, 190], [110, 190]], "unitMicrons": 250,
    "lateralMicronsPerPixel": 11.5, "axialMicronsPerPixel": 3.9}
 A second scale line is "secondUnitLine" and "secondUnitMicrons"; the stated
-source of both scales, "scaleSource". Files the window saves add "version", "image" (its path and SHA-256: a file
-of that name with another checksum gives a warning), and the steps taken by
-hand: "region" (the image was cut), "whitened", "erased", "smoothLevels"
-(presses of different levels) and "moved" (points A, C or E dragged).
+source of both scales, "scaleSource". Files the window saves add "version",
+"image" (its path and SHA-256: a file of that name with another checksum
+gives a warning), and the steps taken by hand: "region" (the image was cut),
+"whitened", "erased", "smoothLevels" (presses of different levels) and
+"moved" (points A, C or E dragged).
 A file of a newer version, bad JSON or a bad value is refused with its line.
 
 CSV table: the image path as given, then every figure of the 50 lines in
@@ -123,14 +124,14 @@ temporary file beside their target and all moved into place at the end, so
 that a failed run leaves every existing file as it was.
 
 Exit status: 0 when every report was written (with or without warnings);
-3 when so, but --fail-on-warnings was given and a warning printed; 1 when an image cannot be read
-or measured, a figure comes out as infinity or not a number (the micron
-figures without a unit line aside), memory runs out or an output cannot be
-written; 2 for bad options, a number out of its range, a scale that is not
-above 0 up to 1000 microns per pixel, unit lines that cannot set the scales
-or a bad parameters file. Every failure prints one line on standard error and writes no file for
-that image. On a terminal a study shows a progress line: images done,
-failures and the time left.
+3 when so, but --fail-on-warnings was given and a warning printed; 1 when
+an image cannot be read or measured, a figure comes out as infinity or not
+a number (the micron figures without a unit line aside), memory runs out or
+an output cannot be written; 2 for bad options, a number out of its range,
+a scale that is not above 0 up to 1000 microns per pixel, unit lines that
+cannot set the scales or a bad parameters file. Every failure prints one
+line on standard error and writes no file for that image. On a terminal a
+study shows a progress line: images done, failures and the time left.
 )";
 }
 
