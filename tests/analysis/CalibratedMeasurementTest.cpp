@@ -213,102 +213,37 @@ TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong)
     }
 }
 
-// Each axis: typed, else the unit lines when there are two, else the file.
-TEST(AxisScales, Resolution_TypedBeforeUnitLinesBeforeTheFile)
+// What the command's tests do not reach: a stated source, a file's absurd
+// size, and unit lines that cannot set a scale.
+TEST(AxisScales, Resolution_KeepsAStatedSourceAndRefusesLinesThatCannotSetAScale)
 {
-    using Line = std::array<Point2d, 2>;
-    const Line across{Point2d{10, 20}, Point2d{110, 20}}; // 100 px
-    const Line down{Point2d{30, 40}, Point2d{30, 140}}; // 100 px
-    const AxisScales tiff = scalesFromImageFile(11.5, 3.9, "TIFF resolution");
-    struct Case {
-        const char* name;
-        MeasurementSettings settings;
-        AxisScales file;
-        double lateral;
-        double axial;
-        const char* sourceOrError;
-        bool refused = false;
-    };
-    const auto settings = [](auto&& fill) {
-        MeasurementSettings s;
-        fill(s);
-        return s;
-    };
-    const Case cases[] = {
-        {"nothing", {}, {}, 0.0, 0.0, ""},
-        {"file", {}, tiff, 11.5, 3.9, "file (TIFF resolution)"},
-        {"absurd file size",
-         {},
-         scalesFromImageFile(25400.0, 3.9, "TIFF resolution"),
-         0.0,
-         3.9,
-         "lateral not set, axial file (TIFF resolution)"},
-        {"one typed", settings([](auto& s) { s.lateralMicronsPerPixel = 12.0; }), tiff, 12.0, 3.9,
-         "lateral typed, axial file (TIFF resolution)"},
-        {"both typed with a stated source", settings([](auto& s) {
-             s.lateralMicronsPerPixel = 12.0;
-             s.axialMicronsPerPixel = 4.0;
-             s.scaleSource = "unit lines";
-         }),
-         tiff, 12.0, 4.0, "unit lines"},
-        {"two unit lines", settings([&](auto& s) {
-             s.unitLine = down;
-             s.unitMicrons = 390.0;
-             s.secondUnitLine = across;
-             s.secondUnitMicrons = 1150.0;
-         }),
-         tiff, 11.5, 3.9, "unit lines"},
-        {"unit lines and a typed axis",
-         settings([&](auto& s) {
-             s.unitLine = across;
-             s.unitMicrons = 1150.0;
-             s.secondUnitLine = down; // as long in microns as the first
-             s.axialMicronsPerPixel = 4.0;
-         }),
-         {},
-         11.5,
-         4.0,
-         "lateral unit line, axial typed"},
-        {"both lines across", settings([&](auto& s) {
-             s.unitLine = across;
-             s.secondUnitLine = Line{Point2d{0, 0}, Point2d{50, 5}};
-         }),
-         tiff, 0.0, 0.0, "both run across the scan", true},
-        {"no first line", settings([&](auto& s) { s.secondUnitLine = down; }), tiff, 0.0, 0.0,
-         "the unit line has no length", true},
-        {"second line of no length", settings([&](auto& s) {
-             s.unitLine = across;
-             s.secondUnitLine = Line{Point2d{3, 3}, Point2d{3, 3}};
-         }),
-         tiff, 0.0, 0.0, "the second unit line has no length", true},
-        {"absurd second line", settings([&](auto& s) {
-             s.unitLine = across;
-             s.secondUnitLine = Line{Point2d{0, 0}, Point2d{0, 2}};
-             s.secondUnitMicrons = 5000.0;
-         }),
-         tiff, 0.0, 0.0, "the second unit line gives 2500 microns per pixel, which is above 1000", true},
-    };
-    for (const Case& c : cases) {
-        AxisScales scales{7.0, 7.0, "unchanged"};
-        std::string error;
-        EXPECT_EQ(resolveAxisScales(c.settings, c.file, scales, error), !c.refused) << c.name;
-        if (c.refused) {
-            EXPECT_NE(error.find(c.sourceOrError), std::string::npos) << c.name << ": " << error;
-            EXPECT_EQ(scales.source, "unchanged") << c.name;
-            continue;
-        }
-        EXPECT_DOUBLE_EQ(scales.lateralMicronsPerPixel, c.lateral) << c.name;
-        EXPECT_DOUBLE_EQ(scales.axialMicronsPerPixel, c.axial) << c.name;
-        EXPECT_EQ(scales.source, c.sourceOrError) << c.name;
-    }
+    const std::array<Point2d, 2> across{Point2d{10, 20}, Point2d{110, 20}};
+    const AxisScales file = scalesFromImageFile(25400.0, 3.9, "TIFF resolution"); // 1 dpi across
+    MeasurementSettings settings;
+    AxisScales scales;
+    std::string error;
+    ASSERT_TRUE(resolveAxisScales(settings, file, scales, error));
+    EXPECT_EQ(scales.lateralMicronsPerPixel, 0.0);
+    EXPECT_EQ(scales.source, "lateral not set, axial file (TIFF resolution)");
+    settings.lateralMicronsPerPixel = 12.0;
+    settings.axialMicronsPerPixel = 4.0;
+    settings.scaleSource = "unit lines";
+    ASSERT_TRUE(resolveAxisScales(settings, file, scales, error));
+    EXPECT_EQ(scales.source, "unit lines");
 
-    // Unit lines given over a file's typed scales replace them.
-    MeasurementSettings fromFile = cases[4].settings;
+    // Unit lines given over a file's scales replace them, and must each give one.
     MeasurementSettings options;
-    options.unitLine = across;
-    options.secondUnitLine = down;
-    overlaySettings(fromFile, options);
-    EXPECT_FALSE(fromFile.lateralMicronsPerPixel || fromFile.axialMicronsPerPixel || fromFile.scaleSource);
+    options.secondUnitLine = std::array<Point2d, 2>{Point2d{0, 0}, Point2d{0, 2}};
+    options.secondUnitMicrons = 5000.0;
+    overlaySettings(settings, options);
+    EXPECT_FALSE(settings.lateralMicronsPerPixel || settings.axialMicronsPerPixel || settings.scaleSource);
+    EXPECT_FALSE(resolveAxisScales(settings, file, scales, error));
+    EXPECT_NE(error.find("the unit line has no length"), std::string::npos) << error;
+    settings.unitLine = across;
+    EXPECT_FALSE(resolveAxisScales(settings, file, scales, error));
+    EXPECT_NE(error.find("the second unit line gives 2500 microns per pixel, which is above 1000"), std::string::npos)
+        << error;
+    EXPECT_EQ(scales.source, "unit lines"); // unchanged
 }
 
 } // namespace

@@ -219,7 +219,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 2: \"version\" the file is of version 4, written by a newer Quorrel"},
         BadFile{"absurdScale", "{\"lateralMicronsPerPixel\": 11.5,\n\"axialMicronsPerPixel\": 1001}",
                 "line 2: \"axialMicronsPerPixel\" must be a number greater than 0 up to 1000"},
-        BadFile{"zeroScale", "{\"lateralMicronsPerPixel\": 0}", "\"lateralMicronsPerPixel\" must be a number greater"},
         BadFile{"scaleSourceOfTwoLines", "{\"scaleSource\": \"a\\nb\"}", "\"scaleSource\" must be a text of one line"},
         BadFile{"secondUnitLineOfOnePoint", "{\"secondUnitLine\": [[1, 2]]}", "\"secondUnitLine\" must be [[X1, Y1]"},
         BadFile{"unknownKey", "{\"smoothLevl\": 3}", "line 1: unknown key \"smoothLevl\""},
