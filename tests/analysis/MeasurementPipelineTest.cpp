@@ -1,6 +1,3 @@
-#include <cmath>
-#include <string>
-
 #include <gtest/gtest.h>
 
 #include "TestImage.h"
@@ -40,51 +37,6 @@ MeasurementParameters fovealParameters()
     parameters.unitLineEnd = {110, 9};
     parameters.unitMicron = 250.0;
     return parameters;
-}
-
-std::size_t lineCount(const std::string& text)
-{
-    std::size_t count = 0;
-    for (char c : text)
-        count += c == '\n';
-    return count;
-}
-
-TEST(MeasurementPipeline, SyntheticFovea_FindsThePitRimsAndReportsThem)
-{
-    const SyntheticScan scan = smallFovea();
-    const MeasurementResult result = runMeasurement(scan.view(), L"fovea.png", fovealParameters());
-    ASSERT_EQ(result.status, MeasurementStatus::Ok);
-
-    // Vitreous noise within 6 grey levels estimates below the floor of 30.
-    EXPECT_EQ(result.maxColorDistance, 30);
-    EXPECT_EQ(result.boundary.maxColorDistance, 30);
-    EXPECT_EQ(result.boundary.imagePath, L"fovea.png");
-    EXPECT_EQ(result.boundary.selectionRect.left, 150);
-    EXPECT_EQ(result.boundary.selectionRect.top, 190);
-    EXPECT_EQ(result.boundary.selectionRect.right, 250);
-    EXPECT_EQ(result.boundary.selectionRect.bottom, 165);
-    EXPECT_EQ(result.boundary.seedPoint, (Point2d{200, 177}));
-
-    const FovealMeasurements& m = result.measurements;
-    // C sits in the pit, 54 rows thick; A and E lie on either side, mirrored
-    // about column 200 as the scan is.
-    EXPECT_NEAR(m.topPoints[2].x, 200.0, 2.0);
-    EXPECT_NEAR(m.pixelDistances[2], 54.0, 1.5);
-    EXPECT_LT(m.topPoints[0].x, m.topPoints[1].x);
-    EXPECT_LT(m.topPoints[1].x, m.topPoints[2].x);
-    EXPECT_LT(m.topPoints[2].x, m.topPoints[3].x);
-    EXPECT_LT(m.topPoints[3].x, m.topPoints[4].x);
-    EXPECT_NEAR(m.topPoints[0].x + m.topPoints[4].x, 400.0, 3.0);
-    EXPECT_GT(m.pixelDistances[0], 80.0);
-    EXPECT_GT(m.pixelDistances[4], 80.0);
-    EXPECT_EQ(m.unitPixelLength, 100.0);
-    for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_NEAR(m.micronDistances[i], 2.5 * m.pixelDistances[i], 1e-9);
-    EXPECT_FALSE(result.unitLineTooShort);
-
-    EXPECT_EQ(lineCount(result.report), 50u);
-    EXPECT_EQ(result.report.rfind("A Top    Point: (", 0), 0u);
 }
 
 TEST(MeasurementPipeline, EachMissingInput_StopsAtItsStep)

@@ -1,8 +1,8 @@
 // A whole measurement on each bundled sample, done as a user does it: the
 // image list, mouse drags and double-clicks on the view, the dock's buttons,
 // the mode actions, typing into "Unit Micron:", both graphs and the save
-// dialog. The report is then held against the sample's known geometry and
-// the view's framebuffer is searched for the drawn curve and points.
+// dialog. The report is then held against the sample's known geometry, and
+// the headless command must write it byte for byte from the same inputs.
 //
 // With QUORREL_SCREENSHOT_DIR set, the walk through fovea-standard also saves
 // the README's screenshots into that folder.
@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -52,12 +53,6 @@ constexpr double kDepthTolerance = 1.5;
 // width may then lie anywhere from the inner ends of the two rim stretches
 // to their outer ends.
 constexpr double kStretchSlack = 2.0;
-// The drawn point is a 15-pixel disc around the point.
-constexpr int kPointHalfSize = 7;
-
-const QRgb kCurveColour = qRgb(207, 245, 54);
-const QRgb kPointColour = qRgb(0, 255, 0);
-
 // The "key: value" lines of a sample's geometry file.
 class SampleGeometry {
 public:
@@ -183,31 +178,6 @@ private:
         const int imageRow = static_cast<int>(view.imageHeight()) - 1 - static_cast<int>(std::floor(y));
         return testsupport::windowPointForView(view, static_cast<int>(std::floor(x)) + static_cast<int>(offset.x),
                                                imageRow + static_cast<int>(offset.y));
-    }
-
-    // Framebuffer pixel (0, 0 at the top left) under image point (x, y),
-    // rows counted up from the bottom as in the report.
-    static QPoint framePixel(const MainViewWidget& view, QPointF imagePoint)
-    {
-        const quorrel::Point2d offset = view.imageOffset();
-        const int column = static_cast<int>(std::floor(imagePoint.x() + offset.x));
-        const int rowFromBottom = static_cast<int>(std::floor(imagePoint.y() + offset.y));
-        return QPoint(column, view.height() - 1 - rowFromBottom);
-    }
-
-    static bool hasColourNear(const QImage& frame, QPoint centre, int reachX, int reachY, QRgb colour)
-    {
-        for (int y = centre.y() - reachY; y <= centre.y() + reachY; ++y) {
-            for (int x = centre.x() - reachX; x <= centre.x() + reachX; ++x) {
-                if (!frame.rect().contains(x, y))
-                    continue;
-                const QRgb pixel = frame.pixel(x, y);
-                if (std::abs(qRed(pixel) - qRed(colour)) <= 2 && std::abs(qGreen(pixel) - qGreen(colour)) <= 2
-                    && std::abs(qBlue(pixel) - qBlue(colour)) <= 2)
-                    return true;
-            }
-        }
-        return false;
     }
 
     // What the screen shows of the window: the frame loop's latest frame
@@ -590,66 +560,38 @@ private slots:
         qInfo("%s", qPrintable(summary.join(QStringLiteral(", "))));
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QStringLiteral("; "))));
 
-        // What the view draws: the curve along the surface away from the
-        // points, and a green point at each of A, C and E, Top and Bottom,
-        // of the run the window shows.
-        const QPointF drawnATop = twoScales ? calibratedATop : aTop;
-        const QPointF drawnCTop = twoScales ? calibratedCTop : cTop;
-        const QPointF drawnETop = twoScales ? calibratedETop : eTop;
-        const QString drawnRun = twoScales ? QStringLiteral("Calibrated ") : QString();
-        const QPointF drawnTops[] = {drawnATop, reportPoint(report.value(drawnRun + QStringLiteral("B Top    Point"))),
-                                     drawnCTop, reportPoint(report.value(drawnRun + QStringLiteral("D Top    Point"))),
-                                     drawnETop};
-        view->renderScene();
-        const QImage frame = view->grabFrameBuffer();
-        const QVector<QPointF> surface = geometry.points(QStringLiteral("inner surface every 64 columns (report px)"));
-        QVERIFY(surface.size() >= 10);
-        int curveSeen = 0;
-        int curveChecked = 0;
-        // The line from A Top to E Top is drawn over the curve where the
-        // two come within its width and the curve's.
-        auto offRimLine = [&drawnATop, &drawnETop](const QPointF& point) {
-            const QPointF along = drawnETop - drawnATop;
-            const QPointF offset = point - drawnATop;
-            const double cross = along.x() * offset.y() - along.y() * offset.x();
-            return std::fabs(cross) / std::sqrt(QPointF::dotProduct(along, along));
-        };
-        for (const QPointF& point : surface) {
-            const bool betweenRims = point.x() > drawnATop.x() - 10 && point.x() < drawnETop.x() + 10;
-            bool underAPoint = false;
-            for (const QPointF& drawn : drawnTops)
-                underAPoint = underAPoint || std::fabs(point.x() - drawn.x()) < 16;
-            const bool atTheEdge = point.x() < 8 || point.x() > view->imageWidth() - 8.0;
-            if (underAPoint || atTheEdge || (betweenRims && offRimLine(point) < 6.0))
-                continue;
-            ++curveChecked;
-            if (hasColourNear(frame, framePixel(*view, point), 2, 3, kCurveColour))
-                ++curveSeen;
-            else
-                qWarning("no curve at %g, %g", point.x(), point.y());
-        }
-        QVERIFY(curveChecked >= 5);
-        QCOMPARE(curveSeen, curveChecked);
-
-        const double lowerBorderOffset = 0.5; // the clicks sit on the lowest retina row
-        const struct {
-            const char* name;
-            QPointF top;
-            QPair<double, double> stretch;
-        } markers[] = {
-            {"A", geometry.points(QStringLiteral("inner surface at left rim (report px)")).value(0), leftStretch},
-            {"C", geometry.points(QStringLiteral("inner surface at pit centre (report px)")).value(0), centreStretch},
-            {"E", geometry.points(QStringLiteral("inner surface at right rim (report px)")).value(0), rightStretch},
-        };
-        for (const auto& marker : markers) {
-            const double offStretch =
-                std::fmax(marker.top.x() - marker.stretch.first, marker.stretch.second - marker.top.x());
-            const int reachX = kPointHalfSize + static_cast<int>(std::ceil(offStretch + kStretchSlack));
-            const int reachY = kPointHalfSize + 2;
-            QVERIFY2(hasColourNear(frame, framePixel(*view, marker.top), reachX, reachY, kPointColour), marker.name);
-            const QPointF bottom(marker.top.x(), lastRow - borderRowAt(marker.top.x()) + lowerBorderOffset);
-            QVERIFY2(hasColourNear(frame, framePixel(*view, bottom), reachX, reachY, kPointColour), marker.name);
-        }
+        // The command, given the same settings file, selection, points and
+        // last unit line, writes the same 50 lines byte for byte.
+        const quorrel::PixelRect band = view->selectionPixelRect();
+        const int height = static_cast<int>(view->imageHeight());
+        const QVector<QPointF> unitLine = geometry.points(unitBar);
+        QStringList arguments{samples.filePath(sample + QStringLiteral(".png")),
+                              QStringLiteral("--params"),
+                              samples.filePath(sample + QStringLiteral(".json")),
+                              QStringLiteral("--selection"),
+                              QStringLiteral("%1,%2,%3,%4")
+                                  .arg(band.left)
+                                  .arg(height - band.top)
+                                  .arg(band.right - band.left)
+                                  .arg(band.top - band.bottom),
+                              QStringLiteral("--unit-line"),
+                              QStringLiteral("%1,%2,%3,%4")
+                                  .arg(std::floor(unitLine[0].x()))
+                                  .arg(std::floor(unitLine[0].y()))
+                                  .arg(std::floor(unitLine[1].x()))
+                                  .arg(std::floor(unitLine[1].y())),
+                              QStringLiteral("--unit-microns"),
+                              QString::number(view->unitMicron(), 'g', 17)};
+        for (const quorrel::Point2d& point : view->currentBoundary()->referenceCurve)
+            arguments << QStringLiteral("--reference") << QStringLiteral("%1,%2").arg(point.x).arg(lastRow - point.y);
+        QProcess command;
+        command.start(QStringLiteral(QUORREL_MEASURE_EXECUTABLE), arguments);
+        QVERIFY(command.waitForFinished(120000));
+        QVERIFY2(command.exitCode() == 0, command.readAllStandardError().constData());
+        QFile windowReport(reportPath);
+        QVERIFY(windowReport.open(QIODevice::ReadOnly));
+        const QList<QByteArray> windowLines = windowReport.readAll().split('\n').mid(0, 50);
+        QCOMPARE(command.readAllStandardOutput(), windowLines.join('\n') + '\n');
     }
 };
 

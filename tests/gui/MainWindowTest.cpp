@@ -1,20 +1,18 @@
-// The main window: layout, the exclusive action groups, the property dock
+// The main window: its own keys and actions, the exclusive action groups, the property dock
 // reaching the view, the image list and the colour list, the shortcuts, the
 // status bar, and fitting small screens.
 
 #include <QAction>
-#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
-#include <QToolBar>
 
 #include "ViewTestSupport.h"
 #include "ui/Quorrel.h"
@@ -35,67 +33,52 @@ private:
     }
 
 private slots:
-    void layout_MatchesTheFormTables()
+    // What the window does itself: Delete away from the view erases the
+    // edge points in the rubber band, About shows the version, and a
+    // cancelled folder dialog keeps the image list.
+    void windowKeysAndActions_ReachTheViewAndKeepTheList()
     {
         testsupport::ScratchDirectory scratch;
+        QDir(scratch.path()).mkdir(QStringLiteral("images"));
+        const QString folder = scratch.filePath(QStringLiteral("images"));
+        const QString image =
+            testsupport::writeImage(folder + QStringLiteral("/scan.png"), testsupport::gradientImage(60, 40));
+        QFile settings(scratch.filePath(QStringLiteral("settings.txt")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write(folder.toUtf8() + "\n");
+        settings.close();
         Quorrel window;
-        QCOMPARE(window.windowTitle(), QStringLiteral("Quorrel"));
-        QCOMPARE(window.objectName(), QStringLiteral("QuorrelClass"));
-        QVERIFY(window.centralWidget() == window.view());
-        QCOMPARE(window.view()->objectName(), QStringLiteral("centralWidget"));
-        QCOMPARE(MainViewWidget::instance(), window.view());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* images = testsupport::child<QListWidget>(&window, "fileListWidget_");
+        QCOMPARE(images->count(), 1);
 
-        QStringList menus;
-        for (QAction* action : window.menuBar()->actions())
-            menus << action->text();
-        QCOMPARE(menus, (QStringList{"&File", "&Edit", "View", "Help"}));
+        MainViewWidget* view = window.view();
+        QVERIFY(view->loadImage(image.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
+        QVERIFY(boundary);
+        boundary->edgePoints = {{2, 3}, {30, 30}};
+        QTest::keyClick(&window, Qt::Key_Delete);
+        QCOMPARE(boundary->edgePoints.size(), std::size_t(1));
+        QCOMPARE(boundary->edgePoints[0], (quorrel::Point2d{30, 30}));
 
-        QStringList toolbar;
-        for (QAction* action : testsupport::child<QToolBar>(&window, "mainToolBar")->actions())
-            toolbar << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-        QCOMPARE(toolbar.join(' '),
-                 QStringLiteral("action_SelectFolder action_Save | action_Detect action_Cut action_Cut_Squared "
-                                "action_Clear action_Insert_Curve action_Control_Local_MinMax action_Measure_Unit | "
-                                "action_Original_Image_Size action_Image_Fit_To_Screen action_Image_Fit_Keeping_Aspect "
-                                "| action_View_Debug_Info action_View_Distance_Graph action_View_Differentiate_Graph | "
-                                "action_Exit"));
-        for (QAction* action : testsupport::child<QToolBar>(&window, "mainToolBar")->actions()) {
-            if (!action->isSeparator())
-                QVERIFY2(!action->icon().isNull(), qPrintable(action->objectName()));
-        }
-        QCOMPARE(testsupport::child<QAction>(&window, "action_Cut_Squared")->text(),
-                 QStringLiteral("Cut Squaed Image Mode"));
-        QCOMPARE(testsupport::child<QAction>(&window, "action_Cut")->whatsThis(), QStringLiteral("Image Cutting"));
-        QVERIFY(testsupport::child<QAction>(&window, "action_Detect")->isChecked());
-        QVERIFY(testsupport::child<QAction>(&window, "action_Original_Image_Size")->isChecked());
-        QVERIFY(!testsupport::child<QAction>(&window, "action_View_Debug_Info")->isChecked());
+        testsupport::ModalRecord about;
+        QString credits;
+        testsupport::answerNextModal(&about, [&credits](QWidget* dialog) {
+            if (auto* text = dialog->findChild<QPlainTextEdit*>())
+                credits = text->toPlainText();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        testsupport::child<QAction>(&window, "action_About")->trigger();
+        QVERIFY(about.seen);
+        QVERIFY2(credits.startsWith(QStringLiteral("Quorrel ")) && !credits.contains(QStringLiteral("%1")),
+                 qPrintable(credits));
 
-        QCOMPARE(testsupport::child<QDockWidget>(&window, "dockWidget")->windowTitle(),
-                 QStringLiteral("Property Widget"));
-        QCOMPARE(testsupport::child<QPushButton>(&window, "detectFovealWidthAndDepthButton_")->text(),
-                 QStringLiteral("Calculate Foveal Depth && Width"));
-        QCOMPARE(testsupport::child<QLabel>(&window, "unitMicronLabel")->text(), QStringLiteral("   Unit Micron:"));
-        QCOMPARE(testsupport::child<QLabel>(&window, "minLineConnectionDistanceLabel_")->text(),
-                 QStringLiteral("Minimum Line\nConnecting Distance"));
-
-        auto* divide = testsupport::child<QSpinBox>(&window, "curveDividingCountSpinBox_");
-        QCOMPARE(divide->minimum(), 1);
-        QCOMPARE(divide->maximum(), 10000);
-        QCOMPARE(divide->value(), 100);
-        auto* distance = testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_");
-        QCOMPARE(distance->minimum(), 1);
-        QCOMPARE(distance->maximum(), 255);
-        QCOMPARE(distance->value(), 30);
-        QCOMPARE(testsupport::child<QDoubleSpinBox>(&window, "minLineConnectionDistanceDoubleSpinBox_")->value(), 2.0);
-        QCOMPARE(testsupport::child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->value(), 3.0);
-        QCOMPARE(testsupport::child<QDoubleSpinBox>(&window, "maxLineConnectionDistanceDoubleSpinBox_")->minimum(),
-                 1.0);
-        QCOMPARE(testsupport::child<QSpinBox>(&window, "smoothLevelSpinBox_")->minimum(), 2);
-        QCOMPARE(testsupport::child<QSpinBox>(&window, "smoothLevelSpinBox_")->value(), 2);
-        auto* unit = testsupport::child<QDoubleSpinBox>(&window, "unitMicronSpinBox");
-        QCOMPARE(unit->decimals(), 3);
-        QCOMPARE(unit->maximum(), 10000.0);
-        QCOMPARE(unit->value(), 100.0);
+        testsupport::ModalRecord chooser;
+        testsupport::answerNextModal(&chooser, [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+        testsupport::child<QAction>(&window, "action_SelectFolder")->trigger();
+        QVERIFY(chooser.seen);
+        QCOMPARE(images->count(), 1);
     }
 
     void modeActions_ExactlyOneCheckedAndClickingTheCheckedOneFallsBackToDetect()

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QTest>
 
 #include "ViewTestSupport.h"
@@ -114,76 +115,132 @@ private slots:
         QVERIFY(isWhite(shown.pixel(60, 45)));
     }
 
-    void boundaryOverlays_DrawTheCurveAndTheExtremaWhereTheyLie()
+    // Every overlay on a dark 400 x 100 picture in a 600 x 300 view: image
+    // point (x, y) is drawn at window pixel (x + 100, 199 - y), a view point
+    // (x, y) at (x, 299 - y). Each row names a pixel only that overlay
+    // covers and the colour a user sees there.
+    void overlays_EachInItsColourWhereItLies()
     {
         testsupport::ScratchDirectory scratch;
-        auto view = testsupport::makeShownView(400, 300);
-        QImage grey(200, 100, QImage::Format_RGB32);
-        grey.fill(qRgb(128, 128, 128));
-        const QString path = testsupport::writeImage(scratch.filePath("grey.png"), grey);
-        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
-        QVERIFY(boundary);
-        boundary->edgePoints.clear();
-        boundary->curve = {{20, 80}, {180, 80}};
-        // Offset (100, 100): the curve runs along view row 180, columns 120..280.
-        QImage shown = testsupport::renderAndRead(*view);
-        const QRgb curveColour = shown.pixel(200, 300 - 1 - 180);
-        QCOMPARE(qRed(curveColour), 207);
-        QCOMPARE(qGreen(curveColour), 245);
-        QCOMPARE(qBlue(curveColour), 54);
-
-        boundary->curveSamples = {{30, 60}, {100, 40}, {170, 60}};
-        boundary->referenceSamples = {{30, 10}, {100, 10}, {170, 10}};
-        boundary->indexA = 0;
-        boundary->indexC = 1;
-        boundary->indexE = 2;
-        QVERIFY(view->hasValidExtrema());
-        shown = testsupport::renderAndRead(*view);
-        // C Top is drawn as a green point of size 15 at view (200, 140); look
-        // left of the C line and below the label's baseline.
-        const QRgb cTop = shown.pixel(195, 300 - 1 - 136);
-        QCOMPARE(qRed(cTop), 0);
-        QCOMPARE(qGreen(cTop), 255);
-        QCOMPARE(qBlue(cTop), 0);
-    }
-
-    // Black labels and the black unit line stay readable on a black picture:
-    // they are outlined in white.
-    void darkPicture_LabelsAndLinesAreOutlined()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto view = testsupport::makeShownView(400, 300);
-        QImage dark(200, 100, QImage::Format_RGB32);
-        dark.fill(qRgb(0, 0, 0));
-        QVERIFY(view->loadImage(testsupport::writeImage(scratch.filePath("black.png"), dark).toStdWString(), 0.0, 0.0,
+        auto view = testsupport::makeShownView(600, 300);
+        QImage dark(400, 100, QImage::Format_RGB32);
+        dark.fill(qRgb(60, 40, 20));
+        QVERIFY(view->loadImage(testsupport::writeImage(scratch.filePath("dark.png"), dark).toStdWString(), 0.0, 0.0,
                                 1.0, 1.0));
         quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
         QVERIFY(boundary);
-        boundary->edgePoints.clear();
-        boundary->curveSamples = {{30, 60}, {100, 40}, {170, 60}};
-        boundary->referenceSamples = {{30, 10}, {100, 10}, {170, 10}};
+        boundary->selectionRect = quorrel::PixelRect{5, 20, 25, 40};
+        boundary->edgePoints = {{10, 90}};
+        boundary->curve = {{220, 92}, {300, 92}};
+        boundary->curveSamples = {{40, 70}, {200, 45}, {390, 70}};
+        boundary->referenceSamples = {{40, 10}, {200, 10}, {390, 10}};
         boundary->indexA = 0;
         boundary->indexC = 1;
         boundary->indexE = 2;
+        boundary->resampledCurve = {{60, 60}, {310, 60}};
+        boundary->resampledReference = {{60, 10}, {310, 10}};
+        boundary->indexB = 0;
+        boundary->indexD = 1;
+        boundary->referenceCurve = {{20, 20}, {200, 20}, {380, 20}};
+        view->pickReferencePoint(QPoint(120, 120));
+        QCOMPARE(view->selectedReferencePointIndex(), 0);
+        QVERIFY(view->hasValidExtrema());
+        // The rubber band from view (120, 260) to (200, 290), the unit line
+        // from view (250, 270) to (350, 270), both above the picture.
+        testsupport::dragWithLeftButton(*view, QPoint(120, 39), QPoint(200, 9));
         view->setViewMode(quorrel::ViewMode::MeasureUnit);
-        testsupport::selectImageRect(*view, 20, 25, 80, 25);
+        testsupport::dragWithLeftButton(*view, QPoint(250, 29), QPoint(350, 29));
         const QImage shown = testsupport::renderAndRead(*view);
-        // "C Top" is written above and right of its point at view (200, 140),
-        // window row 159, clear of the lines.
-        int white = 0;
-        int black = 0;
-        for (int y = 134; y < 157; ++y) {
-            for (int x = 210; x < 262; ++x) {
-                white += isWhite(shown.pixel(x, y)) ? 1 : 0;
-                black += shown.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
-            }
+
+        const QRgb white = qRgb(255, 255, 255);
+        const struct {
+            const char* overlay;
+            QPoint pixel;
+            QRgb colour;
+        } rows[] = {
+            {"picture", {470, 120}, qRgb(60, 40, 20)},
+            {"outside the picture", {50, 150}, white},
+            {"rubber band", {160, 39}, qRgb(255, 0, 0)},
+            {"sample rectangle", {105, 169}, qRgb(0, 255, 255)},
+            {"edge point", {110, 109}, qRgb(0, 0, 255)},
+            {"curve", {360, 107}, qRgb(207, 245, 54)},
+            {"C Top point", {295, 158}, qRgb(0, 255, 0)},
+            {"B Top point", {160, 139}, qRgb(0, 255, 0)},
+            {"B Top point's outline", {152, 139}, qRgb(0, 0, 0)},
+            {"D Bottom point", {410, 189}, qRgb(0, 255, 0)},
+            {"A line", {140, 159}, qRgb(0, 128, 0)},
+            {"E line", {490, 159}, qRgb(0, 128, 0)},
+            {"C line", {300, 171}, qRgb(0, 0, 128)},
+            {"C line's outline", {303, 171}, white},
+            {"rim line A to E", {260, 129}, qRgb(0, 255, 255)},
+            {"reference line", {210, 179}, qRgb(255, 255, 0)},
+            {"selected reference point", {119, 179}, qRgb(255, 0, 0)},
+            {"other reference point", {481, 179}, qRgb(128, 128, 128)},
+            {"unit line", {300, 29}, qRgb(0, 0, 0)},
+            {"unit line's end mark across it", {250, 25}, qRgb(0, 0, 255)},
+            {"unit line's far end mark", {350, 33}, qRgb(0, 0, 255)},
+            {"nothing along the line past its end", {246, 29}, white},
+        };
+        QStringList wrong;
+        for (const auto& row : rows) {
+            const QRgb seen = shown.pixel(row.pixel);
+            if (std::abs(qRed(seen) - qRed(row.colour)) > 2 || std::abs(qGreen(seen) - qGreen(row.colour)) > 2
+                || std::abs(qBlue(seen) - qBlue(row.colour)) > 2)
+                wrong << QStringLiteral("%1 at (%2, %3): (%4, %5, %6)")
+                             .arg(QLatin1String(row.overlay))
+                             .arg(row.pixel.x())
+                             .arg(row.pixel.y())
+                             .arg(qRed(seen))
+                             .arg(qGreen(seen))
+                             .arg(qBlue(seen));
         }
-        QVERIFY2(white > 40 && black > 40, qPrintable(QStringLiteral("%1 white, %2 black").arg(white).arg(black)));
-        // The unit line runs along view row 125, window row 174, three pixels
-        // wide; its outline lies a pixel further out on each side.
-        QCOMPARE(shown.pixel(150, 174), qRgb(0, 0, 0));
-        QVERIFY(qGreen(shown.pixel(150, 172)) > 200 && qGreen(shown.pixel(150, 176)) > 200);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+
+        // Labels: black outlined in white, Top labels above and right of
+        // their point, Bottom labels below it; B, whose labels would cover
+        // A's, has its Top label raised above A Top and its Bottom label
+        // lowered below A Bottom.
+        const QFont large(QStringLiteral("Arial"), 15, QFont::Bold);
+        const QFont small(QStringLiteral("Arial"), 10, QFont::Bold);
+        auto box = [](const QFont& font, const QString& text, QPointF corner, bool above) {
+            const QFontMetricsF metrics(font);
+            QRectF result(0.0, 0.0, metrics.horizontalAdvance(text), metrics.height());
+            if (above)
+                result.moveBottomLeft(corner);
+            else
+                result.moveTopLeft(corner);
+            return result;
+        };
+        // Anchors: image point (x, y) + half a pixel, in window pixels.
+        const QRectF aTop = box(large, QStringLiteral("A Top"), {140.5 + 9.0, 129.5 - 2.0}, true);
+        const QRectF aBottom = box(large, QStringLiteral("A Bottom"), {140.5 + 9.0, 189.5 + 2.0}, false);
+        const QRectF labels[] = {
+            aTop,
+            aBottom,
+            box(large, QStringLiteral("C Top"), {300.5 + 9.0, 154.5 - 2.0}, true),
+            box(large, QStringLiteral("E Bottom"), {490.5 + 9.0, 189.5 + 2.0}, false),
+            box(small, QStringLiteral("B Top"), {160.5 + 9.0, aTop.top() - 1.0}, true),
+            box(small, QStringLiteral("B Bottom"), {160.5 + 9.0, aBottom.bottom() + 1.0}, false),
+            box(small, QStringLiteral("D Top"), {410.5 + 9.0, 139.5 - 2.0}, true),
+            box(small, QStringLiteral("D Bottom"), {410.5 + 9.0, 189.5 + 2.0}, false),
+        };
+        for (const QRectF& label : labels) {
+            int black = 0;
+            int outline = 0;
+            const QRect pixels = label.toAlignedRect() & shown.rect();
+            for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+                for (int x = pixels.left(); x <= pixels.right(); ++x) {
+                    black += shown.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+                    outline += shown.pixel(x, y) == white ? 1 : 0;
+                }
+            }
+            QVERIFY2(black > 15 && outline > 15,
+                     qPrintable(QStringLiteral("label at (%1, %2): %3 black, %4 white")
+                                    .arg(label.left())
+                                    .arg(label.top())
+                                    .arg(black)
+                                    .arg(outline)));
+        }
     }
 };
 

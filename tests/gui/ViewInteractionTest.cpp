@@ -48,6 +48,18 @@ private slots:
         QCOMPARE(rect.right, 60);
         QCOMPARE(rect.bottom, 59);
         QCOMPARE(rect.top, 89);
+
+        // A release right after the press moves the corner to it; after a
+        // stalled frame the band keeps the corner the drag made.
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        testsupport::moveWithLeftButton(*view, QPoint(60, 40));
+        QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(70, 45));
+        QCOMPARE(view->selectionEnd(), QPoint(70, 54));
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        testsupport::moveWithLeftButton(*view, QPoint(60, 40));
+        view->updateFrame(1.0);
+        QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(70, 45));
+        QCOMPARE(view->selectionEnd(), QPoint(60, 59));
     }
 
     void cutSquared_MovesFollowTheSquareRule()
@@ -120,6 +132,10 @@ private slots:
                 QVERIFY(isWhite(x, y));
         QVERIFY(!isWhite(10, 0));
         QVERIFY(!isWhite(0, 5));
+        // The screen shows it at once.
+        const QImage shown = testsupport::renderAndRead(*view);
+        QCOMPARE(shown.pixel(5, 97), qRgb(255, 255, 255));
+        QVERIFY(shown.pixel(15, 97) != qRgb(255, 255, 255));
     }
 
     void erase_RemovesEdgePointsInsideIncludingTheBorderAndEmptiesTheCurve()
