@@ -565,23 +565,28 @@ private slots:
         const quorrel::PixelRect band = view->selectionPixelRect();
         const int height = static_cast<int>(view->imageHeight());
         const QVector<QPointF> unitLine = geometry.points(unitBar);
-        QStringList arguments{samples.filePath(sample + QStringLiteral(".png")),
-                              QStringLiteral("--params"),
-                              samples.filePath(sample + QStringLiteral(".json")),
-                              QStringLiteral("--selection"),
-                              QStringLiteral("%1,%2,%3,%4")
-                                  .arg(band.left)
-                                  .arg(height - band.top)
-                                  .arg(band.right - band.left)
-                                  .arg(band.top - band.bottom),
-                              QStringLiteral("--unit-line"),
-                              QStringLiteral("%1,%2,%3,%4")
-                                  .arg(std::floor(unitLine[0].x()))
-                                  .arg(std::floor(unitLine[0].y()))
-                                  .arg(std::floor(unitLine[1].x()))
-                                  .arg(std::floor(unitLine[1].y())),
-                              QStringLiteral("--unit-microns"),
-                              QString::number(view->unitMicron(), 'g', 17)};
+        // The anisotropic sample's settings file also holds the second unit
+        // line, which the command does not read: the same settings go in as
+        // options there.
+        const QStringList settings = twoScales
+            ? QStringList{QStringLiteral("--tolerance"), QStringLiteral("estimate"), QStringLiteral("--smooth-count"),
+                          QStringLiteral("2")}
+            : QStringList{QStringLiteral("--params"), samples.filePath(sample + QStringLiteral(".json"))};
+        QStringList arguments = QStringList{samples.filePath(sample + QStringLiteral(".png"))} + settings
+            + QStringList{QStringLiteral("--selection"),
+                          QStringLiteral("%1,%2,%3,%4")
+                              .arg(band.left)
+                              .arg(height - band.top)
+                              .arg(band.right - band.left)
+                              .arg(band.top - band.bottom),
+                          QStringLiteral("--unit-line"),
+                          QStringLiteral("%1,%2,%3,%4")
+                              .arg(std::floor(unitLine[0].x()))
+                              .arg(std::floor(unitLine[0].y()))
+                              .arg(std::floor(unitLine[1].x()))
+                              .arg(std::floor(unitLine[1].y())),
+                          QStringLiteral("--unit-microns"),
+                          QString::number(view->unitMicron(), 'g', 17)};
         for (const quorrel::Point2d& point : view->currentBoundary()->referenceCurve)
             arguments << QStringLiteral("--reference") << QStringLiteral("%1,%2").arg(point.x).arg(lastRow - point.y);
         QProcess command;
