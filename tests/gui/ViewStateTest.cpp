@@ -1,5 +1,5 @@
-// The view's small state operations: boundary removal and the window-to-view
-// mapping in both display modes.
+// Removing boundaries keeps the current one, or moves to the next (the
+// window-to-view mapping is checked against the framebuffer in ViewZoomTest).
 
 #include <QTest>
 
@@ -28,22 +28,6 @@ private:
     }
 
 private slots:
-    void newView_HasNoCurrentBoundary()
-    {
-        MainViewWidget view;
-        QCOMPARE(MainViewWidget::instance(), &view);
-        QVERIFY(view.currentBoundary() == nullptr);
-        QVERIFY(!view.hasValidExtrema());
-        QCOMPARE(view.currentBoundaryIndex(), -1);
-        QCOMPARE(view.maxColorDistance(), 30);
-        QCOMPARE(view.minLineConnectionDistance(), 2.0);
-        QCOMPARE(view.maxLineConnectionDistance(), 3.0);
-        QCOMPARE(view.smoothLevel(), 2);
-        QCOMPARE(view.curveDividingCount(), 100);
-        QCOMPARE(view.unitMicron(), 100.0);
-        QCOMPARE(view.focusPolicy(), Qt::StrongFocus);
-    }
-
     void removeBoundary_KeepsTheCurrentRecordOrMovesToTheNext()
     {
         testsupport::ScratchDirectory scratch;
@@ -84,32 +68,6 @@ private slots:
         view->removeBoundary(1);
         QCOMPARE(view->boundaries().size(), std::size_t(1));
         QCOMPARE(view->currentBoundaryIndex(), 0);
-    }
-
-    void mapToView_OriginalSizeFlipsYAroundTheWidget()
-    {
-        auto view = testsupport::makeShownView(300, 200);
-        QCOMPARE(view->mapToView(QPoint(0, 0)), QPoint(0, 199));
-        QCOMPARE(view->mapToView(QPoint(299, 199)), QPoint(299, 0));
-    }
-
-    void mapToView_FitToScreenScalesToTheImage()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto view = testsupport::makeShownView(100, 50);
-        const QString path =
-            testsupport::writeImage(scratch.filePath("double.png"), testsupport::gradientImage(200, 100));
-        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
-        QCOMPARE(view->imageOffset(), quorrel::Point2d{});
-        // Window pixel 10 spans image columns 20 and 21; at its centre the
-        // picture shows column 21.
-        QCOMPARE(view->mapToView(QPoint(10, 0)), QPoint(21, 99));
-        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen); // no change the second time
-        QCOMPARE(view->imageOffset(), quorrel::Point2d{});
-        view->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
-        QCOMPARE(view->imageOffset().x, -50.0);
-        QCOMPARE(view->imageOffset().y, -25.0);
     }
 };
 
