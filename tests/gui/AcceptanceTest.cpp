@@ -565,9 +565,9 @@ private slots:
         const quorrel::PixelRect band = view->selectionPixelRect();
         const int height = static_cast<int>(view->imageHeight());
         const QVector<QPointF> unitLine = geometry.points(unitBar);
-        // The anisotropic sample's settings file also holds the second unit
-        // line, which the command does not read: the same settings go in as
-        // options there.
+        // In the window the anisotropic sample's last unit line is the axial
+        // bar, which its first 50 lines use; the command gets the same
+        // settings as options there.
         const QStringList settings = twoScales
             ? QStringList{QStringLiteral("--tolerance"), QStringLiteral("estimate"), QStringLiteral("--smooth-count"),
                           QStringLiteral("2")}
