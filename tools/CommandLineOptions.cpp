@@ -147,12 +147,13 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
     const QCommandLineOption secondUnitMicrons(kSecondUnitMicronsRule.option,
                                                "Length of the second unit line in microns.", "M");
     const QCommandLineOption failOnWarnings("fail-on-warnings", "Exit with status 3 after any warning.");
+    const QCommandLineOption propose("auto", "Propose the selection and the reference curve where none is given.");
     const QCommandLineOption frame(kFrameRule.option, "Frame or page of a DICOM or TIFF file, from 0.", "N");
     const QCommandLineOption jobs(kJobsRule.option, "Images measured at once.", "N");
     parser.addOptions({help,           version,           output,         csv,           parameters,   saveParameters,
                        selection,      tolerance,         minConnection,  maxConnection, smoothLevel,  smoothCount,
                        divideCount,    reference,         unitLine,       unitMicrons,   lateralScale, axialScale,
-                       secondUnitLine, secondUnitMicrons, failOnWarnings, frame,         jobs});
+                       secondUnitLine, secondUnitMicrons, failOnWarnings, frame,         jobs,         propose});
     parser.addPositionalArgument("images", "The images to measure.");
 
     if (!parser.parse(arguments)) {
@@ -184,6 +185,7 @@ bool parseCommandLine(const QStringList& arguments, CommandLine& commandLine, st
     if (parser.isSet(jobs) && !parseWholeOption(kJobsRule, parser.value(jobs).toStdString(), read.jobs, error))
         return false;
     read.failOnWarnings = parser.isSet(failOnWarnings);
+    read.propose = parser.isSet(propose);
     read.outputPath = parser.value(output);
     read.csvPath = parser.value(csv);
     read.parametersPath = parser.value(parameters);

@@ -29,6 +29,7 @@ struct CommandLine {
     QString saveParametersPath; // one image only
     int jobs = 0; // images measured at once; 0: one per core
     bool failOnWarnings = false; // a warning makes the status kWarned
+    bool propose = false; // --auto: propose the selection and reference curve where none is given
     MeasureSettings settings; // only what the options give
 };
 

@@ -43,10 +43,19 @@ Options:
                              --params reads back to repeat the measurement;
                              one image only
   --selection X,Y,WIDTH,HEIGHT
-                             the rectangle over the layer to trace (required)
+                             the rectangle over the layer to trace (required
+                             without --auto)
   --reference X,Y            a point of the reference curve along the other
                              side of the retina; repeat in curve order (at
-                             least two); A is the rim nearer the first point
+                             least two; required without --auto); A is the
+                             rim nearer the first point
+  --auto                     propose what is not given: a selection in the
+                             dark band above the retina (the tolerance is then
+                             estimated from it unless --tolerance is given)
+                             and a reference curve along the retina's lower
+                             border; an image that shows neither is refused.
+                             --save-params records the proposal as ordinary
+                             settings, so the run repeats without --auto
   --unit-line X1,Y1,X2,Y2    the ends of the scale line
   --unit-microns M           the scale line's length in microns, above 0 up
                              to 10000 (100)

@@ -92,7 +92,8 @@ ImageOutcome failed(int status, const std::string& error)
 }
 
 // The settings an image is measured with, or a failure.
-ImageOutcome resolveSettings(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options)
+ImageOutcome resolveSettings(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options,
+                             bool propose)
 {
     ImageOutcome outcome;
     MeasureSettings& settings = outcome.settings;
@@ -101,19 +102,23 @@ ImageOutcome resolveSettings(const QString& imagePath, const MeasureSettings* sh
         settings = *shared;
     } else if (!options.selection) {
         const QString own = parametersPathBeside(imagePath);
-        if (!QFileInfo::exists(own))
+        if (!QFileInfo::exists(own) && !propose)
             return failed(kBadArguments,
                           "no settings for image " + quoted(imagePath.toStdString()) + ": no "
                               + quoted(own.toStdString())
                               + " beside it; give --params FILE, or --selection and --reference");
-        if (!readSettingsFile(own, settings, error))
+        if (QFileInfo::exists(own) && !readSettingsFile(own, settings, error))
             return failed(kBadArguments, error);
     }
     quorrel::overlaySettings(settings, options);
-    if (!settings.selection)
+    // Without a hand-drawn patch nobody chose the tolerance either: it is
+    // estimated from the patch the image gives.
+    if (propose && !settings.tolerance)
+        settings.tolerance = ToleranceSetting{true, ToleranceSetting{}.value};
+    if (!settings.selection && !propose)
         return failed(kBadArguments,
                       "no selection: give --selection X,Y,WIDTH,HEIGHT or \"selection\" in the parameters file");
-    if (!settings.reference || settings.reference->size() < 2)
+    if ((!settings.reference || settings.reference->size() < 2) && !propose)
         return failed(kBadArguments,
                       "missing reference curve: give at least two --reference X,Y points or "
                       "\"reference\" in the parameters file");
@@ -139,7 +144,7 @@ void identifyImage(const QString& imagePath, ImageOutcome& outcome)
     outcome.settings.image = quorrel::ImageReference{imagePath.toStdString(), sha256};
 }
 
-ImageOutcome measureResolved(const QString& imageName, ImageOutcome outcome)
+ImageOutcome measureResolved(const QString& imageName, ImageOutcome outcome, bool propose)
 {
     const MeasureSettings& settings = outcome.settings;
     std::string error;
@@ -164,7 +169,8 @@ ImageOutcome measureResolved(const QString& imageName, ImageOutcome outcome)
     if (!quorrel::resolveAxisScales(settings, imageFileScales(loaded.pixelSize, settings, outcome.warnings),
                                     parameters.axisScales, error))
         return failed(kBadArguments, error);
-    if (parameters.selection.isEmpty()) {
+    parameters.proposeMissing = propose;
+    if (parameters.selection.isEmpty() && settings.selection) {
         const ViewerRect& rect = *settings.selection;
         return failed(kMeasurementFailed,
                       "the selection " + std::to_string(rect.x) + "," + std::to_string(rect.y) + ","
@@ -179,6 +185,18 @@ ImageOutcome measureResolved(const QString& imageName, ImageOutcome outcome)
     if (!parameters.moves.empty() && result.boundary.measuredSteps.moves.size() != parameters.moves.size())
         return failed(kMeasurementFailed,
                       "image " + quoted(imageName.toStdString()) + ": the moved points cannot be placed");
+    // What was proposed is kept as if it had been given, in viewer pixels.
+    if (result.selectionProposed) {
+        const quorrel::PixelRect& rect = result.boundary.selectionRect;
+        outcome.settings.selection =
+            ViewerRect{rect.left, height - rect.top, rect.right - rect.left, rect.top - rect.bottom};
+    }
+    if (result.referenceProposed) {
+        std::vector<quorrel::Point2d> reference;
+        for (const quorrel::Point2d& point : result.boundary.referenceCurve)
+            reference.push_back(quorrel::Point2d{point.x, static_cast<double>(height - 1) - point.y});
+        outcome.settings.reference = std::move(reference);
+    }
     // The window warns too but writes the report all the same.
     if (result.unitLineTooShort)
         outcome.warnings.push_back("no unit line (--unit-line): the micron figures cannot be calculated");
@@ -211,17 +229,18 @@ QString reportPathBeside(const QString& imagePath)
     return pathWithoutSuffix(imagePath) + QStringLiteral(".report.txt");
 }
 
-ImageOutcome measureImage(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options)
+ImageOutcome measureImage(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options,
+                          bool propose)
 {
     // Running out of memory fails this image like any other fault, and a
     // study goes on with the next.
     try {
-        ImageOutcome outcome = resolveSettings(imagePath, shared, options);
+        ImageOutcome outcome = resolveSettings(imagePath, shared, options, propose);
         if (outcome.status != kMeasured)
             return outcome;
         identifyImage(imagePath, outcome);
         std::vector<std::string> warnings = std::move(outcome.warnings);
-        outcome = measureResolved(imagePath, std::move(outcome));
+        outcome = measureResolved(imagePath, std::move(outcome), propose);
         warnings.insert(warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
         outcome.warnings = std::move(warnings);
         return outcome;

@@ -44,6 +44,11 @@ QString reportPathBeside(const QString& imagePath);
 // with the options laid over. The file's image path is never read: only
 // imagePath is, and a checksum that differs from the one the file recorded
 // for a file of that name gives a warning.
-ImageOutcome measureImage(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options);
+// With propose, a missing selection and a reference curve of fewer than two
+// points are proposed from the image instead of refused, and the outcome's
+// settings hold what was proposed as ordinary settings, so that a saved
+// measurement file repeats the run without proposing again.
+ImageOutcome measureImage(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options,
+                          bool propose = false);
 
 } // namespace measure

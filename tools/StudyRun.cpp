@@ -92,7 +92,7 @@ private:
 } // namespace
 
 StudyResult runStudy(const QStringList& imagePaths, const MeasureSettings* shared, const MeasureSettings& options,
-                     int jobs)
+                     int jobs, bool propose)
 {
     const int total = imagePaths.size();
     std::vector<ImageOutcome> outcomes(static_cast<std::size_t>(total));
@@ -102,7 +102,7 @@ StudyResult runStudy(const QStringList& imagePaths, const MeasureSettings* share
         for (int index = next++; index < total; index = next++) {
             const QString& imagePath = imagePaths[index];
             ImageOutcome& outcome = outcomes[static_cast<std::size_t>(index)];
-            outcome = measureImage(imagePath, shared, options);
+            outcome = measureImage(imagePath, shared, options, propose);
             if (outcome.status == kMeasured) {
                 StagedOutputs report;
                 std::string error;

@@ -25,6 +25,6 @@ struct StudyResult {
 // terminal a progress line shows the images done, the failures and the time
 // left. A failed image never stops the others.
 StudyResult runStudy(const QStringList& imagePaths, const MeasureSettings* shared, const MeasureSettings& options,
-                     int jobs);
+                     int jobs, bool propose = false);
 
 } // namespace measure

@@ -40,7 +40,8 @@ bool writeToStandardOutput(const std::string& text)
 int measureOneImage(const measure::CommandLine& commandLine, const measure::MeasureSettings* shared)
 {
     const QString& imageName = commandLine.imagePaths.front();
-    const measure::ImageOutcome outcome = measure::measureImage(imageName, shared, commandLine.settings);
+    const measure::ImageOutcome outcome =
+        measure::measureImage(imageName, shared, commandLine.settings, commandLine.propose);
     if (outcome.status != kMeasured)
         return fail(outcome.status, outcome.error);
 
@@ -76,7 +77,8 @@ int measureStudy(const measure::CommandLine& commandLine, const measure::Measure
 {
     const int jobs =
         commandLine.jobs > 0 ? commandLine.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const measure::StudyResult study = measure::runStudy(commandLine.imagePaths, shared, commandLine.settings, jobs);
+    const measure::StudyResult study =
+        measure::runStudy(commandLine.imagePaths, shared, commandLine.settings, jobs, commandLine.propose);
     int status = study.status;
     if (!commandLine.csvPath.isEmpty() && !study.csvRows.empty()) {
         std::string rows;

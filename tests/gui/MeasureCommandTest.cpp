@@ -681,6 +681,31 @@ private slots:
         QCOMPARE(changed.status, 0);
         QVERIFY(changed.output != first.output);
     }
+
+    // --auto proposes the patch and the reference curve; the saved file holds
+    // them as ordinary settings and repeats the run without --auto. A picture
+    // with no retina is refused, never measured on a made-up curve.
+    void auto_ProposesWhatIsMissingAndTheSavedFileRepeatsIt()
+    {
+        const QString saved = scratch->filePath("auto.json");
+        const CommandRun proposed =
+            runCommand(QStringList{foveaPath, "--auto", "--unit-line", "10,190,110,190", "--save-params", saved});
+        QCOMPARE(proposed.status, 0);
+        QCOMPARE(proposed.output.count('\n'), 50);
+        const QByteArray file = readFile(saved);
+        QVERIFY(file.contains("\"selection\"") && file.contains("\"reference\"") && file.contains("\"estimate\""));
+        const CommandRun again = runCommand(QStringList{foveaPath, "--params", saved});
+        QCOMPARE(again.status, 0);
+        QCOMPARE(again.output, proposed.output);
+
+        QImage blank(300, 200, QImage::Format_RGBA8888);
+        blank.fill(QColor(90, 90, 90));
+        const QString blankPath = testsupport::writeImage(scratch->filePath("blank.png"), blank);
+        const CommandRun refused = runCommand(QStringList{blankPath, "--auto"});
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.errors.contains("no vitreous patch proposed: "), refused.errors.constData());
+        QVERIFY(refused.output.isEmpty());
+    }
 };
 
 QTEST_MAIN(MeasureCommandTest)
