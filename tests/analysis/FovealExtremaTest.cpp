@@ -62,17 +62,6 @@ void expectSamePoint(Point2d actual, Point2d expected)
 
 } // namespace
 
-TEST(FindNearestCurvePoint, Candidates_ExcludeTheLastPointAndFirstOfEqualWins)
-{
-    const std::vector<Point2d> curve = {{0, 10}, {10, 10}, {20, 10}};
-    // With one step per segment only the segment starts are candidates.
-    EXPECT_EQ(findNearestCurvePoint(curve, {19, 0}, 1), (Point2d{10, 10}));
-    EXPECT_EQ(findNearestCurvePoint(curve, {5, 0}, 1), (Point2d{0, 10}));
-    EXPECT_EQ(findNearestCurvePoint(curve, {7, 0}, 2), (Point2d{5, 10}));
-    EXPECT_EQ(findNearestCurvePoint({{3, 4}}, {0, 0}, 100), (Point2d{3, 4}));
-    EXPECT_TRUE(std::isnan(findNearestCurvePoint({}, {0, 0}, 100).x));
-}
-
 TEST(SampleReferenceCurve, TwoPointsAndHundredSteps_GiveHundredSamplesWithoutTheEndPoint)
 {
     Boundary boundary;

@@ -160,24 +160,6 @@ private slots:
         QCOMPARE(view->currentBoundaryIndex(), 0);
     }
 
-    void makeCurveAndSmooth_FollowTheSurface()
-    {
-        auto window = openWindow();
-        MainViewWidget* view = window->view();
-        testsupport::selectImageRect(*view, 20, 170, 60, 190);
-        click(*window, "detectBoundaryEdgesButton_");
-        click(*window, "makeBoundaryCurveButton_");
-        const std::size_t traced = view->currentBoundary()->curve.size();
-        QVERIFY(traced > 300);
-        click(*window, "smoothBoundaryCurveButton_");
-        QVERIFY(view->currentBoundary()->curve.size() < traced);
-        click(*window, "makeBoundaryCurveButton_");
-        QCOMPARE(view->currentBoundary()->curve.size(), traced);
-    }
-
-    // A connecting distance at the top of its control over tens of thousands
-    // of edge pixels needs gigabytes; with the address space limited the step
-    // runs out of memory at once.
     void makeCurve_OutOfMemory_WarnsAndKeepsTheBoundary()
     {
         // A black square in the corner, then black and white pixels at random

@@ -366,15 +366,6 @@ private slots:
             QVERIFY2(box->toolTip().endsWith(range), qPrintable(box->objectName()));
         }
     }
-
-    void closeEvent_ClearsTheRunningFlag()
-    {
-        testsupport::ScratchDirectory scratch;
-        Quorrel window;
-        QVERIFY(window.isRunning());
-        testsupport::child<QAction>(&window, "action_Exit")->trigger();
-        QVERIFY(!window.isRunning());
-    }
 };
 
 QTEST_MAIN(MainWindowTest)
