@@ -159,7 +159,7 @@ ImageOrigin toImageOrigin(const MeasurementSettings& settings, int imageWidth, i
 }
 
 MeasurementSettings settingsForBoundary(const Boundary& boundary, int imageHeight, Point2d unitLineStart,
-                                        Point2d unitLineEnd, double unitMicrons)
+                                        Point2d unitLineEnd, double unitMicrons, const AxisScales& axisScales)
 {
     const MeasurementSteps& steps = boundary.measuredSteps;
     const auto toViewer = [imageHeight](Point2d point) { return viewerPointToImagePoint(point, imageHeight); };
@@ -197,6 +197,11 @@ MeasurementSettings settingsForBoundary(const Boundary& boundary, int imageHeigh
         settings.reference->push_back(toViewer(point));
     settings.unitLine = std::array<Point2d, 2>{toViewer(unitLineStart), toViewer(unitLineEnd)};
     settings.unitMicrons = unitMicrons;
+    if (axisScales.isSet()) {
+        settings.lateralMicronsPerPixel = axisScales.lateralMicronsPerPixel;
+        settings.axialMicronsPerPixel = axisScales.axialMicronsPerPixel;
+        settings.scaleSource = axisScales.source;
+    }
     if (!steps.moves.empty()) {
         settings.moves.emplace();
         for (const PointMove& move : steps.moves)

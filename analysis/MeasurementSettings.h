@@ -165,10 +165,11 @@ MeasurementParameters toMeasurementParameters(const MeasurementSettings& setting
 ImageOrigin toImageOrigin(const MeasurementSettings& settings, int imageWidth, int imageHeight);
 
 // What repeats a measured boundary of an image of the given height: its
-// measured steps, its selection and tolerance, and the unit line (image
-// coordinates) and microns. The image reference is left unset.
+// measured steps, its selection and tolerance, the unit line (image
+// coordinates) and microns, and the axis scales when they are set. The image
+// reference is left unset.
 MeasurementSettings settingsForBoundary(const Boundary& boundary, int imageHeight, Point2d unitLineStart,
-                                        Point2d unitLineEnd, double unitMicrons);
+                                        Point2d unitLineEnd, double unitMicrons, const AxisScales& axisScales);
 
 // The axis scales a run uses. Each axis takes, first found: its scale in the
 // settings ("typed"), the scale a unit line gives when there is a second unit

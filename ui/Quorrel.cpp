@@ -11,7 +11,9 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalBlocker>
 
+#include "core/MeasurementFile.h"
 #include "dialogs/DifferentiateGraphDialog.h"
 #include "dialogs/DistanceGraphDialog.h"
 #include "dialogs/FrameChoiceDialog.h"
@@ -105,11 +107,7 @@ Quorrel::Quorrel(QWidget* parent)
     m_ui->setupUi(this);
     setUpShortcutsAndReadouts();
     MainViewWidget* mainView = view();
-    m_ui->maxColorDistanceSpinBox_->setValue(mainView->maxColorDistance());
-    m_ui->minLineConnectionDistanceDoubleSpinBox_->setValue(mainView->minLineConnectionDistance());
-    m_ui->maxLineConnectionDistanceDoubleSpinBox_->setValue(mainView->maxLineConnectionDistance());
-    m_ui->smoothLevelSpinBox_->setValue(mainView->smoothLevel());
-    m_ui->curveDividingCountSpinBox_->setValue(mainView->curveDividingCount());
+    showViewParameters();
     mainView->setBoundaryAddedHandler([this](const quorrel::Boundary& boundary) { addColorListItem(boundary); });
     mainView->setImageOpenedHandler([this]() { takeFilePixelSize(); });
     fillImageList(QString::fromUtf8(m_settings.imageFolderPath.c_str()));
@@ -178,8 +176,42 @@ void Quorrel::renderFrame()
 
 void Quorrel::closeEvent(QCloseEvent* event)
 {
+    if (!mayLeaveMeasurements()) {
+        event->ignore();
+        return;
+    }
     m_running = false;
     event->accept();
+}
+
+// Asks before a measurement that was never saved, or changed since, is lost.
+bool Quorrel::mayLeaveMeasurements()
+{
+    MainViewWidget* mainView = view();
+    const int unsaved = mainView->unsavedMeasurementIndex();
+    if (unsaved < 0)
+        return true;
+    const quorrel::Boundary& boundary = mainView->boundaries()[static_cast<std::size_t>(unsaved)];
+    const QString name = QFileInfo(QString::fromStdWString(boundary.imagePath)).fileName();
+    const QMessageBox::StandardButton answer =
+        QMessageBox::question(this, tr("Unsaved Measurement"),
+                              tr("The measurement of %1 has not been saved.\nSave it before leaving?").arg(name),
+                              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Discard)
+        return true;
+    if (answer != QMessageBox::Save)
+        return false;
+    if (!mainView->isOnScreen(boundary)) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The measurement belongs to %1, which is not the image on screen.\nOpen %1 to "
+                                "save it, or leave without saving")
+                                 .arg(name),
+                             QMessageBox::Ok);
+        return false;
+    }
+    mainView->setCurrentBoundaryIndex(unsaved);
+    m_ui->colorListWidget_->setCurrentRow(unsaved);
+    return saveCurrentMeasurement();
 }
 
 bool Quorrel::eventFilter(QObject* watched, QEvent* event)
@@ -316,15 +348,28 @@ void Quorrel::selectShownImageInList()
     m_ui->fileListWidget_->clearSelection();
 }
 
+// A measurement is drawn and edited only over the picture it was traced on.
 void Quorrel::on_colorItemDoubleClicked(QListWidgetItem* item)
 {
     if (!item || m_ui->colorListWidget_->count() == 0)
         return;
+    MainViewWidget* mainView = view();
     for (int row = 0; row < m_ui->colorListWidget_->count(); ++row) {
-        if (m_ui->colorListWidget_->item(row) == item) {
-            view()->setCurrentBoundaryIndex(row);
+        if (m_ui->colorListWidget_->item(row) != item)
+            continue;
+        const quorrel::Boundary& boundary = mainView->boundaries()[static_cast<std::size_t>(row)];
+        if (!mainView->isOnScreen(boundary)) {
+            QMessageBox::information(this, tr("Information"),
+                                     tr("This measurement belongs to %1, not to the picture on screen.\nOpen "
+                                        "that image (the same frame and cut) to work on it")
+                                         .arg(QFileInfo(QString::fromStdWString(boundary.imagePath)).fileName()),
+                                     QMessageBox::Ok);
+            const int current = mainView->currentBoundaryIndex();
+            m_ui->colorListWidget_->setCurrentRow(current);
             return;
         }
+        mainView->setCurrentBoundaryIndex(row);
+        return;
     }
 }
 
@@ -336,6 +381,7 @@ void Quorrel::addColorListItem(const quorrel::Boundary& boundary)
     const QString text = name + QStringLiteral(" - ")
         + QString::asprintf("(%d, %d, %d), %d", color.r, color.g, color.b, boundary.maxColorDistance);
     auto* item = new QListWidgetItem(text);
+    item->setToolTip(tr("Measured on %1").arg(QDir::toNativeSeparators(path)));
     item->setBackground(QBrush(QColor(color.r, color.g, color.b, 255)));
     item->setForeground(QBrush(readableTextColour(QColor(color.r, color.g, color.b))));
     m_ui->colorListWidget_->addItem(item);
@@ -508,11 +554,98 @@ void Quorrel::on_action_About_triggered()
 
 void Quorrel::on_action_Save_triggered()
 {
+    saveCurrentMeasurement();
+}
+
+bool Quorrel::saveCurrentMeasurement()
+{
     const QString path =
         QFileDialog::getSaveFileName(this, tr("Open Image"), QDir::currentPath(), tr("Text File (*.txt);;"));
     if (path.isNull())
+        return false;
+    return view()->writeMeasurementReport(path.toStdWString());
+}
+
+// Reads a measurement file strictly first: a bad file, or an image that
+// cannot be read, leaves everything on screen as it was.
+void Quorrel::on_action_Open_Measurement_triggered()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open Measurement"), QDir::currentPath(),
+                                                      tr("Measurement File (*.json);;"));
+    if (path.isNull())
         return;
-    view()->writeMeasurementReport(path.toStdWString());
+    const QString fileName = QFileInfo(path).fileName();
+    quorrel::MeasurementSettings settings;
+    std::string error;
+    if (!quorrel::readMeasurementFile(path, settings, error)) {
+        QMessageBox::warning(
+            this, tr("Warning"),
+            tr("The measurement file cannot be opened.\n%1: %2").arg(fileName, QString::fromStdString(error)),
+            QMessageBox::Ok);
+        return;
+    }
+    if (!settings.image || settings.image->path.empty() || !settings.selection) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The measurement file cannot be opened.\n%1: it names no image or no selection; "
+                                "the window's Save writes both")
+                                 .arg(fileName),
+                             QMessageBox::Ok);
+        return;
+    }
+    // A relative path is taken from the measurement file's folder; only the
+    // one image named is read.
+    const QString named = QString::fromUtf8(settings.image->path.c_str());
+    const QString imagePath = QDir::isAbsolutePath(named) ? named : QFileInfo(path).dir().filePath(named);
+    if (!QFileInfo(imagePath).isFile()) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The measurement's image is missing.\n%1 names %2, which does not exist")
+                                 .arg(fileName, QDir::toNativeSeparators(imagePath)),
+                             QMessageBox::Ok);
+        return;
+    }
+    std::string sha256;
+    if (!settings.image->sha256.empty() && quorrel::fileSha256(imagePath, sha256, error)
+        && sha256 != settings.image->sha256)
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("%1 is not the file the measurement was saved with: its checksum differs.\nThe "
+                                "figures may differ from the saved report")
+                                 .arg(QFileInfo(imagePath).fileName()),
+                             QMessageBox::Ok);
+    QString reason;
+    if (!view()->repeatMeasurement(imagePath.toStdWString(), settings, reason)) {
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The measurement cannot be repeated.\n%1: %2").arg(fileName, reason), QMessageBox::Ok);
+        return;
+    }
+    showViewParameters();
+    m_ui->colorListWidget_->setCurrentRow(view()->currentBoundaryIndex());
+    selectShownImageInList();
+    updateUndoActions();
+    if (!reason.isEmpty())
+        QMessageBox::information(this, tr("Information"),
+                                 tr("The measurement stops short of the saved one.\n%1").arg(reason), QMessageBox::Ok);
+}
+
+// The dock shows the view's parameters: at start and after a measurement
+// file set them.
+void Quorrel::showViewParameters()
+{
+    const MainViewWidget* mainView = view();
+    // The boxes round to their decimals; the view keeps the values as they are.
+    const QSignalBlocker blockers[] = {
+        QSignalBlocker(m_ui->maxColorDistanceSpinBox_),
+        QSignalBlocker(m_ui->minLineConnectionDistanceDoubleSpinBox_),
+        QSignalBlocker(m_ui->maxLineConnectionDistanceDoubleSpinBox_),
+        QSignalBlocker(m_ui->smoothLevelSpinBox_),
+        QSignalBlocker(m_ui->curveDividingCountSpinBox_),
+        QSignalBlocker(m_ui->unitMicronSpinBox),
+    };
+    m_ui->maxColorDistanceSpinBox_->setValue(mainView->maxColorDistance());
+    m_ui->minLineConnectionDistanceDoubleSpinBox_->setValue(mainView->minLineConnectionDistance());
+    m_ui->maxLineConnectionDistanceDoubleSpinBox_->setValue(mainView->maxLineConnectionDistance());
+    m_ui->smoothLevelSpinBox_->setValue(mainView->smoothLevel());
+    m_ui->curveDividingCountSpinBox_->setValue(mainView->curveDividingCount());
+    m_ui->unitMicronSpinBox->setValue(mainView->unitMicron());
 }
 
 void Quorrel::on_detectMaxColorDistanceButtonClicked()

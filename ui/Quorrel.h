@@ -57,6 +57,7 @@ protected slots:
     void on_action_Clear_triggered();
     void on_action_Insert_Curve_triggered();
     void on_action_Save_triggered();
+    void on_action_Open_Measurement_triggered();
     void on_action_Control_Local_MinMax_triggered();
     void on_action_Measure_Unit_triggered();
     void on_action_Image_Fit_To_Screen_triggered();
@@ -108,6 +109,9 @@ private:
     void applyTypedScale(QLineEdit* edit, AxisScale& scale, const QString& axisName);
     void showAxisScales();
     void takeFilePixelSize();
+    bool saveCurrentMeasurement();
+    bool mayLeaveMeasurements();
+    void showViewParameters();
 
     Ui::QuorrelClass* m_ui;
     bool m_running;

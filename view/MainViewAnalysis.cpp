@@ -404,6 +404,18 @@ bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
     const QString filePath = QString::fromStdWString(path);
     const QString fileName = QFileInfo(filePath).fileName();
     const Boundary* boundary = currentBoundary();
+    if (!boundary && quorrel::indexInRange(m_currentBoundaryIndex, m_boundaries.size())) {
+        const QString owner =
+            QFileInfo(QString::fromStdWString(m_boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)].imagePath))
+                .fileName();
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The selected measurement belongs to %1, not to the image on screen.\nOpen %1 "
+                                "to save it")
+                                 .arg(owner),
+                             QMessageBox::Ok);
+        reportStatus(tr("Report not written: the measurement belongs to %1").arg(owner));
+        return false;
+    }
     if (!boundary) {
         QMessageBox::information(this, tr("Information"),
                                  tr("There is no boundary to report on.\nPlease detect the retina contour first, "
@@ -456,6 +468,9 @@ bool MainViewWidget::writeMeasurementReport(const std::wstring& path)
         reportStatus(tr("Report not written"));
         return false;
     }
-    reportStatus(tr("Report written to %1").arg(fileName));
+    if (!writeMeasurementFile(filePath, *boundary))
+        return false;
+    m_boundaries[static_cast<std::size_t>(m_currentBoundaryIndex)].measuredSteps.saved = true;
+    reportStatus(tr("Report written to %1, its measurement beside it").arg(fileName));
     return true;
 }

@@ -6,11 +6,9 @@
 #include "imageio/ImageFile.h"
 #include "view/BusyCursor.h"
 
-namespace {
-
 // Why a file gave no picture, in words for the second line of the warning,
 // where the decoder had nothing more to say.
-QString loadFailureReason(const QString& path, quorrel::LoadStatus status)
+QString MainViewWidget::loadFailureReason(const QString& path, quorrel::LoadStatus status)
 {
     const QFileInfo file(path);
     if (!file.exists())
@@ -32,8 +30,6 @@ QString loadFailureReason(const QString& path, quorrel::LoadStatus status)
     }
     return MainViewWidget::tr("it is not a complete picture in a format that can be read");
 }
-
-} // namespace
 
 void MainViewWidget::selectImageFrame(const std::wstring& path, std::uint32_t frame)
 {
@@ -79,7 +75,14 @@ bool MainViewWidget::replaceImage(const std::wstring& path, std::uint32_t frame,
         reportStatus(tr("Could not open %1").arg(fileName));
         return false;
     }
+    return installImage(path, quorrel::ImageOrigin{frame, x0, y0, width, height, {}}, std::move(region));
+}
 
+// The decoded picture becomes the one shown; false, changing nothing, when
+// no texture can be made for it.
+bool MainViewWidget::installImage(const std::wstring& path, const quorrel::ImageOrigin& origin,
+                                  quorrel::LoadedRegion region)
+{
     makeCurrent();
     GLuint name = m_textureId;
     if (name == 0)
@@ -93,12 +96,12 @@ bool MainViewWidget::replaceImage(const std::wstring& path, std::uint32_t frame,
     m_imageWidth = region.width;
     m_imageHeight = region.height;
     m_pixels = std::move(region.pixels);
-    m_imageFrame = frame;
+    m_imageFrame = origin.frame;
     m_filePixelSize = region.pixelSize;
     uploadTexture();
 
     m_imagePath = path;
-    m_imageOrigin = quorrel::ImageOrigin{frame, x0, y0, width, height, {}};
+    m_imageOrigin = origin;
     m_currentBoundaryIndex = -1;
     m_selectedReferencePointIndex = -1;
     m_imageOffset = m_imageDisplayMode == ImageDisplayMode::OriginalSize ? centringOffset() : Point2d{};

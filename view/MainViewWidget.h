@@ -20,6 +20,7 @@
 #include "analysis/Boundary.h"
 #include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementPipeline.h"
+#include "analysis/MeasurementSettings.h"
 #include "analysis/PixelRect.h"
 #include "analysis/Point2d.h"
 #include "analysis/RgbaImage.h"
@@ -69,7 +70,19 @@ public:
     // Image files.
     virtual bool loadImage(const std::wstring& path, double x0, double y0, double width, double height);
     virtual bool saveImage(const std::wstring& path);
+    // Writes the current boundary's report to path and, beside it, the
+    // measurement file that repeats it (NAME.json for NAME.txt).
     virtual bool writeMeasurementReport(const std::wstring& path);
+    // Opens the image at path as a measurement file describes it (frame,
+    // region, whitened rectangles), restores the file's settings and repeats
+    // its steps, so that the measurement stands as it was saved. False with
+    // a reason, and nothing changed, when the image cannot be read or the
+    // file's measurement does not fit it.
+    bool repeatMeasurement(const std::wstring& path, const quorrel::MeasurementSettings& settings, QString& error);
+    // A boundary measured (points A to E found) and changed since it was
+    // last saved: the first on screen, else the first of any image; -1 when
+    // none.
+    int unsavedMeasurementIndex() const;
     void uploadTexture();
     // The frame of a DICOM object or page of a TIFF that loadImage, and the
     // cut after it, take from the file at path; every other path gives frame 0.
@@ -241,6 +254,9 @@ private:
     void historyChanged();
     void reportStatus(const QString& text);
     bool replaceImage(const std::wstring& path, std::uint32_t frame, double x0, double y0, double width, double height);
+    static QString loadFailureReason(const QString& path, quorrel::LoadStatus status);
+    bool installImage(const std::wstring& path, const quorrel::ImageOrigin& origin, quorrel::LoadedRegion region);
+    bool writeMeasurementFile(const QString& reportPath, const Boundary& boundary);
 
     quorrel::RgbaImageView imageView() const;
     int findEqualBoundaryOnScreen(const Boundary& candidate) const;

@@ -89,7 +89,7 @@ TEST_P(RepeatFromFile, SavedSteps_RepeatTheWindowsReportAndCurve)
         formatMeasurementReport(computeFovealMeasurements(boundary, unitStart, unitEnd, 250.0));
 
     const std::string text =
-        formatMeasurementFile(settingsForBoundary(boundary, scan.height, unitStart, unitEnd, 250.0));
+        formatMeasurementFile(settingsForBoundary(boundary, scan.height, unitStart, unitEnd, 250.0, AxisScales{}));
     MeasurementSettings read;
     std::string error;
     ASSERT_TRUE(parseMeasurementFile(text, read, error)) << error << "\n" << text;
