@@ -15,8 +15,9 @@ report continues after its 50 lines with that run's calibrated section.
 
 Settings: from --params FILE for every image; without --params and
 --selection, each image NAME.png from its own measurement file NAME.json
-beside it; options given on the command line override the file. Only the
-image named on the command line is read, never a path written in a file.
+beside it (the window's Save writes one beside each report); options given
+on the command line override the file. Only the image named on the command
+line is read, never a path written in a file.
 
 One image: the report goes to standard output or -o FILE.
 Several images, or --jobs (a study): each report goes beside its image as

@@ -572,8 +572,12 @@ void Quorrel::on_action_Open_Measurement_triggered()
 {
     const QString path = QFileDialog::getOpenFileName(this, tr("Open Measurement"), QDir::currentPath(),
                                                       tr("Measurement File (*.json);;"));
-    if (path.isNull())
-        return;
+    if (!path.isNull())
+        openMeasurement(path);
+}
+
+bool Quorrel::openMeasurement(const QString& path)
+{
     const QString fileName = QFileInfo(path).fileName();
     quorrel::MeasurementSettings settings;
     std::string error;
@@ -582,7 +586,7 @@ void Quorrel::on_action_Open_Measurement_triggered()
             this, tr("Warning"),
             tr("The measurement file cannot be opened.\n%1: %2").arg(fileName, QString::fromStdString(error)),
             QMessageBox::Ok);
-        return;
+        return false;
     }
     if (!settings.image || settings.image->path.empty() || !settings.selection) {
         QMessageBox::warning(this, tr("Warning"),
@@ -590,7 +594,7 @@ void Quorrel::on_action_Open_Measurement_triggered()
                                 "the window's Save writes both")
                                  .arg(fileName),
                              QMessageBox::Ok);
-        return;
+        return false;
     }
     // A relative path is taken from the measurement file's folder; only the
     // one image named is read.
@@ -601,7 +605,7 @@ void Quorrel::on_action_Open_Measurement_triggered()
                              tr("The measurement's image is missing.\n%1 names %2, which does not exist")
                                  .arg(fileName, QDir::toNativeSeparators(imagePath)),
                              QMessageBox::Ok);
-        return;
+        return false;
     }
     std::string sha256;
     if (!settings.image->sha256.empty() && quorrel::fileSha256(imagePath, sha256, error)
@@ -615,7 +619,7 @@ void Quorrel::on_action_Open_Measurement_triggered()
     if (!view()->repeatMeasurement(imagePath.toStdWString(), settings, reason)) {
         QMessageBox::warning(this, tr("Warning"),
                              tr("The measurement cannot be repeated.\n%1: %2").arg(fileName, reason), QMessageBox::Ok);
-        return;
+        return false;
     }
     showViewParameters();
     m_ui->colorListWidget_->setCurrentRow(view()->currentBoundaryIndex());
@@ -624,6 +628,7 @@ void Quorrel::on_action_Open_Measurement_triggered()
     if (!reason.isEmpty())
         QMessageBox::information(this, tr("Information"),
                                  tr("The measurement stops short of the saved one.\n%1").arg(reason), QMessageBox::Ok);
+    return true;
 }
 
 // The dock shows the view's parameters: at start and after a measurement

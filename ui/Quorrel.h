@@ -36,6 +36,9 @@ public:
     void renderFrame();
     void addColorListItem(const quorrel::Boundary& boundary);
     void fillImageList(const QString& folderPath);
+    // Open Measurement on the file at path: false, with a message and nothing
+    // changed, when the file or its image is refused.
+    bool openMeasurement(const QString& path);
     MainViewWidget* view() const;
     DistanceGraphDialog* distanceGraphDialog() const { return m_distanceDialog; }
     DifferentiateGraphDialog* differentiateGraphDialog() const { return m_differentiateDialog; }

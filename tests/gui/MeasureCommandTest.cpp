@@ -1,16 +1,26 @@
 // The headless measurement command against the window: the same inputs give
-// the same report bytes; bad input, an unusable result or a lack of memory
-// gives one line, a non-zero status and leaves every output file as it was;
-// a batch ends in one table.
+// the same report bytes, and so does the measurement file the window saves
+// beside its report, points moved by hand included; that file opened in a
+// fresh window gives the same boundary, and a bad one changes nothing; bad
+// input, an unusable result or a lack of memory gives one line, a non-zero
+// status and leaves every output file as it was; a batch ends in one table.
+
+#include <functional>
+#include <memory>
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 #include "GuiTestSupport.h"
 #include "TiffDicomWriters.h"
@@ -115,6 +125,7 @@ struct Inputs {
     QPoint unitFrom;
     QPoint unitTo;
     double unitMicrons = 100.0;
+    QPoint moveATop; // by hand after the detection, by this many pixels; none when null
 };
 
 // The figure of the report line that starts with label.
@@ -227,7 +238,8 @@ private:
     // exactly the image's size, so the image sits at offset 0 and window
     // pixel (x, y) shows viewer pixel (x, y).
     static void measureInWindow(const QString& imagePath, const Inputs& in, const QString& reportPath,
-                                testsupport::ModalRecord* unitWarning, std::uint32_t frame = 0)
+                                testsupport::ModalRecord* unitWarning, std::uint32_t frame = 0,
+                                quorrel::Boundary* measured = nullptr)
     {
         Quorrel window;
         MainViewWidget* view = window.view();
@@ -276,10 +288,61 @@ private:
             testsupport::dragWithLeftButton(*view, in.unitFrom, in.unitTo);
         click(window, "detectFovealWidthAndDepthButton_");
         QVERIFY(view->hasValidExtrema());
+        if (!in.moveATop.isNull()) {
+            const quorrel::Boundary* boundary = view->currentBoundary();
+            const quorrel::Point2d a = boundary->curveSamples[static_cast<std::size_t>(boundary->indexA)];
+            const QPoint from = testsupport::windowPointForView(*view, int(a.x + 0.5), int(a.y + 0.5));
+            testsupport::child<QAction>(&window, "action_Control_Local_MinMax")->trigger();
+            testsupport::dragWithLeftButton(*view, from, from + in.moveATop);
+            QVERIFY(view->currentBoundary()->curveSamples[static_cast<std::size_t>(boundary->indexA)] != a);
+        }
 
         if (unitWarning)
             testsupport::answerNextModal(unitWarning);
         QVERIFY(view->writeMeasurementReport(reportPath.toStdWString()));
+        if (measured)
+            *measured = *view->currentBoundary();
+    }
+
+    // Waits for the next visible dialog of type T and answers it, again on
+    // every tick while it lives: a dialog answered before its exec() started
+    // its loop would never return.
+    template <typename T> static void answerDialog(std::function<void(T*)> answer)
+    {
+        auto* timer = new QTimer;
+        timer->setInterval(20);
+        auto dialog = std::make_shared<QPointer<T>>();
+        auto answered = std::make_shared<bool>(false);
+        QObject::connect(timer, &QTimer::timeout, [timer, dialog, answered, answer]() {
+            if (*answered && dialog->isNull()) {
+                timer->stop();
+                timer->deleteLater();
+                return;
+            }
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* found = qobject_cast<T*>(window);
+                if (!*answered && found && found->isVisible())
+                    *dialog = found;
+            }
+            if (dialog->isNull())
+                return;
+            *answered = true;
+            answer(dialog->data());
+        });
+        timer->start();
+    }
+
+    // Records the next message box and answers it with button.
+    static void answerNextMessageBox(testsupport::ModalRecord* record, QMessageBox::StandardButton button)
+    {
+        answerDialog<QMessageBox>([record, button](QMessageBox* box) {
+            if (!record->seen) {
+                record->seen = true;
+                record->title = box->windowTitle();
+                record->text = box->text();
+            }
+            box->button(button)->click();
+        });
     }
 
 private slots:
@@ -321,6 +384,10 @@ private slots:
         noUnit.unitTo = noUnit.unitFrom;
         noUnit.smoothCount = 0;
         QTest::newRow("no unit line, no smoothing") << noUnit << false;
+
+        Inputs moved = given;
+        moved.moveATop = QPoint(3, -4);
+        QTest::newRow("A Top moved by hand, parameters file") << moved << true;
     }
 
     void sameInputs_GiveTheWindowsReportByteForByte()
@@ -343,10 +410,122 @@ private slots:
         } else {
             arguments << commandOptions(inputs);
         }
-        const CommandRun run = runCommand(arguments);
-        QCOMPARE(run.status, 0);
-        QCOMPARE(run.errors.contains("warning: no unit line"), unitMissing);
-        QCOMPARE(readFile(scratch->filePath("command-report.txt")), windowReport);
+        if (inputs.moveATop.isNull()) {
+            const CommandRun run = runCommand(arguments);
+            QCOMPARE(run.status, 0);
+            QCOMPARE(run.errors.contains("warning: no unit line"), unitMissing);
+            QCOMPARE(readFile(scratch->filePath("command-report.txt")), windowReport);
+        }
+
+        // The measurement file the window saved beside its report repeats it.
+        const QString savedPath = scratch->filePath("window-report.json");
+        const CommandRun repeated = runCommand(QStringList{foveaPath, "--params", savedPath});
+        QCOMPARE(repeated.status, 0);
+        QCOMPARE(repeated.output, windowReport);
+        QCOMPARE(readFile(savedPath).contains("\"moved\""), !inputs.moveATop.isNull());
+    }
+
+    // The measurement file opened in a fresh window stands as it was saved,
+    // ready to be saved again; leaving after a change asks first.
+    void savedMeasurement_OpensInAFreshWindowAsItWasSaved()
+    {
+        Inputs in;
+        in.selection = QRect(150, 10, 100, 25);
+        in.bandStart = {150, 165};
+        in.bandEnd = {250, 190};
+        in.imageRect = quorrel::PixelRect{150, 165, 250, 190};
+        in.smoothCount = 2;
+        in.reference = {{10, 139}, {200, 141}, {389, 139}};
+        in.unitFrom = {10, 190};
+        in.unitTo = {110, 190};
+        in.unitMicrons = 123.456;
+        in.moveATop = QPoint(-2, 3);
+        const QString reportPath = scratch->filePath("reopened.txt");
+        quorrel::Boundary saved;
+        measureInWindow(foveaPath, in, reportPath, nullptr, 0, &saved);
+        if (QTest::currentTestFailed())
+            return;
+
+        Quorrel window;
+        MainViewWidget* view = window.view();
+        view->setFixedSize(kImageWidth, kImageHeight);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.openMeasurement(scratch->filePath("reopened.json")));
+        const quorrel::Boundary* opened = view->currentBoundary();
+        QVERIFY(opened);
+        QCOMPARE(QString::fromStdWString(view->imagePath()), foveaPath);
+        QCOMPARE(opened->curve, saved.curve);
+        QCOMPARE(opened->referenceCurve, saved.referenceCurve);
+        QCOMPARE(opened->curveSamples, saved.curveSamples);
+        QCOMPARE(opened->referenceSamples, saved.referenceSamples);
+        QCOMPARE((QList<int>{opened->indexA, opened->indexB, opened->indexC, opened->indexD, opened->indexE}),
+                 (QList<int>{saved.indexA, saved.indexB, saved.indexC, saved.indexD, saved.indexE}));
+        QCOMPARE(testsupport::child<QDoubleSpinBox>(&window, "unitMicronSpinBox")->value(), 123.456);
+        QVERIFY(view->writeMeasurementReport(scratch->filePath("reopened-again.txt").toStdWString()));
+        QCOMPARE(readFile(scratch->filePath("reopened-again.txt")), readFile(reportPath));
+        QCOMPARE(readFile(scratch->filePath("reopened-again.json")), readFile(scratch->filePath("reopened.json")));
+
+        // Saved as it stands: Exit asks nothing. Moved again: Exit asks, and
+        // Cancel keeps the window.
+        QCOMPARE(view->unsavedMeasurementIndex(), -1);
+        const quorrel::Point2d c = opened->curveSamples[static_cast<std::size_t>(opened->indexC)];
+        const QPoint from = testsupport::windowPointForView(*view, int(c.x + 0.5), int(c.y + 0.5));
+        view->setViewMode(quorrel::ViewMode::ControlLocalMinMax);
+        testsupport::dragWithLeftButton(*view, from, from + QPoint(0, 2));
+        QCOMPARE(view->unsavedMeasurementIndex(), view->currentBoundaryIndex());
+        testsupport::ModalRecord question;
+        testsupport::answerNextModal(
+            &question, [](QWidget* box) { qobject_cast<QMessageBox*>(box)->button(QMessageBox::Cancel)->click(); });
+        QCloseEvent close;
+        QApplication::sendEvent(&window, &close);
+        QVERIFY(question.seen);
+        QCOMPARE(question.title, QStringLiteral("Unsaved Measurement"));
+        QVERIFY(!close.isAccepted());
+        QVERIFY(window.isRunning());
+    }
+
+    // Every refusal names the line and why, and changes nothing on screen.
+    void badMeasurementFile_IsRefusedAndChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("message");
+        const QByteArray image = "\"image\": {\"path\": \"" + foveaPath.toUtf8() + "\", \"sha256\": \"\"}";
+        QTest::newRow("malformed") << QByteArray("{\"smoothLevel\": 3,}") << "parse error at line 1";
+        QTest::newRow("truncated") << QByteArray("{\n  \"version\": 3,\n  " + image) << "parse error at line 3";
+        QTest::newRow("wrong type") << QByteArray("{\n" + image + ",\n\"smoothLevel\": \"3\"}")
+                                    << "line 3: \"smoothLevel\" must be";
+        QTest::newRow("future version") << QByteArray("{\"version\": 99,\n" + image + "}")
+                                        << "line 1: \"version\" the file is of version 99";
+        QTest::newRow("missing image") << QByteArray(
+            "{\"image\": {\"path\": \"" + scratch->filePath("gone.png").toUtf8()
+            + "\"}, \"selection\": {\"x\": 1, \"y\": 1, \"width\": 5, \"height\": 5}}")
+                                       << "gone.png, which does not exist";
+    }
+
+    void badMeasurementFile_IsRefusedAndChangesNothing()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, message);
+        Quorrel window;
+        MainViewWidget* view = window.view();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString other = writeFovea(scratch->filePath("other.png"), 190.0, 7);
+        QVERIFY(view->loadImage(other.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        testsupport::selectImageRect(*view, 150, 165, 250, 190);
+        view->detectBoundaryEdges();
+        const std::size_t boundaries = view->boundaries().size();
+        view->setMaxColorDistance(42);
+
+        testsupport::ModalRecord refusal;
+        answerNextMessageBox(&refusal, QMessageBox::Ok);
+        QVERIFY(!window.openMeasurement(writeText(scratch->filePath("bad.json"), text)));
+        QVERIFY(refusal.seen);
+        QVERIFY2(refusal.text.contains(message), qPrintable(refusal.text));
+        QCOMPARE(QString::fromStdWString(view->imagePath()), other);
+        QCOMPARE(view->boundaries().size(), boundaries);
+        QCOMPARE(view->maxColorDistance(), 42);
     }
 
     void badInput_OneLineAndStatusAndNoReport_data()
