@@ -622,6 +622,12 @@ bool Quorrel::openMeasurement(const QString& path)
         return false;
     }
     showViewParameters();
+    // The file's scales, or none when it has none, as the saved report had.
+    if (settings.lateralMicronsPerPixel && settings.axialMicronsPerPixel)
+        setAxisScales(*settings.lateralMicronsPerPixel, *settings.axialMicronsPerPixel,
+                      QString::fromStdString(settings.scaleSource.value_or("file")));
+    else
+        setAxisScales(0.0, 0.0, QString());
     m_ui->colorListWidget_->setCurrentRow(view()->currentBoundaryIndex());
     selectShownImageInList();
     updateUndoActions();

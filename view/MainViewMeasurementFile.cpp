@@ -30,7 +30,7 @@ bool MainViewWidget::writeMeasurementFile(const QString& reportPath, const Bound
     const Point2d unitStart{static_cast<double>(m_unitLineStart.x()), static_cast<double>(m_unitLineStart.y())};
     const Point2d unitEnd{static_cast<double>(m_unitLineEnd.x()), static_cast<double>(m_unitLineEnd.y())};
     quorrel::MeasurementSettings settings = quorrel::settingsForBoundary(
-        boundary, static_cast<int>(m_imageHeight), unitStart, unitEnd, m_unitMicron, quorrel::AxisScales{});
+        boundary, static_cast<int>(m_imageHeight), unitStart, unitEnd, m_unitMicron, m_axisScales);
     const QString imagePath = QString::fromStdWString(boundary.imagePath);
     std::string sha256;
     std::string unused;
