@@ -622,12 +622,9 @@ bool Quorrel::openMeasurement(const QString& path)
         return false;
     }
     showViewParameters();
-    // The file's scales, or none when it has none, as the saved report had.
-    if (settings.lateralMicronsPerPixel && settings.axialMicronsPerPixel)
-        setAxisScales(*settings.lateralMicronsPerPixel, *settings.axialMicronsPerPixel,
-                      QString::fromStdString(settings.scaleSource.value_or("file")));
-    else
-        setAxisScales(0.0, 0.0, QString());
+    // The scales the measurement was repeated with, as the saved report had them.
+    const quorrel::AxisScales& scales = view()->axisScales();
+    setAxisScales(scales.lateralMicronsPerPixel, scales.axialMicronsPerPixel, QString::fromStdString(scales.source));
     m_ui->colorListWidget_->setCurrentRow(view()->currentBoundaryIndex());
     selectShownImageInList();
     updateUndoActions();
