@@ -48,22 +48,6 @@ private slots:
         QCOMPARE(view->imageOffset().y, 60.0);
     }
 
-    void region_TakesTheFractionsOfTheFile()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto view = testsupport::makeShownView(300, 200);
-        const QImage picture = testsupport::gradientImage(100, 80);
-        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
-        QVERIFY(view->loadImage(path.toStdWString(), 0.25, 0.5, 0.5, 0.5));
-        QCOMPARE(view->imageWidth(), 50u);
-        QCOMPARE(view->imageHeight(), 40u);
-        // First byte: column 25, row 40 counted from the bottom.
-        const QRgb first = testsupport::imagePixelFromBottom(picture, 25, 40);
-        QCOMPARE(int(view->pixels()[0]), qRed(first));
-        QCOMPARE(int(view->pixels()[1]), qGreen(first));
-        QCOMPARE(int(view->pixels()[2]), qBlue(first));
-    }
-
     void unreadableFile_SaysWhyAndKeepsThePreviousImage()
     {
         testsupport::ScratchDirectory scratch;

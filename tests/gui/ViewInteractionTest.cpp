@@ -88,6 +88,10 @@ private slots:
         QVERIFY(view->imageCut());
         QCOMPARE(view->imageWidth(), 50u);
         QCOMPARE(view->imageHeight(), 40u);
+        // The buffer starts at the band's lower left pixel.
+        const QRgb corner = testsupport::imagePixelFromBottom(testsupport::gradientImage(200, 100), 20, 10);
+        QCOMPARE((QList<int>{view->pixels()[0], view->pixels()[1], view->pixels()[2]}),
+                 (QList<int>{qRed(corner), qGreen(corner), qBlue(corner)}));
 
         testsupport::ModalRecord warning;
         testsupport::answerNextModal(&warning);
