@@ -70,11 +70,13 @@ private:
 // The fill's stack of neighbours still to visit. Each examined pixel pushes
 // some of (x - 1, y), (x + 1, y), (x, y + 1) in that order, then the fill
 // steps down to (x, y - 1); so the pixels that have neighbours waiting form
-// runs down a column. A run is kept as the index of the pixel below its last
-// one, and each of its pixels as three bits saying which neighbours wait:
-// one byte a pixel instead of one index a neighbour. That is a fraction of
-// the memory a first fill has to fault in, and pops give the very neighbours
-// of the plain stack in the same order.
+// runs down a column. Each pixel of a run is one byte: three bits for the
+// neighbours that wait and one marking the run's first (highest) pixel. Only
+// the lowest waiting pixel's index is kept; a run that starts elsewhere than
+// right above the lowest pixel before it (most start there) keeps that
+// pixel's index, to return to it. That is a fraction of the memory a first
+// fill has to fault in, and pops give the very neighbours of the plain stack
+// in the same order.
 template <typename Index> class PendingNeighbours {
 public:
     static constexpr std::uint8_t kLeft = 1;
@@ -86,57 +88,61 @@ public:
     {
     }
 
-    bool empty() const { return m_runs.empty(); }
+    bool empty() const { return m_waiting.empty(); }
 
     void push(std::uint64_t index, std::uint8_t waiting)
     {
         if (waiting == 0)
             return;
-        if (!m_runs.empty() && m_runs.top().below == index) {
-            Run& run = m_runs.top();
-            run.below = static_cast<Index>(run.below - m_width);
-            ++run.count;
+        const auto pixel = static_cast<Index>(index);
+        if (!m_waiting.empty() && static_cast<Index>(m_lowest - m_width) == pixel) {
+            m_waiting.push(waiting);
+        } else if (static_cast<Index>(pixel - m_lowest) == m_width) {
+            m_waiting.push(static_cast<std::uint8_t>(waiting | kFirst | kAboveLowest));
         } else {
-            m_runs.push(Run{static_cast<Index>(index - m_width), 1});
+            m_returns.push(m_lowest);
+            m_waiting.push(static_cast<std::uint8_t>(waiting | kFirst));
         }
-        m_waiting.push(waiting);
+        m_lowest = pixel;
     }
 
     // Only when not empty: the neighbour pushed last.
     std::uint64_t pop()
     {
-        Run& run = m_runs.top();
         std::uint8_t& waiting = m_waiting.top();
-        const std::uint64_t pixel = std::uint64_t{run.below} + m_width;
-        std::uint64_t neighbour;
+        const Index pixel = m_lowest;
+        Index neighbour;
         if (waiting & kAbove) {
             waiting = static_cast<std::uint8_t>(waiting & ~kAbove);
-            neighbour = pixel + m_width;
+            neighbour = static_cast<Index>(pixel + m_width);
         } else if (waiting & kRight) {
             waiting = static_cast<std::uint8_t>(waiting & ~kRight);
-            neighbour = pixel + 1;
+            neighbour = static_cast<Index>(pixel + 1);
         } else {
-            waiting = 0;
-            neighbour = pixel - 1;
+            waiting = static_cast<std::uint8_t>(waiting & ~kLeft);
+            neighbour = static_cast<Index>(pixel - 1);
         }
-        if (waiting == 0) {
+        if ((waiting & (kLeft | kRight | kAbove)) == 0) {
+            const std::uint8_t marks = waiting;
             m_waiting.pop();
-            run.below = static_cast<Index>(pixel);
-            if (--run.count == 0)
-                m_runs.pop();
+            if ((marks & kFirst) == 0)
+                m_lowest = static_cast<Index>(pixel + m_width);
+            else if ((marks & kAboveLowest) != 0)
+                m_lowest = static_cast<Index>(pixel - m_width);
+            else
+                m_lowest = m_returns.pop();
         }
         return neighbour;
     }
 
 private:
-    struct Run {
-        Index below; // the index the next pixel of the run would have
-        Index count;
-    };
+    static constexpr std::uint8_t kFirst = 8;
+    static constexpr std::uint8_t kAboveLowest = 16;
 
     Index m_width;
-    BlockStack<Run> m_runs;
+    Index m_lowest = 0; // the lowest waiting pixel
     BlockStack<std::uint8_t> m_waiting;
+    BlockStack<Index> m_returns; // the lowest pixel before each run that starts elsewhere
 };
 
 // The test colorDistance(pixel, reference) >= tolerance with the four squared
@@ -197,7 +203,9 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
 
     const EdgeTest edgeTest(reference, tolerance);
     const std::uint8_t* const pixels = image.pixels;
-    std::vector<Point2d> edgePoints;
+    // Indices while the fill runs, a quarter of the points' size on most
+    // images; the points are made once their number is known.
+    std::vector<Index> edges;
     PendingNeighbours<Index> pending(width);
     std::uint64_t index = static_cast<std::uint64_t>(seedY) * width + static_cast<std::uint64_t>(seedX);
     for (;;) {
@@ -209,7 +217,7 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
         }
         mark(index);
         if (edgeTest.isEdge(pixels + index * 4u)) {
-            edgePoints.push_back(Point2d{static_cast<double>(index % width), static_cast<double>(index / width)});
+            edges.push_back(static_cast<Index>(index));
             continue;
         }
         // Neighbours go on the stack as (x - 1, y), (x + 1, y), (x, y + 1),
@@ -224,6 +232,10 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
         pending.push(index, waiting);
         index -= width;
     }
+    std::vector<Point2d> edgePoints;
+    edgePoints.reserve(edges.size());
+    for (const Index edge : edges)
+        edgePoints.push_back(Point2d{static_cast<double>(edge % width), static_cast<double>(edge / width)});
     return edgePoints;
 }
 
