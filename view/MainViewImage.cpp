@@ -1,5 +1,8 @@
 #include "view/MainViewWidget.h"
 
+#include <cstddef>
+#include <cstdint>
+
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -109,6 +112,24 @@ bool MainViewWidget::installImage(const std::wstring& path, const quorrel::Image
     return true;
 }
 
+namespace {
+
+// Whether every pixel is grey (red, green and blue equal) and opaque. Such a
+// picture goes to a luminance texture, a quarter of the bytes, which the
+// driver fills from the red channel and which samples to the same red,
+// green, blue and alpha.
+bool isOpaqueGrey(const std::uint8_t* pixels, std::size_t pixelCount)
+{
+    for (std::size_t i = 0; i < pixelCount; ++i) {
+        const std::uint8_t* pixel = pixels + 4 * i;
+        if (pixel[0] != pixel[1] || pixel[0] != pixel[2] || pixel[3] != 255)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void MainViewWidget::uploadTexture()
 {
     if (!m_pixels || m_textureId == 0)
@@ -123,8 +144,21 @@ void MainViewWidget::uploadTexture()
     // edge of a row or column then shows the pixel from the opposite edge.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(m_imageWidth), static_cast<GLsizei>(m_imageHeight), 0,
-                 GL_RGBA, GL_UNSIGNED_BYTE, m_pixels.get());
+    const auto width = static_cast<GLsizei>(m_imageWidth);
+    const auto height = static_cast<GLsizei>(m_imageHeight);
+    const bool grey = isOpaqueGrey(m_pixels.get(), std::size_t{m_imageWidth} * std::size_t{m_imageHeight});
+    const GLint internalFormat = grey ? GL_LUMINANCE8 : GL_RGBA8;
+    const void* data = m_pixels.get();
+    // A texture of the same size and kind is overwritten in place, which
+    // spares the driver a new allocation of its storage.
+    if (width == m_textureWidth && height == m_textureHeight && internalFormat == m_textureFormat) {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, data);
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, data);
+        m_textureWidth = width;
+        m_textureHeight = height;
+        m_textureFormat = internalFormat;
+    }
     glBindTexture(GL_TEXTURE_2D, 0);
     // The toolkit's text drawing uploads its glyphs with the default alignment.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);

@@ -299,6 +299,10 @@ private:
     double m_lastFrameSeconds = 0.0;
     Point2d m_imageOffset;
     unsigned m_textureId = 0;
+    // The size and internal format the texture's storage was made with.
+    int m_textureWidth = 0;
+    int m_textureHeight = 0;
+    int m_textureFormat = 0;
     bool m_imageCut = false;
     ViewMode m_viewMode = ViewMode::Detect;
     std::wstring m_imagePath;

@@ -34,6 +34,16 @@ void dragPicture(QWidget& widget, Qt::MouseButton button, QPoint from, QPoint di
     QTest::mouseRelease(&widget, button, Qt::NoModifier, from + distance);
 }
 
+// Every grey level in turn, starting at offset.
+QImage greyImage(int width, int height, int offset)
+{
+    QImage image(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.scanLine(y)[x] = static_cast<uchar>((offset + x * 3 + y * 5) % 256);
+    return image;
+}
+
 bool sameColour(QRgb a, QRgb b)
 {
     return qRed(a) == qRed(b) && qGreen(a) == qGreen(b) && qBlue(a) == qBlue(b);
@@ -82,13 +92,27 @@ private slots:
             {"stretched", ImageDisplayMode::FitToScreen, QPoint(), 0, "", QPoint(203, 150), QPoint(101, 75)},
             // 4.01 x 4.04, origin (0, 0)
             {"stretched 2x", ImageDisplayMode::FitToScreen, QPoint(0, 303), 3, "", QPoint(203, 151), QPoint(50, 37)},
+            // A grey picture goes to the card as one byte a pixel, after a
+            // picture of the same size in colour and another grey one.
+            {"1:1 grey", ImageDisplayMode::OriginalSize, QPoint(), 0, "", QPoint(150, 200), QPoint(50, 26)},
+            {"4x grey", ImageDisplayMode::OriginalSize, QPoint(200, 150), 6, "", QPoint(201, 149), QPoint(100, 77)},
         };
         testsupport::ScratchDirectory scratch;
-        const QImage picture = testsupport::gradientImage(200, 150);
-        const std::wstring path = testsupport::writeImage(scratch.filePath("scan.png"), picture).toStdWString();
+        const QImage colour = testsupport::gradientImage(200, 150);
+        const QImage grey = greyImage(200, 150, 0);
+        const std::wstring colourPath = testsupport::writeImage(scratch.filePath("scan.png"), colour).toStdWString();
+        const std::wstring greyPath = testsupport::writeImage(scratch.filePath("grey.png"), grey).toStdWString();
+        const std::wstring otherGreyPath =
+            testsupport::writeImage(scratch.filePath("other.png"), greyImage(200, 150, 99)).toStdWString();
         for (const auto& row : rows) {
+            const bool isGrey = QByteArray(row.name).endsWith("grey");
+            const QImage& picture = isGrey ? grey : colour;
             auto view = testsupport::makeShownView(401, 303);
-            QVERIFY(view->loadImage(path, 0.0, 0.0, 1.0, 1.0));
+            // Colour after grey, and grey after colour and grey.
+            QVERIFY(view->loadImage(isGrey ? colourPath : greyPath, 0.0, 0.0, 1.0, 1.0));
+            if (isGrey)
+                QVERIFY(view->loadImage(otherGreyPath, 0.0, 0.0, 1.0, 1.0));
+            QVERIFY(view->loadImage(isGrey ? greyPath : colourPath, 0.0, 0.0, 1.0, 1.0));
             view->setImageDisplayMode(row.mode);
             turnWheel(*view, row.wheelAt, row.notches);
             if (QByteArray(row.pan) == "middle") {
