@@ -2,13 +2,15 @@
 // measurement step on inputs made by the synthetic scan generator, and checks
 // that both give the same output. Usage:
 //   quorrel-bench [--plain-make-curve-100k] [--plain-foveal-1000] [--full]
-//                 [--first-call-and-loading] [--proposals]
+//                 [--first-call-and-loading] [--proposals] [--texture-upload] [--study]
 // The options also run the plain forms that take long (hours for Make Curve
 // on 100 000 edge points, minutes for the foveal step at N = 1000); --full
 // runs both. --first-call-and-loading times only the fill's first call and
 // the loading of image files; loading is timed against a plain decode of the
 // same file. --proposals times only the proposals of a measurement without
-// clicks.
+// clicks. --texture-upload times only the window's texture upload (it needs
+// a display: run it under xvfb-run -a on a server). --study times a study of
+// the sample scans in one quorrel-measure process against their measurement.
 
 #include <malloc.h>
 
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <new>
 #include <string>
@@ -31,6 +34,10 @@
 #include "analysis/RegionGrowing.h"
 #include "analysis/VitreousPatchProposal.h"
 #include "bench/LoadBenchmark.h"
+#include "bench/StudyBenchmark.h"
+#ifdef QUORREL_BENCH_TEXTURE
+#include "bench/TextureBenchmark.h"
+#endif
 #include "oracle/PlainCurveConstruction.h"
 #include "oracle/PlainNearestPoint.h"
 #include "oracle/PlainRegionGrowing.h"
@@ -94,9 +101,20 @@ using Clock = std::chrono::steady_clock;
 struct Measurement {
     double seconds = 0.0; // best of the runs
     double firstSeconds = 0.0; // the first run, which also pays for fresh memory pages
+    // The same in this thread's processor time, which other programs on the
+    // machine do not stretch.
+    double processorSeconds = 0.0;
+    double firstProcessorSeconds = 0.0;
     std::size_t peakExtraBytes = 0;
     bool ran = false;
 };
+
+double threadProcessorSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
 
 // Runs work `runs` times. The heap peak is that of the first run above what
 // was live before it.
@@ -107,15 +125,20 @@ Measurement measure(int runs, const std::function<void()>& work)
     for (int run = 0; run < runs; ++run) {
         const std::size_t before = liveBytes;
         peakBytes = liveBytes;
+        const double processorStart = threadProcessorSeconds();
         const Clock::time_point start = Clock::now();
         work();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const double processorSeconds = threadProcessorSeconds() - processorStart;
         if (run == 0) {
             result.firstSeconds = seconds;
             result.seconds = seconds;
+            result.firstProcessorSeconds = processorSeconds;
+            result.processorSeconds = processorSeconds;
             result.peakExtraBytes = peakBytes - before;
         }
         result.seconds = std::min(result.seconds, seconds);
+        result.processorSeconds = std::min(result.processorSeconds, processorSeconds);
     }
     return result;
 }
@@ -468,6 +491,16 @@ int main(int argc, char** argv)
             benchmarkProposals();
             return 0;
         }
+        if (std::strcmp(argv[k], "--study") == 0)
+            return bench::benchmarkStudy(argc, argv);
+        if (std::strcmp(argv[k], "--texture-upload") == 0) {
+#ifdef QUORREL_BENCH_TEXTURE
+            return bench::benchmarkTextureUpload(argc, argv, 7);
+#else
+            std::fprintf(stderr, "quorrel-bench was built without the window (QUORREL_BUILD_GUI=OFF)\n");
+            return 2;
+#endif
+        }
         const bool full = std::strcmp(argv[k], "--full") == 0;
         if (full || std::strcmp(argv[k], "--plain-make-curve-100k") == 0)
             plainMakeCurve100k = true;
@@ -477,7 +510,7 @@ int main(int argc, char** argv)
             && std::strcmp(argv[k], "--plain-foveal-1000") != 0) {
             std::fprintf(stderr,
                          "usage: quorrel-bench [--plain-make-curve-100k] [--plain-foveal-1000] [--full] "
-                         "[--first-call-and-loading] [--proposals]\n");
+                         "[--first-call-and-loading] [--proposals] [--texture-upload] [--study]\n");
             return 2;
         }
     }
@@ -503,10 +536,14 @@ int main(int argc, char** argv)
     const Measurement productionFill = measure(5, [&] {
         edges = collectEdgePoints(image, candidate.seedPoint, candidate.referenceColor, candidate.maxColorDistance);
     });
-    const double firstCallRatio = productionFill.firstSeconds / productionFill.seconds;
-    std::printf("fill's first call in the process: %.4f s, warm %.4f s: %.2fx (target <= 1.5x, %s)\n\n",
-                productionFill.firstSeconds, productionFill.seconds, firstCallRatio,
-                firstCallRatio <= 1.5 ? "met" : "MISSED");
+    // Judged in processor time: the page faults are the process's own work,
+    // while the clock also counts the waits for a core on a busy machine.
+    const double firstCallRatio = productionFill.firstProcessorSeconds / productionFill.processorSeconds;
+    std::printf("fill's first call in the process: %.4f s, warm %.4f s: %.2fx by the clock; processor time %.4f s, "
+                "warm %.4f s: %.2fx (target <= 1.5x, %s)\n\n",
+                productionFill.firstSeconds, productionFill.seconds,
+                productionFill.firstSeconds / productionFill.seconds, productionFill.firstProcessorSeconds,
+                productionFill.processorSeconds, firstCallRatio, firstCallRatio <= 1.5 ? "met" : "MISSED");
     if (loadingOnly) {
         bench::benchmarkLoading(5);
         return 0;
