@@ -109,7 +109,7 @@ while IFS= read -r line || [ -n "$line" ]; do
         survived=$((survived + 1))
         survivors+=("$file: $original -> $replacement")
     else
-        failed=$(grep -oE '^[[:space:]]*[0-9]+ - [^ ]+' "$work/last-test.log" | awk '{print $3}' | sort -u | tr '\n' ' ')
+        failed=$(grep -oE '^[[:space:]]*[0-9]+ - [^ ]+' "$work/last-test.log" | awk '{print $3}' | sort -u | tr '\n' ' ' || true)
         echo "caught     $file: $original  (by ${failed:-a failing test})"
         caught=$((caught + 1))
     fi
