@@ -145,6 +145,29 @@ private:
     BlockStack<Index> m_returns; // the lowest pixel before each run that starts elsewhere
 };
 
+// Indices in the order they came, in blocks that never move, so that
+// collecting them touches each page once.
+template <typename Index> class IndexList {
+public:
+    void push(Index index)
+    {
+        if (m_count % kBlockSize == 0)
+            m_blocks.push_back(std::unique_ptr<Index[]>(new Index[kBlockSize]));
+        m_blocks.back()[m_count % kBlockSize] = index;
+        ++m_count;
+    }
+
+    std::size_t size() const { return m_count; }
+
+    Index operator[](std::size_t position) const { return m_blocks[position / kBlockSize][position % kBlockSize]; }
+
+private:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 14;
+
+    std::vector<std::unique_ptr<Index[]>> m_blocks;
+    std::size_t m_count = 0;
+};
+
 // The test colorDistance(pixel, reference) >= tolerance with the four squared
 // channel differences looked up instead of computed. They are the same
 // doubles, added in the same order, so every pixel is classified the same.
@@ -205,7 +228,7 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
     const std::uint8_t* const pixels = image.pixels;
     // Indices while the fill runs, a quarter of the points' size on most
     // images; the points are made once their number is known.
-    std::vector<Index> edges;
+    IndexList<Index> edges;
     PendingNeighbours<Index> pending(width);
     std::uint64_t index = static_cast<std::uint64_t>(seedY) * width + static_cast<std::uint64_t>(seedX);
     for (;;) {
@@ -217,7 +240,7 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
         }
         mark(index);
         if (edgeTest.isEdge(pixels + index * 4u)) {
-            edges.push_back(static_cast<Index>(index));
+            edges.push(static_cast<Index>(index));
             continue;
         }
         // Neighbours go on the stack as (x - 1, y), (x + 1, y), (x, y + 1),
@@ -234,8 +257,10 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
     }
     std::vector<Point2d> edgePoints;
     edgePoints.reserve(edges.size());
-    for (const Index edge : edges)
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+        const std::uint64_t edge = edges[k];
         edgePoints.push_back(Point2d{static_cast<double>(edge % width), static_cast<double>(edge / width)});
+    }
     return edgePoints;
 }
 
