@@ -136,7 +136,9 @@ private slots:
                 QVERIFY(isWhite(x, y));
         QVERIFY(!isWhite(10, 0));
         QVERIFY(!isWhite(0, 5));
-        // The screen shows it at once.
+        // The screen shows it at once (the band, moved away, no longer
+        // covers it).
+        testsupport::dragWithLeftButton(*view, QPoint(150, 50), QPoint(160, 40));
         const QImage shown = testsupport::renderAndRead(*view);
         QCOMPARE(shown.pixel(5, 97), qRgb(255, 255, 255));
         QVERIFY(shown.pixel(15, 97) != qRgb(255, 255, 255));
@@ -149,8 +151,11 @@ private slots:
         QVERIFY(boundary);
         boundary->edgePoints = {{10, 10}, {20, 20}, {30, 30}, {31, 20}, {20, 31}};
         boundary->curve = {{1, 1}, {2, 2}};
+        QString status;
+        view->setStatusHandler([&status](const QString& text) { status = text; });
         testsupport::dragWithLeftButton(*view, at(*view, 10, 10), at(*view, 30, 30));
         QTest::keyClick(view.get(), Qt::Key_Delete);
+        QCOMPARE(status, QStringLiteral("Erased 3 edge pixels; the curve is to be made again"));
         QCOMPARE(boundary->edgePoints.size(), std::size_t(2));
         QCOMPARE(boundary->edgePoints[0], (quorrel::Point2d{31, 20}));
         QCOMPARE(boundary->edgePoints[1], (quorrel::Point2d{20, 31}));
@@ -172,6 +177,9 @@ private slots:
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
         QCOMPARE(view->selectedReferencePointIndex(), 0);
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 52, 22));
+        QCOMPARE(view->selectedReferencePointIndex(), 1);
+        QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 52, 22));
 
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 149, 21));
         QCOMPARE(view->selectedReferencePointIndex(), 2);
