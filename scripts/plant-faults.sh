@@ -51,6 +51,9 @@ run_suite() {
         ctest -j2 --timeout "$timeout" --stop-on-failure --output-on-failure -E '^format_check$') >"$work/last-test.log" 2>&1
 }
 
+# The list is read from a copy, so that editing it does not upset a run.
+cp "$list" "$work/faults.txt"
+
 echo "building the unchanged copy in $build"
 cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 >"$work/last-build.log" 2>&1 || { echo "the unchanged tree does not build: $work/last-build.log" >&2; exit 1; }
@@ -68,10 +71,12 @@ open(path, "w", encoding="utf-8").write(text.replace(old, new))
 EOF
 }
 
+# The file as it was before the fault, kept beside the copy; restoring it
+# gives it a new time, so that the next build compiles it again.
 planted_file=
 restore() {
     if [ -n "$planted_file" ]; then
-        cp "$root/$planted_file" "$source/$planted_file"
+        cat "$work/unplanted" >"$source/$planted_file"
         planted_file=
     fi
 }
@@ -94,6 +99,7 @@ while IFS= read -r line || [ -n "$line" ]; do
         broken=$((broken + 1))
         continue
     fi
+    [ -f "$source/$file" ] && cp "$source/$file" "$work/unplanted" || { echo "NO FILE    $file"; broken=$((broken + 1)); continue; }
     planted_file=$file
     if ! plant "$file" "$original" "$replacement"; then
         restore
@@ -114,7 +120,7 @@ while IFS= read -r line || [ -n "$line" ]; do
         caught=$((caught + 1))
     fi
     restore
-done <"$list"
+done <"$work/faults.txt"
 
 # The copy is as the source again; bring the build back in step for the next run.
 cmake --build "$build" -j2 >"$work/last-build.log" 2>&1 || true
