@@ -28,11 +28,7 @@ private:
 
     std::unique_ptr<Quorrel> openWindow(const QString& path = QString())
     {
-        auto window = std::make_unique<Quorrel>();
-        window->resize(1400, 800);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            qWarning("window not exposed");
+        auto window = testsupport::makeShownWindow<Quorrel>();
         window->view()->loadImage((path.isEmpty() ? scanPath : path).toStdWString(), 0.0, 0.0, 1.0, 1.0);
         return window;
     }
@@ -49,36 +45,12 @@ private:
         QTest::keyClick(edit, Qt::Key_Return);
     }
 
-    static QByteArray readFile(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
 private slots:
     void initTestCase()
     {
         scratch = new testsupport::ScratchDirectory;
-        quorrel::SyntheticScanParameters parameters;
-        parameters.width = 400;
-        parameters.height = 200;
-        parameters.surfaceRow = 140;
-        parameters.referenceRow = 60;
-        parameters.pitCentreX = 200;
-        parameters.pitDepth = 30;
-        parameters.pitSigma = 30;
-        parameters.rimHeight = 4;
-        parameters.rimSigma = 70;
-        scanPath =
-            testsupport::writeSyntheticScan(scratch->filePath("fovea.png"), quorrel::makeSyntheticScan(parameters));
-        // Speckle that breaks the traced surface left of the left rim.
-        parameters.rimHeight = 6;
-        parameters.rimSigma = 60;
-        parameters.noiseAmplitude = 16;
-        parameters.speckleContrast = 0.4;
-        parameters.seed = 4;
-        speckledScanPath =
-            testsupport::writeSyntheticScan(scratch->filePath("speckled.png"), quorrel::makeSyntheticScan(parameters));
+        scanPath = testsupport::writeFoveaScan(scratch->filePath("fovea.png"));
+        speckledScanPath = testsupport::writeFoveaScan(scratch->filePath("speckled.png"), true);
     }
 
     void cleanupTestCase() { delete scratch; }
@@ -217,10 +189,7 @@ private slots:
         MainViewWidget* view = window->view();
         const QString path = scratch->filePath("kept.txt");
         const QByteArray old("a good report written earlier\n");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(old);
-        file.close();
+        testsupport::writeFile(path, old);
         auto refused = [view](const QString& target) {
             testsupport::ModalRecord box;
             testsupport::answerNextModal(&box);
@@ -231,14 +200,14 @@ private slots:
         QCOMPARE(refused(path),
                  QStringLiteral("Information: There is no boundary to report on.\nPlease detect the "
                                 "retina contour first, or double-click a boundary in the colour list"));
-        QCOMPARE(readFile(path), old);
+        QCOMPARE(testsupport::readFile(path), old);
 
         testsupport::selectImageRect(*view, 20, 170, 60, 190);
         click(*window, "detectBoundaryEdgesButton_");
         QCOMPARE(refused(path),
                  QStringLiteral("Warning: Local Min & Max Points do not exist.\nPlease detect Local "
                                 "Min & Max points first"));
-        QCOMPARE(readFile(path), old);
+        QCOMPARE(testsupport::readFile(path), old);
 
         click(*window, "makeBoundaryCurveButton_");
         view->setViewMode(quorrel::ViewMode::InsertCurve);
@@ -255,7 +224,7 @@ private slots:
                                 + QStringLiteral(": ")));
 
         QCOMPARE(refused(path), QStringLiteral("written"));
-        const QByteArray report = readFile(path);
+        const QByteArray report = testsupport::readFile(path);
         QCOMPARE(report.count('\n'), 50);
         QVERIFY(report.startsWith("A Top    Point: ("));
         QCOMPARE(QDir(scratch->path()).entryList({QStringLiteral("kept.txt*")}, QDir::Files | QDir::Hidden),
@@ -336,7 +305,7 @@ private slots:
 
         const QString path = scratch->filePath("warned.txt");
         QVERIFY(view->writeMeasurementReport(path.toStdWString()));
-        const QList<QByteArray> lines = readFile(path).split('\n');
+        const QList<QByteArray> lines = testsupport::readFile(path).split('\n');
         QCOMPARE(lines.size(), 92); // 91 lines and the empty rest after the last newline
         QCOMPARE(lines[51], QByteArray("Calibrated Measurement: foveal detection repeated in microns"));
         QCOMPARE(lines[54], QByteArray("Scales from: file"));

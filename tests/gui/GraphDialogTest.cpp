@@ -39,55 +39,40 @@ private:
 
     static std::unique_ptr<Quorrel> windowWithBoundary(testsupport::ScratchDirectory& scratch)
     {
-        auto window = std::make_unique<Quorrel>();
-        window->resize(800, 600);
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window.get()))
-            qWarning("window not exposed");
+        auto window = testsupport::makeShownWindow<Quorrel>(800, 600);
         const QString path = testsupport::writeImage(scratch.filePath("scan.png"), testsupport::gradientImage(60, 40));
         window->view()->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0);
         testsupport::detectBoundary(*window->view());
         return window;
     }
 
-    static QVector<double> keys(QCPGraph* graph)
+    // The keys or the values of a graph's points.
+    static QVector<double> column(QCPGraph* graph, bool keys)
     {
         QVector<double> result;
         for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
-            result << it->key;
+            result << (keys ? it->key : it->value);
         return result;
     }
-
-    static QVector<double> values(QCPGraph* graph)
-    {
-        QVector<double> result;
-        for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
-            result << it->value;
-        return result;
-    }
+    static QVector<double> keys(QCPGraph* graph) { return column(graph, true); }
+    static QVector<double> values(QCPGraph* graph) { return column(graph, false); }
 
 private slots:
-    void distanceGraph_BeforeAnyDetectionIsEmpty()
-    {
-        testsupport::ScratchDirectory scratch;
-        Quorrel window;
-        DistanceGraphDialog* dialog = window.distanceGraphDialog();
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Distance Graph"));
-        QCOMPARE(dialog->size(), QSize(622, 596));
-        dialog->show();
-        QCOMPARE(dialog->plot()->graphCount(), 0);
-        dialog->hide();
-    }
-
     void distanceGraph_PlotsTheProfileWithItsMarkers()
     {
         testsupport::ScratchDirectory scratch;
         auto window = windowWithBoundary(scratch);
-        fillMeasuredBoundary(*window->view()->currentBoundary(), 1.0);
         DistanceGraphDialog* dialog = window->distanceGraphDialog();
-        dialog->setBoundary(window->view()->currentBoundary());
-        dialog->show();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Distance Graph"));
+        QCOMPARE(dialog->size(), QSize(622, 596));
+        dialog->show(); // before any detection: nothing to plot
         QCustomPlot* plot = dialog->plot();
+        QCOMPARE(plot->graphCount(), 0);
+        quorrel::Boundary* boundary = window->view()->currentBoundary();
+        fillMeasuredBoundary(*boundary, 1.0);
+        dialog->setBoundary(boundary);
+        dialog->hide();
+        dialog->show(); // the graphs are made when the dialog is shown
         QCOMPARE(plot->graphCount(), 4);
         QCOMPARE(plot->graph(0)->data()->size(), 100);
         QCOMPARE(keys(plot->graph(0)).last(), 99.0);
@@ -106,21 +91,15 @@ private slots:
         QCOMPARE(plot->yAxis->label(), QStringLiteral("Distance"));
         QCOMPARE(plot->yAxis->range().lower, 0.0);
         QVERIFY(std::fabs(plot->yAxis->range().upper - 49.5 * 1.1) < 1e-9);
-        dialog->hide();
-    }
 
-    void distanceGraph_LeavesOutMarkersOutsideTheLists()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto window = windowWithBoundary(scratch);
-        quorrel::Boundary* boundary = window->view()->currentBoundary();
-        fillMeasuredBoundary(*boundary, 1.0);
+        // Markers outside the lists are left out.
         boundary->indexB = -1;
         boundary->indexD = 100;
-        window->distanceGraphDialog()->setBoundary(boundary);
-        window->distanceGraphDialog()->show();
-        QCOMPARE(window->distanceGraphDialog()->plot()->graph(3)->data()->size(), 0);
-        window->distanceGraphDialog()->hide();
+        dialog->setBoundary(boundary);
+        dialog->hide();
+        dialog->show();
+        QCOMPARE(plot->graph(3)->data()->size(), 0);
+        dialog->hide();
     }
 
     void differentiateGraph_PlotsForwardDifferencesOfTheSmoothedProfile()

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QMessageBox>
 #include <QPointer>
@@ -104,6 +105,20 @@ inline QString writeImage(const QString& path, const QImage& image)
 {
     image.save(path);
     return path;
+}
+
+inline QString writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("could not write %s", qPrintable(path));
+    return path;
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace testsupport

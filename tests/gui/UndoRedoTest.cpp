@@ -66,18 +66,7 @@ private slots:
     void initTestCase()
     {
         scratch = new testsupport::ScratchDirectory;
-        quorrel::SyntheticScanParameters parameters;
-        parameters.width = 400;
-        parameters.height = 200;
-        parameters.surfaceRow = 140;
-        parameters.referenceRow = 60;
-        parameters.pitCentreX = 200;
-        parameters.pitDepth = 30;
-        parameters.pitSigma = 30;
-        parameters.rimHeight = 4;
-        parameters.rimSigma = 70;
-        scanPath =
-            testsupport::writeSyntheticScan(scratch->filePath("fovea.png"), quorrel::makeSyntheticScan(parameters));
+        scanPath = testsupport::writeFoveaScan(scratch->filePath("fovea.png"));
     }
 
     void cleanupTestCase() { delete scratch; }
@@ -176,11 +165,8 @@ private slots:
     // three shortcuts reach Undo and Redo.
     void window_EditShortcutsKeepTheColourListInStep()
     {
-        Quorrel window;
-        window.resize(1200, 700);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QApplication::setActiveWindow(&window);
+        auto shown = testsupport::makeShownWindow<Quorrel>(1200, 700);
+        Quorrel& window = *shown;
         MainViewWidget* view = window.view();
         QVERIFY(view->loadImage(scanPath.toStdWString(), 0.0, 0.0, 1.0, 1.0));
         testsupport::selectImageRect(*view, 20, 170, 60, 190);

@@ -15,11 +15,6 @@ bool isWhite(QRgb colour)
     return qRed(colour) == 255 && qGreen(colour) == 255 && qBlue(colour) == 255;
 }
 
-bool sameColour(QRgb a, QRgb b)
-{
-    return qRed(a) == qRed(b) && qGreen(a) == qGreen(b) && qBlue(a) == qBlue(b);
-}
-
 } // namespace
 
 class ViewImageTest : public QObject {
@@ -86,7 +81,7 @@ private slots:
             QCOMPARE(view->currentBoundaryIndex(), 0);
         }
         const QImage shown = testsupport::renderAndRead(*view);
-        QVERIFY(sameColour(shown.pixel(150, 100), picture.pixel(30, 20)));
+        QVERIFY(testsupport::sameColour(shown.pixel(150, 100), picture.pixel(30, 20)));
     }
 
     void noImage_ViewIsWhiteInBothModes()

@@ -1,5 +1,6 @@
 // Mouse and keys on the real view: rubber band, square cut, cut, clear,
-// erase, reference points, extremum handles and the unit line.
+// erase, reference points, extremum handles and the unit line; removing
+// boundaries.
 
 #include <QTest>
 
@@ -233,6 +234,36 @@ private slots:
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 5, 5));
         QCOMPARE(view->unitLineStart(), QPoint(5, 5));
         QCOMPARE(view->unitLineEnd(), QPoint(5, 5));
+    }
+
+    // Removing a boundary keeps the current one, or moves to the next; with
+    // none current (after a load), the first becomes current.
+    void removeBoundary_KeepsTheCurrentRecordOrMovesToTheNext()
+    {
+        auto view = viewWithImage();
+        testsupport::selectImageRect(*view, 1, 1, 4, 4);
+        for (int tolerance : {30, 31, 32}) {
+            view->setMaxColorDistance(tolerance);
+            view->detectBoundaryEdges();
+        }
+        QCOMPARE(view->currentBoundaryIndex(), 2);
+        view->removeBoundary(0);
+        QCOMPARE(view->currentBoundaryIndex(), 1);
+        QCOMPARE(view->currentBoundary()->maxColorDistance, 32);
+        view->removeBoundary(1); // the current last one: an index that means none
+        QCOMPARE(view->currentBoundaryIndex(), 1);
+        QVERIFY(view->currentBoundary() == nullptr);
+        view->removeBoundary(5);
+        view->removeBoundary(-1);
+        QCOMPARE(view->boundaries().size(), std::size_t(1));
+        view->detectBoundaryEdges();
+        view->loadImage(view->imagePath(), 0.0, 0.0, 1.0, 1.0);
+        QCOMPARE(view->currentBoundaryIndex(), -1);
+        view->removeBoundary(1);
+        QCOMPARE(view->currentBoundaryIndex(), 0);
+        view->removeBoundary(0);
+        QVERIFY(view->boundaries().empty());
+        QCOMPARE(view->currentBoundaryIndex(), -1);
     }
 
     void unboundKeysAndMissingData_DoNothing()

@@ -20,6 +20,11 @@ inline QRgb imagePixelFromBottom(const QImage& image, int x, int y)
     return image.pixel(x, image.height() - 1 - y);
 }
 
+inline bool sameColour(QRgb a, QRgb b)
+{
+    return qRed(a) == qRed(b) && qGreen(a) == qGreen(b) && qBlue(a) == qBlue(b);
+}
+
 // A picture with a distinct colour per pixel so that positions can be checked.
 inline QImage gradientImage(int width, int height)
 {
@@ -103,6 +108,41 @@ inline QString writeSyntheticScan(const QString& path, const quorrel::SyntheticS
     }
     image.save(path);
     return path;
+}
+
+// A 400 x 200 scan with a 30-row pit at x = 200 between the surface at row
+// 140 and the reference at row 60 (rows counted up); speckled, the traced
+// surface breaks left of the left rim.
+inline QString writeFoveaScan(const QString& path, bool speckled = false)
+{
+    quorrel::SyntheticScanParameters parameters;
+    parameters.width = 400;
+    parameters.height = 200;
+    parameters.surfaceRow = 140;
+    parameters.referenceRow = 60;
+    parameters.pitCentreX = 200;
+    parameters.pitDepth = 30;
+    parameters.pitSigma = 30;
+    parameters.rimHeight = speckled ? 6 : 4;
+    parameters.rimSigma = speckled ? 60 : 70;
+    if (speckled) {
+        parameters.noiseAmplitude = 16;
+        parameters.speckleContrast = 0.4;
+        parameters.seed = 4;
+    }
+    return writeSyntheticScan(path, quorrel::makeSyntheticScan(parameters));
+}
+
+// A shown main window, active, so that its shortcuts reach it.
+template <typename Window> std::unique_ptr<Window> makeShownWindow(int width = 1400, int height = 800)
+{
+    auto window = std::make_unique<Window>();
+    window->resize(width, height);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning("window not exposed");
+    QApplication::setActiveWindow(window.get());
+    return window;
 }
 
 } // namespace testsupport

@@ -44,17 +44,6 @@ QImage greyImage(int width, int height, int offset)
     return image;
 }
 
-bool sameColour(QRgb a, QRgb b)
-{
-    return qRed(a) == qRed(b) && qGreen(a) == qGreen(b) && qBlue(a) == qBlue(b);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class ViewZoomTest : public QObject {
@@ -128,7 +117,8 @@ private slots:
             int y = -1;
             QVERIFY2(view->imagePixelAt(row.click, x, y) && QPoint(x, y) == row.pixel, row.name);
             const QImage shown = testsupport::renderAndRead(*view);
-            QVERIFY2(sameColour(shown.pixel(row.click), testsupport::imagePixelFromBottom(picture, x, y)), row.name);
+            QVERIFY2(testsupport::sameColour(shown.pixel(row.click), testsupport::imagePixelFromBottom(picture, x, y)),
+                     row.name);
 
             // Every screen pixel shows what a click there finds, except where
             // its centre is on the border of two image pixels, and around the
@@ -148,7 +138,7 @@ private slots:
                     const QRgb seen = shown.pixel(wx, wy);
                     if (view->imagePixelAt(QPoint(wx, wy), x, y)) {
                         ++shownPixels;
-                        wrong += !sameColour(seen, testsupport::imagePixelFromBottom(picture, x, y));
+                        wrong += !testsupport::sameColour(seen, testsupport::imagePixelFromBottom(picture, x, y));
                     } else {
                         wrong += seen != qRgb(255, 255, 255);
                     }
@@ -251,7 +241,7 @@ private slots:
                 return QByteArray("C Top was not picked");
             const QString path = scratch.filePath(name);
             view->writeMeasurementReport(path.toStdWString());
-            return readFile(path);
+            return testsupport::readFile(path);
         };
         const QByteArray oneToOne = report(0, QPoint(), QStringLiteral("1to1.txt"));
         QCOMPARE(oneToOne.count('\n'), 50);
