@@ -5,9 +5,6 @@
 // input, an unusable result or a lack of memory gives one line, a non-zero
 // status and leaves every output file as it was; a batch ends in one table.
 
-#include <functional>
-#include <memory>
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,15 +12,12 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
-#include <QTimer>
 
 #include "GuiTestSupport.h"
-#include "TiffDicomWriters.h"
 #include "ViewTestSupport.h"
 #include "samples/generator/SyntheticScan.h"
 #include "ui/Quorrel.h"
@@ -190,34 +184,6 @@ QStringList commandOptions(const Inputs& in)
     return options;
 }
 
-// The same settings as a parameters file.
-QByteArray parametersJson(const Inputs& in)
-{
-    QStringList points;
-    for (const QPoint& point : in.reference)
-        points << QStringLiteral("[%1, %2]").arg(point.x()).arg(point.y());
-    return QStringLiteral(R"({"selection": {"x": %1, "y": %2, "width": %3, "height": %4},
- "tolerance": %5, "minConnection": %6, "maxConnection": %7, "smoothLevel": %8,
- "smoothCount": %9, "divideCount": %10, "reference": [%11],
- "unitLine": [[%12, %13], [%14, %15]], "unitMicrons": %16})")
-        .arg(in.selection.x())
-        .arg(in.selection.y())
-        .arg(in.selection.width())
-        .arg(in.selection.height())
-        .arg(in.tolerance == 0 ? QStringLiteral("\"estimate\"") : QString::number(in.tolerance))
-        .arg(joined({in.minConnection}), joined({in.maxConnection}))
-        .arg(in.smoothLevel)
-        .arg(in.smoothCount)
-        .arg(in.divideCount)
-        .arg(points.join(", "))
-        .arg(in.unitFrom.x())
-        .arg(in.unitFrom.y())
-        .arg(in.unitTo.x())
-        .arg(in.unitTo.y())
-        .arg(joined({in.unitMicrons}))
-        .toUtf8();
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Inputs)
@@ -307,47 +273,6 @@ private:
             *measured = *view->currentBoundary();
     }
 
-    // Waits for the next visible dialog of type T and answers it, again on
-    // every tick while it lives: a dialog answered before its exec() started
-    // its loop would never return.
-    template <typename T> static void answerDialog(std::function<void(T*)> answer)
-    {
-        auto* timer = new QTimer;
-        timer->setInterval(20);
-        auto dialog = std::make_shared<QPointer<T>>();
-        auto answered = std::make_shared<bool>(false);
-        QObject::connect(timer, &QTimer::timeout, [timer, dialog, answered, answer]() {
-            if (*answered && dialog->isNull()) {
-                timer->stop();
-                timer->deleteLater();
-                return;
-            }
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                auto* found = qobject_cast<T*>(window);
-                if (!*answered && found && found->isVisible())
-                    *dialog = found;
-            }
-            if (dialog->isNull())
-                return;
-            *answered = true;
-            answer(dialog->data());
-        });
-        timer->start();
-    }
-
-    // Records the next message box and answers it with button.
-    static void answerNextMessageBox(testsupport::ModalRecord* record, QMessageBox::StandardButton button)
-    {
-        answerDialog<QMessageBox>([record, button](QMessageBox* box) {
-            if (!record->seen) {
-                record->seen = true;
-                record->title = box->windowTitle();
-                record->text = box->text();
-            }
-            box->button(button)->click();
-        });
-    }
-
 private slots:
     void initTestCase()
     {
@@ -360,7 +285,6 @@ private slots:
     void sameInputs_GiveTheWindowsReportByteForByte_data()
     {
         QTest::addColumn<Inputs>("inputs");
-        QTest::addColumn<bool>("fromParametersFile");
 
         // The start values on every sample are compared in AcceptanceTest.
         const Inputs estimated = estimatedInputs();
@@ -380,25 +304,23 @@ private slots:
         given.unitFrom = {20, 180};
         given.unitTo = {20, 100};
         given.unitMicrons = 123.456;
-        QTest::newRow("given settings, parameters file") << given << true;
+        QTest::newRow("given settings, selection past the corner") << given;
 
         // Without a unit line both warn and write infinite micron figures.
         Inputs noUnit = estimated;
         noUnit.unitTo = noUnit.unitFrom;
         noUnit.smoothCount = 0;
-        QTest::newRow("no unit line, no smoothing") << noUnit << false;
+        QTest::newRow("no unit line, no smoothing") << noUnit;
 
         Inputs moved = given;
         moved.moveATop = QPoint(3, -4);
-        QTest::newRow("A Top moved by hand, parameters file") << moved << true;
         moved.axisScales = true;
-        QTest::newRow("A Top moved by hand, axis scales") << moved << true;
+        QTest::newRow("A Top moved by hand, axis scales") << moved;
     }
 
     void sameInputs_GiveTheWindowsReportByteForByte()
     {
         QFETCH(Inputs, inputs);
-        QFETCH(bool, fromParametersFile);
         const QString windowReportPath = scratch->filePath("window-report.txt");
         const bool unitMissing = inputs.unitFrom == inputs.unitTo;
         testsupport::ModalRecord unitWarning;
@@ -409,14 +331,9 @@ private slots:
         QCOMPARE(windowReport.count('\n') == 50, !inputs.axisScales);
         QCOMPARE(unitWarning.seen, unitMissing);
 
-        QStringList arguments{foveaPath, "-o", scratch->filePath("command-report.txt")};
-        if (fromParametersFile) {
-            arguments << "--params" << writeText(scratch->filePath("settings.json"), parametersJson(inputs));
-        } else {
-            arguments << commandOptions(inputs);
-        }
         if (inputs.moveATop.isNull()) {
-            const CommandRun run = runCommand(arguments);
+            const CommandRun run = runCommand(QStringList{foveaPath, "-o", scratch->filePath("command-report.txt")}
+                                              + commandOptions(inputs));
             QCOMPARE(run.status, 0);
             QCOMPARE(run.errors.contains("warning: no unit line"), unitMissing);
             QCOMPARE(readFile(scratch->filePath("command-report.txt")), windowReport);
@@ -431,18 +348,12 @@ private slots:
     }
 
     // The measurement file opened in a fresh window stands as it was saved,
-    // ready to be saved again; leaving after a change asks first.
+    // ready to be saved again; a bad one is refused with its line and why and
+    // changes nothing (every refusal of the file itself: MeasurementFileTest);
+    // leaving after a change asks first.
     void savedMeasurement_OpensInAFreshWindowAsItWasSaved()
     {
-        Inputs in;
-        in.selection = QRect(150, 10, 100, 25);
-        in.bandStart = {150, 165};
-        in.bandEnd = {250, 190};
-        in.imageRect = quorrel::PixelRect{150, 165, 250, 190};
-        in.smoothCount = 2;
-        in.reference = {{10, 139}, {200, 141}, {389, 139}};
-        in.unitFrom = {10, 190};
-        in.unitTo = {110, 190};
+        Inputs in = estimatedInputs();
         in.unitMicrons = 123.456;
         in.moveATop = QPoint(-2, 3);
         const QString reportPath = scratch->filePath("reopened.txt");
@@ -471,6 +382,24 @@ private slots:
         QCOMPARE(readFile(scratch->filePath("reopened-again.txt")), readFile(reportPath));
         QCOMPARE(readFile(scratch->filePath("reopened-again.json")), readFile(scratch->filePath("reopened.json")));
 
+        const std::pair<QByteArray, QString> badFiles[] = {
+            {"{\"smoothLevel\": 3,}", "parse error at line 1"},
+            {"{\"image\": {\"path\": \"" + scratch->filePath("gone.png").toUtf8()
+                 + "\"}, \"selection\": {\"x\": 1, \"y\": 1, \"width\": 5, \"height\": 5}}",
+             "gone.png, which does not exist"}};
+        view->setMaxColorDistance(42);
+        const std::size_t boundaries = view->boundaries().size();
+        for (const auto& [text, message] : badFiles) {
+            testsupport::ModalRecord refusal;
+            testsupport::answerNextModal(&refusal);
+            QVERIFY(!window.openMeasurement(writeText(scratch->filePath("bad.json"), text)));
+            QVERIFY2(refusal.text.contains(message), qPrintable(refusal.text));
+            QCOMPARE(QString::fromStdWString(view->imagePath()), foveaPath);
+            QCOMPARE(view->boundaries().size(), boundaries);
+            QCOMPARE(view->currentBoundary()->curve, saved.curve);
+            QCOMPARE(view->maxColorDistance(), 42);
+        }
+
         // Saved as it stands: Exit asks nothing. Moved again: Exit asks, and
         // Cancel keeps the window.
         QCOMPARE(view->unsavedMeasurementIndex(), -1);
@@ -488,49 +417,6 @@ private slots:
         QCOMPARE(question.title, QStringLiteral("Unsaved Measurement"));
         QVERIFY(!close.isAccepted());
         QVERIFY(window.isRunning());
-    }
-
-    // Every refusal names the line and why, and changes nothing on screen.
-    void badMeasurementFile_IsRefusedAndChangesNothing_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("message");
-        const QByteArray image = "\"image\": {\"path\": \"" + foveaPath.toUtf8() + "\", \"sha256\": \"\"}";
-        QTest::newRow("malformed") << QByteArray("{\"smoothLevel\": 3,}") << "parse error at line 1";
-        QTest::newRow("truncated") << QByteArray("{\n  \"version\": 3,\n  " + image) << "parse error at line 3";
-        QTest::newRow("wrong type") << QByteArray("{\n" + image + ",\n\"smoothLevel\": \"3\"}")
-                                    << "line 3: \"smoothLevel\" must be";
-        QTest::newRow("future version") << QByteArray("{\"version\": 99,\n" + image + "}")
-                                        << "line 1: \"version\" the file is of version 99";
-        QTest::newRow("missing image") << QByteArray(
-            "{\"image\": {\"path\": \"" + scratch->filePath("gone.png").toUtf8()
-            + "\"}, \"selection\": {\"x\": 1, \"y\": 1, \"width\": 5, \"height\": 5}}")
-                                       << "gone.png, which does not exist";
-    }
-
-    void badMeasurementFile_IsRefusedAndChangesNothing()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, message);
-        Quorrel window;
-        MainViewWidget* view = window.view();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QString other = writeFovea(scratch->filePath("other.png"), 190.0, 7);
-        QVERIFY(view->loadImage(other.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        testsupport::selectImageRect(*view, 150, 165, 250, 190);
-        view->detectBoundaryEdges();
-        const std::size_t boundaries = view->boundaries().size();
-        view->setMaxColorDistance(42);
-
-        testsupport::ModalRecord refusal;
-        answerNextMessageBox(&refusal, QMessageBox::Ok);
-        QVERIFY(!window.openMeasurement(writeText(scratch->filePath("bad.json"), text)));
-        QVERIFY(refusal.seen);
-        QVERIFY2(refusal.text.contains(message), qPrintable(refusal.text));
-        QCOMPARE(QString::fromStdWString(view->imagePath()), other);
-        QCOMPARE(view->boundaries().size(), boundaries);
-        QCOMPARE(view->maxColorDistance(), 42);
     }
 
     void badInput_OneLineAndStatusAndNoReport_data()
@@ -554,9 +440,7 @@ private slots:
             memset(step.scanLine(row), 0xff, static_cast<std::size_t>(step.bytesPerLine()));
         const QString stepPath = testsupport::writeImage(scratch->filePath("step.png"), step);
         const QStringList stepSettings{stepPath, "--selection", "150,5,100,20", "--smooth-count", "0"};
-        const QString badJsonPath = writeText(scratch->filePath("bad.json"), "{\"smoothLevel\": 3,}");
         const QString typoPath = writeText(scratch->filePath("typo.json"), "{\"smoothLevl\": 3}");
-        const QString levelPath = writeText(scratch->filePath("level.json"), "{\"smoothLevel\": 100}");
         QStringList points;
         for (int i = 0; i < 1000; ++i)
             points << QStringLiteral("[%1, 139]").arg(i % 400);
@@ -571,8 +455,6 @@ private slots:
         row("not a picture", QStringList{junkPath, selection} + fovealReference, 1, "cannot read image");
         row("letters after a number", QStringList{foveaPath, selection, "--tolerance", "12abc"} + fovealReference, 2,
             "--tolerance: \"12abc\" is not a whole number from 1 to 255 or \"estimate\"");
-        row("empty number", QStringList{foveaPath, selection, "--divide-count="} + fovealReference, 2,
-            "--divide-count: \"\" is not");
         row("not a number", QStringList{foveaPath, selection, "--unit-microns", "nan"} + fovealReference, 2,
             "--unit-microns: \"nan\" is not a number greater than 0 up to 10000");
         row("blank in a number", QStringList{foveaPath, selection, "--min-connection", " 2"} + fovealReference, 2,
@@ -580,8 +462,6 @@ private slots:
         // Every pair of edge pixels would be neighbours: out of memory.
         row("distance beyond its control", QStringList{foveaPath, selection, "--min-connection", "1e300"}, 2,
             "--min-connection: \"1e300\" is not a number from 1 to 99.99");
-        row("setting beyond its control in a file", QStringList{foveaPath, "--params", levelPath}, 2,
-            "\"smoothLevel\" must be a whole number from 2 to 99");
         row("too many reference samples", QStringList{foveaPath, selection, "--params", manyPointsPath}, 2,
             "a reference curve of 1000 points at divide count 10000 gives 9990000 samples, more than the 1000000");
         row("out of memory",
@@ -605,7 +485,6 @@ private slots:
             "the selection's centre lies in the image's 1 to 2 pixel border");
         row("image one pixel wide", QStringList{thinPath, "--selection", "0,0,1,10"} + fovealReference, 1,
             "the image is too small to trace");
-        row("no reference curve", QStringList{foveaPath, selection}, 2, "missing reference curve");
         row("one reference point", QStringList{foveaPath, selection, "--reference", "10,139"}, 2,
             "missing reference curve");
         row("no curve found", QStringList{greyPath, "--selection", "10,10,20,10"} + fovealReference, 1,
@@ -619,12 +498,9 @@ private slots:
             "no foveal wall found");
         row("unknown option", QStringList{foveaPath, selection, "--smoothcount", "2"} + fovealReference, 2,
             "Unknown option 'smoothcount'");
-        row("malformed parameters file", QStringList{foveaPath, "--params", badJsonPath}, 2, "parse error at line 1");
         row("misspelt parameter", QStringList{foveaPath, "--params", typoPath}, 2, "unknown key \"smoothLevl\"");
         row("zero scale", QStringList{foveaPath, selection, "--lateral-scale", "0"} + fovealReference, 2,
             "--lateral-scale: \"0\" must be above 0 microns per pixel");
-        row("infinite scale", QStringList{foveaPath, selection, "--axial-scale", "inf"} + fovealReference, 2,
-            "--axial-scale: \"inf\" is not a number of microns per pixel");
         row("absurd scale", QStringList{foveaPath, selection, "--lateral-scale", "1000.5"} + fovealReference, 2,
             "--lateral-scale: \"1000.5\" is above 1000 microns per pixel");
         row("unit lines along one axis",
@@ -635,6 +511,10 @@ private slots:
             QStringList{foveaPath, selection, "--unit-line", "10,190,110,190", "--second-unit-line", "5,5,5,5"}
                 + fovealReference,
             2, "the second unit line has no length");
+        const QString volume = QStringLiteral(QUORREL_TEST_DATA_DIR "/imageio/scan-3-frames.dcm");
+        row("frame past the end", QStringList{volume, selection, "--frame", "3"} + fovealReference, 1,
+            "frame 3 asked for, the DICOM file has 3 frames");
+        row("negative frame", QStringList{volume, selection, "--frame", "-1"} + fovealReference, 2, "--frame: \"-1\"");
         // The measurement succeeds; the table, the last output, is refused.
         row("table of another program", QStringList{foveaPath, selection} + fovealReference, 1,
             "its header is not this program's");
@@ -778,18 +658,22 @@ private slots:
     }
 
     // Files that carry their pixel size: no scale typed, and the run in
-    // microns finds the scan's true figures, the same in the window.
+    // microns finds the scan's true figures, the same in the window. Frames
+    // 0 and 2 of the DICOM file are ramps with no retina in them.
     void calibratedFiles_GiveTheTrueMicronsWithoutATypedScale_data()
     {
-        QTest::addColumn<int>("frame"); // -1: a TIFF
-        QTest::newRow("16-bit TIFF, resolution in pixels per cm") << -1;
-        QTest::newRow("DICOM, frame 1 of 3") << 1;
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("frame");
+        QTest::newRow("16-bit TIFF, resolution in pixels per cm") << "scan.tif" << 0;
+        QTest::newRow("DICOM, frame 1 of 3") << "scan-3-frames.dcm" << 1;
     }
 
     void calibratedFiles_GiveTheTrueMicronsWithoutATypedScale()
     {
+        QFETCH(QString, file);
         QFETCH(int, frame);
-        // Pixels 11.5 um wide and 3.9 um high, a pit and rims that stand out in microns.
+        // The scan in both files: pixels 11.5 um wide and 3.9 um high, a pit
+        // and rims that stand out in microns.
         quorrel::SyntheticScanParameters shape = foveaParameters(200.0, 5);
         shape.pitDepth = 50.0;
         shape.pitSigma = 35.0;
@@ -797,40 +681,16 @@ private slots:
         shape.rimSigma = 60.0;
         shape.lateralMicronsPerPixel = 11.5;
         shape.axialMicronsPerPixel = 3.9;
-        const quorrel::SyntheticScan scan = quorrel::makeSyntheticScan(shape);
-        const auto grey16 = [&scan](int x, int y) {
-            return static_cast<std::uint16_t>(scan.rgba[(std::size_t(scan.height - 1 - y) * scan.width + x) * 4] * 257);
-        };
-        QString path = scratch->filePath("volume.dcm");
-        if (frame < 0) {
-            quorrel::test::TiffPage page;
-            page.width = scan.width;
-            page.height = scan.height;
-            page.bits = 16;
-            page.sample = [&](int x, int y, int) { return grey16(x, y); };
-            page.resolutionUnit = 3; // centimetre
-            page.xResolution = static_cast<float>(1e4 / 11.5);
-            page.yResolution = static_cast<float>(1e4 / 3.9);
-            writeText(path = scratch->filePath("scan.tif"), quorrel::test::tiffFile({page}));
-        } else {
-            quorrel::test::DicomImage volume;
-            volume.width = scan.width;
-            volume.height = scan.height;
-            volume.frames = 3;
-            volume.bitsAllocated = volume.bitsStored = 16;
-            volume.sample = [&](int f, int x, int y) { return f == 1 ? grey16(x, y) : std::uint16_t(x * 100); };
-            volume.pixelSpacing = "0.0039\\0.0115";
-            writeText(path, quorrel::test::dicomFile(volume));
-        }
+        const QString path = QStringLiteral(QUORREL_TEST_DATA_DIR "/imageio/") + file;
         Inputs in = estimatedInputs();
         in.reference = {{10, 139}, {200, 139}, {389, 139}};
-        const CommandRun run =
-            runCommand(QStringList{path, "--frame", QString::number(qMax(frame, 0))} + commandOptions(in));
+        const CommandRun run = runCommand(QStringList{path, "--frame", QString::number(frame)} + commandOptions(in));
         QCOMPARE(run.status, 0);
-        QVERIFY2(run.output.contains(frame < 0 ? "\nScales from: file (TIFF resolution)\n"
-                                               : "\nScales from: file (DICOM Pixel Measures)\n"),
+        QVERIFY2(run.output.contains(frame == 0 ? "\nScales from: file (TIFF resolution)\n"
+                                                : "\nScales from: file (DICOM Pixel Measures)\n"),
                  run.output.constData());
-        const quorrel::SyntheticMicronGeometry truth = quorrel::syntheticMicronGeometry(scan);
+        const quorrel::SyntheticMicronGeometry truth =
+            quorrel::syntheticMicronGeometry(quorrel::makeSyntheticScan(shape));
         const std::pair<QByteArray, double> figures[] = {
             {"Foveal Micron Width", truth.fovealWidth},
             {"Foveal Micron Depth (A - E Top Perpendicular Line)", truth.fovealDepth},
@@ -842,45 +702,33 @@ private slots:
             QVERIFY2(qAbs(measured - expected) <= 0.01 * expected, label + ": " + QByteArray::number(measured));
         }
 
-        measureInWindow(path, in, scratch->filePath("calibrated-window.txt"), nullptr, qMax(frame, 0));
+        measureInWindow(path, in, scratch->filePath("calibrated-window.txt"), nullptr,
+                        static_cast<std::uint32_t>(frame));
         QCOMPARE(readFile(scratch->filePath("calibrated-window.txt")), run.output);
     }
 
-    void savedParameters_RepeatTheMeasurementExactly()
+    // --auto proposes the patch and the reference curve; the file
+    // --save-params writes holds them as ordinary settings, with the scales
+    // and the frame, and repeats the run without --auto; an option given
+    // beside it wins. A picture with no retina is refused, never measured on
+    // a made-up curve.
+    void savedParameters_RepeatTheRunAndAutoProposesWhatIsMissing()
     {
-        const QString saved = scratch->filePath("saved.json");
-        const CommandRun first =
-            runCommand(QStringList{foveaPath, "--selection", "150,10,100,25", "--tolerance", "estimate",
-                                   "--smooth-count", "3", "--unit-line", "10.5,190,110,190.25", "--lateral-scale",
-                                   "1.5", "--second-unit-line", "5,5,5,105", "--frame", "0", "--save-params", saved}
-                       + fovealReference);
+        const QString saved = scratch->filePath("auto.json");
+        const CommandRun first = runCommand(QStringList{
+            foveaPath, "--auto", "--smooth-count", "3", "--unit-line", "10.5,190,110,190.25", "--lateral-scale", "1.5",
+            "--second-unit-line", "5,5,5,105", "--frame", "0", "--save-params", saved});
         QCOMPARE(first.status, 0);
         QVERIFY(first.output.contains("\nScales from: lateral typed, axial unit line\n"));
-        QVERIFY(readFile(saved).contains("\n  \"frame\": 0,\n"));
+        const QByteArray file = readFile(saved);
+        QVERIFY(file.contains("\"selection\"") && file.contains("\"reference\"") && file.contains("\"estimate\""));
+        QVERIFY(file.contains("\n  \"frame\": 0,\n"));
         const CommandRun again = runCommand(QStringList{foveaPath, "--params", saved});
         QCOMPARE(again.status, 0);
         QCOMPARE(again.output, first.output);
-        // An option overrides the file.
         const CommandRun changed = runCommand(QStringList{foveaPath, "--params", saved, "--smooth-count", "1"});
         QCOMPARE(changed.status, 0);
         QVERIFY(changed.output != first.output);
-    }
-
-    // --auto proposes the patch and the reference curve; the saved file holds
-    // them as ordinary settings and repeats the run without --auto. A picture
-    // with no retina is refused, never measured on a made-up curve.
-    void auto_ProposesWhatIsMissingAndTheSavedFileRepeatsIt()
-    {
-        const QString saved = scratch->filePath("auto.json");
-        const CommandRun proposed =
-            runCommand(QStringList{foveaPath, "--auto", "--unit-line", "10,190,110,190", "--save-params", saved});
-        QCOMPARE(proposed.status, 0);
-        QCOMPARE(proposed.output.count('\n'), 50);
-        const QByteArray file = readFile(saved);
-        QVERIFY(file.contains("\"selection\"") && file.contains("\"reference\"") && file.contains("\"estimate\""));
-        const CommandRun again = runCommand(QStringList{foveaPath, "--params", saved});
-        QCOMPARE(again.status, 0);
-        QCOMPARE(again.output, proposed.output);
 
         QImage blank(300, 200, QImage::Format_RGBA8888);
         blank.fill(QColor(90, 90, 90));

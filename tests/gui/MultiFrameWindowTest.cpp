@@ -1,52 +1,28 @@
-// TIFF and DICOM files in the window and the command: the image list lists
-// them, opening a multi-frame file asks for the frame, the cut keeps it, and
-// quorrel-measure measures the frame --frame names.
+// TIFF and DICOM files in the window: the image list lists them, opening a
+// multi-frame file asks for the frame, the cut keeps it, and the file's pixel
+// size fills the scales. (The command's --frame: MeasureCommandTest.)
 
+#include <QFile>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QSpinBox>
 #include <QTest>
 
-#include <tiffio.h>
-
-#include <dcmtk/config/osconfig.h>
-
-#include <dcmtk/dcmdata/dcxfer.h>
-
 #include "GuiTestSupport.h"
-#include "TiffDicomWriters.h"
 #include "dialogs/FrameChoiceDialog.h"
 #include "ui/Quorrel.h"
 #include "view/MainViewWidget.h"
 
 namespace {
 
-// Frame f of a 37 x 23 volume: grey (x * 25 + y * 7 + f * 40) mod 256, y
-// from the top.
+// 37 x 23, 3 frames, 0.0039 mm rows by 0.0115 mm columns; frame f is grey
+// (x * 25 + y * 7 + f * 40) mod 256, y from the top.
+const QString kVolume = QStringLiteral(QUORREL_TEST_DATA_DIR "/imageio/frames-jpeg-ls-8.dcm");
+
 int frameGrey(int frame, int x, int y)
 {
     return (x * 25 + y * 7 + frame * 40) & 0xff;
-}
-
-quorrel::test::DicomImage threeFrameVolume()
-{
-    quorrel::test::DicomImage image;
-    image.width = 37;
-    image.height = 23;
-    image.frames = 3;
-    image.sample = [](int frame, int x, int y) { return static_cast<std::uint16_t>(frameGrey(frame, x, y)); };
-    image.pixelSpacing = "0.0039\\0.0115";
-    image.transferSyntax = EXS_JPEGProcess14SV1;
-    return image;
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
 }
 
 // The view's buffer (bottom row first) holds frame f from column x0, row y0
@@ -65,74 +41,45 @@ bool viewShowsFrame(const MainViewWidget& view, int frame, int x0, int y0)
     return true;
 }
 
-struct CommandRun {
-    int status = -1;
-    QByteArray output;
-    QByteArray errors;
-};
-
-CommandRun runCommand(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(QUORREL_MEASURE_EXECUTABLE), arguments);
-    CommandRun run;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.output = process.readAllStandardOutput();
-    run.errors = process.readAllStandardError();
-    return run;
-}
-
 } // namespace
 
 class MultiFrameWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void imageList_ListsTiffDicomAndDicomFilesWithoutSuffix()
+    // The list shows TIFF and DICOM files, and DICOM files without a suffix
+    // by their preamble.
+    void doubleClick_MultiFrameDicom_AsksForTheFrameFromTheMiddleAndTheCutKeepsIt()
     {
         testsupport::ScratchDirectory scratch;
-        QDir folder(scratch.path());
-        const QByteArray dicom = quorrel::test::dicomFile(threeFrameVolume());
-        writeBytes(folder.filePath("IM000001"), dicom);
-        writeBytes(folder.filePath("vol.DCM"), dicom);
+        QDir(scratch.path()).mkdir(QStringLiteral("scans"));
+        const QDir folder(scratch.filePath(QStringLiteral("scans")));
+        QVERIFY(QFile::copy(kVolume, folder.filePath("IM000001")));
+        QVERIFY(QFile::copy(kVolume, folder.filePath("vol.DCM")));
         for (const char* name : {"page.tif", "p.TIFF", "nodot", "DICOMDIR-like"}) {
             QFile file(folder.filePath(QString::fromLatin1(name)));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(QByteArray(200, 'x'));
         }
-        Quorrel window;
-        window.fillImageList(folder.path());
-        auto* list = testsupport::child<QListWidget>(&window, "fileListWidget_");
-        QStringList names;
-        for (int row = 0; row < list->count(); ++row)
-            names << list->item(row)->text();
-        QCOMPARE(names, (QStringList{"IM000001", "p.TIFF", "page.tif", "vol.DCM"}));
-    }
-
-    void doubleClick_MultiFrameDicom_AsksForTheFrameFromTheMiddleAndTheCutKeepsIt()
-    {
-        testsupport::ScratchDirectory scratch;
-        QDir(scratch.path()).mkdir(QStringLiteral("scans"));
-        const QString folder = scratch.filePath(QStringLiteral("scans"));
-        writeBytes(folder + QStringLiteral("/volume.dcm"), quorrel::test::dicomFile(threeFrameVolume()));
         {
             QFile settings(scratch.filePath(QStringLiteral("settings.txt")));
             QVERIFY(settings.open(QIODevice::WriteOnly));
-            settings.write(folder.toUtf8() + '\n');
+            settings.write(folder.path().toUtf8() + '\n');
         }
         Quorrel window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         MainViewWidget* view = window.view();
         auto* list = testsupport::child<QListWidget>(&window, "fileListWidget_");
-        QCOMPARE(list->count(), 1);
+        QStringList names;
+        for (int row = 0; row < list->count(); ++row)
+            names << list->item(row)->text();
+        QCOMPARE(names, (QStringList{"IM000001", "p.TIFF", "page.tif", "vol.DCM"}));
 
         // Cancelled: nothing is loaded.
         testsupport::ModalRecord cancelled;
         testsupport::answerNextModal(&cancelled, [](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-        emit list->itemDoubleClicked(list->item(0));
+        emit list->itemDoubleClicked(list->item(3));
         QVERIFY(cancelled.seen);
         QVERIFY(!view->hasImage());
 
@@ -151,7 +98,7 @@ private slots:
             spinBox->setValue(2);
             dialog->accept();
         });
-        emit list->itemDoubleClicked(list->item(0));
+        emit list->itemDoubleClicked(list->item(3));
         QVERIFY(chosen.seen);
         QCOMPARE(chosen.title, QStringLiteral("Choose Frame"));
         QCOMPARE(offered, 1);
@@ -174,8 +121,7 @@ private slots:
     void filePixelSize_FillsTheScalesTheUserDidNotGive()
     {
         testsupport::ScratchDirectory scratch;
-        const QString volumePath = scratch.filePath(QStringLiteral("volume.dcm"));
-        writeBytes(volumePath, quorrel::test::dicomFile(threeFrameVolume()));
+        const QString volumePath = kVolume;
         QImage plain(37, 23, QImage::Format_RGB32);
         plain.fill(Qt::gray);
         const QString plainPath = testsupport::writeImage(scratch.filePath(QStringLiteral("plain.png")), plain);
@@ -195,38 +141,6 @@ private slots:
         QVERIFY(open(volumePath));
         QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"12", "3.9"}));
         QCOMPARE(view->axisScales().source, std::string("lateral typed, axial file (DICOM Pixel Measures)"));
-    }
-
-    void measureCommand_FrameOption_MeasuresThatFrameAndRefusesOnePastTheEnd()
-    {
-        testsupport::ScratchDirectory scratch;
-        const QDir samples(QStringLiteral(QUORREL_SAMPLES_DIR));
-        const QImage scan(samples.filePath(QStringLiteral("fovea-standard.png")));
-        QVERIFY(!scan.isNull());
-        quorrel::test::DicomImage volume;
-        volume.width = scan.width();
-        volume.height = scan.height();
-        volume.frames = 3;
-        volume.transferSyntax = EXS_RLELossless;
-        // Frame 1 is the sample; the others are it upside down.
-        volume.sample = [&scan](int frame, int x, int y) {
-            return static_cast<std::uint16_t>(qRed(scan.pixel(x, frame == 1 ? y : scan.height() - 1 - y)));
-        };
-        const QString volumePath = scratch.filePath(QStringLiteral("volume.dcm"));
-        writeBytes(volumePath, quorrel::test::dicomFile(volume));
-        const QString parameters = samples.filePath(QStringLiteral("fovea-standard.json"));
-
-        const CommandRun fromPng =
-            runCommand({samples.filePath(QStringLiteral("fovea-standard.png")), "--params", parameters});
-        const CommandRun fromFrame = runCommand({volumePath, "--frame", "1", "--params", parameters});
-        QCOMPARE(fromPng.status, 0);
-        QCOMPARE(fromFrame.status, 0);
-        QCOMPARE(fromFrame.output, fromPng.output);
-
-        const CommandRun pastEnd = runCommand({volumePath, "--frame", "3", "--params", parameters});
-        QCOMPARE(pastEnd.status, 1);
-        QVERIFY2(pastEnd.errors.contains("frame 3 asked for, the DICOM file has 3 frames"), pastEnd.errors.constData());
-        QCOMPARE(runCommand({volumePath, "--frame", "-1", "--params", parameters}).status, 2);
     }
 };
 

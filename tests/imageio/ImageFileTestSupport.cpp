@@ -8,47 +8,6 @@
 
 namespace quorrel::test {
 
-namespace {
-
-void appendU8(QByteArray& bytes, unsigned value)
-{
-    bytes.append(static_cast<char>(value & 0xff));
-}
-
-void appendU16(QByteArray& bytes, unsigned value)
-{
-    appendU8(bytes, value);
-    appendU8(bytes, value >> 8);
-}
-
-void appendU32(QByteArray& bytes, std::uint32_t value)
-{
-    appendU16(bytes, value & 0xffff);
-    appendU16(bytes, value >> 16);
-}
-
-void appendBgr(QByteArray& bytes, QRgb colour)
-{
-    appendU8(bytes, qBlue(colour));
-    appendU8(bytes, qGreen(colour));
-    appendU8(bytes, qRed(colour));
-}
-
-QByteArray bgrRows(const QImage& picture, bool topFirst)
-{
-    QByteArray rows;
-    for (int i = 0; i < picture.height(); ++i) {
-        const int y = topFirst ? i : picture.height() - 1 - i;
-        for (int x = 0; x < picture.width(); ++x)
-            appendBgr(rows, picture.pixel(x, y));
-        while (rows.size() % 4 != 0)
-            appendU8(rows, 0);
-    }
-    return rows;
-}
-
-} // namespace
-
 QImage gradientPicture()
 {
     QImage picture(31, 21, QImage::Format_RGBA8888);
@@ -90,106 +49,9 @@ QByteArray encodeWithQt(const QImage& picture, const char* format)
     return bytes;
 }
 
-QByteArray bmpHeaders(int width, int height, int bitCount, int compression, int headerSize, int paletteBytes,
-                      int pixelBytes)
+std::wstring dataPath(const QString& name)
 {
-    QByteArray bytes("BM");
-    const int dataOffset = 14 + headerSize + paletteBytes;
-    for (int value : {dataOffset + pixelBytes, 0, dataOffset, headerSize, width, height})
-        appendU32(bytes, static_cast<std::uint32_t>(value));
-    appendU16(bytes, 1);
-    appendU16(bytes, static_cast<unsigned>(bitCount));
-    for (int value : {compression, pixelBytes, 2835, 2835, 0, 0})
-        appendU32(bytes, static_cast<std::uint32_t>(value));
-    if (headerSize == 124) {
-        bytes.append(QByteArray(16, '\0')); // no colour masks
-        appendU32(bytes, 0x73524742); // 'sRGB'
-        bytes.append(QByteArray(48, '\0')); // end points and gammas, unused with sRGB
-        appendU32(bytes, 4); // rendering intent: pictures
-        bytes.append(QByteArray(12, '\0')); // no profile
-    }
-    return bytes;
-}
-
-QByteArray bmp24(const QImage& picture, bool version5, bool topDown)
-{
-    const QByteArray rows = bgrRows(picture, topDown);
-    return bmpHeaders(picture.width(), topDown ? -picture.height() : picture.height(), 24, 0, version5 ? 124 : 40, 0,
-                      rows.size())
-        + rows;
-}
-
-QByteArray bmpRle8(const QImage& indexed)
-{
-    QByteArray runs;
-    for (int y = indexed.height() - 1; y >= 0; --y) {
-        for (int x = 0; x < indexed.width();) {
-            int length = 1;
-            while (x + length < indexed.width() && indexed.pixelIndex(x + length, y) == indexed.pixelIndex(x, y))
-                ++length;
-            appendU8(runs, static_cast<unsigned>(length));
-            appendU8(runs, static_cast<unsigned>(indexed.pixelIndex(x, y)));
-            x += length;
-        }
-        appendU16(runs, 0); // end of row
-    }
-    appendU8(runs, 0);
-    appendU8(runs, 1); // end of picture
-    QByteArray bytes = bmpHeaders(indexed.width(), indexed.height(), 8, 1, 40, 256 * 4, runs.size());
-    for (int entry = 0; entry < 256; ++entry) {
-        appendBgr(bytes, entry < indexed.colorCount() ? indexed.color(entry) : 0);
-        appendU8(bytes, 0);
-    }
-    return bytes + runs;
-}
-
-QByteArray tga(const QImage& picture, int imageType, bool topLeft)
-{
-    const bool mapped = (imageType & 7) == 1;
-    const bool grey = (imageType & 7) == 3;
-    QByteArray bytes;
-    appendU8(bytes, 0);
-    appendU8(bytes, mapped ? 1 : 0);
-    appendU8(bytes, static_cast<unsigned>(imageType));
-    appendU16(bytes, 0);
-    appendU16(bytes, mapped ? static_cast<unsigned>(picture.colorCount()) : 0);
-    appendU8(bytes, mapped ? 24 : 0);
-    appendU32(bytes, 0); // x and y origin
-    appendU16(bytes, static_cast<unsigned>(picture.width()));
-    appendU16(bytes, static_cast<unsigned>(picture.height()));
-    appendU8(bytes, mapped || grey ? 8 : 24);
-    appendU8(bytes, topLeft ? 0x20 : 0);
-    if (mapped) {
-        for (QRgb colour : picture.colorTable())
-            appendBgr(bytes, colour);
-    }
-
-    QByteArray pixels;
-    for (int i = 0; i < picture.height(); ++i) {
-        const int y = topLeft ? i : picture.height() - 1 - i;
-        for (int x = 0; x < picture.width(); ++x) {
-            if (mapped)
-                appendU8(pixels, static_cast<unsigned>(picture.pixelIndex(x, y)));
-            else if (grey)
-                appendU8(pixels, static_cast<unsigned>(qGray(picture.pixel(x, y))));
-            else
-                appendBgr(pixels, picture.pixel(x, y));
-        }
-    }
-    if (!(imageType & 8))
-        return bytes + pixels;
-    // Pairs of equal pixels become run packets, the others one-pixel raw
-    // packets; runs cross row ends as the format allows.
-    const int pixelSize = mapped || grey ? 1 : 3;
-    const int count = pixels.size() / pixelSize;
-    for (int i = 0; i < count;) {
-        const QByteArray pixel = pixels.mid(i * pixelSize, pixelSize);
-        const bool pair = i + 1 < count && pixels.mid((i + 1) * pixelSize, pixelSize) == pixel;
-        appendU8(bytes, pair ? 0x81 : 0x00);
-        bytes.append(pixel);
-        i += pair ? 2 : 1;
-    }
-    return bytes;
+    return (QStringLiteral(QUORREL_TEST_DATA_DIR "/imageio/") + name).toStdWString();
 }
 
 std::wstring writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
@@ -205,6 +67,11 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray readFile(const std::wstring& path)
+{
+    return readFile(QString::fromStdWString(path));
 }
 
 ::testing::AssertionResult showsPicture(const LoadedRegion& region, const QImage& picture, int tolerance)

@@ -1,0 +1,174 @@
+#include <utility>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "ImageFileTestSupport.h"
+#include "imageio/ImageFile.h"
+
+namespace quorrel::test {
+namespace {
+
+// A 100 × 80 file whose pixels name themselves: red = column, green = row
+// counted from the bottom.
+class ImageRegionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        QImage picture(100, 80, QImage::Format_RGBA8888);
+        for (int y = 0; y < 80; ++y) {
+            for (int x = 0; x < 100; ++x)
+                picture.setPixel(x, y, qRgb(x, 79 - y, 0));
+        }
+        m_path = writeFile(m_dir, "coordinates.png", encodeWithQt(picture, "png"));
+    }
+
+    LoadedRegion load(double x0, double y0, double width, double height) const
+    {
+        return loadImageRegion(m_path, x0, y0, width, height);
+    }
+
+    // Column and bottom-counted row of the file that the region's pixel shows.
+    static std::pair<int, int> shown(const LoadedRegion& region, std::uint32_t x, std::uint32_t y)
+    {
+        const std::uint8_t* pixel = region.pixels.get() + (static_cast<std::size_t>(y) * region.width + x) * 4;
+        return {pixel[0], pixel[1]};
+    }
+
+    QTemporaryDir m_dir;
+    std::wstring m_path;
+};
+
+// Fractions of the file: the start rounds half up, the size is cut to the
+// file; the last pixel shows the file's pixel as far from the first.
+TEST_F(ImageRegionTest, LoadRegion_Fractions_RoundHalfUpAndClipToTheFile)
+{
+    const struct {
+        const char* meaning;
+        double x0, y0, width, height;
+        std::uint32_t expectedWidth, expectedHeight;
+        std::pair<int, int> firstPixelShows;
+    } cases[] = {
+        {"whole file: the first four bytes are the bottom left pixel", 0, 0, 1, 1, 100, 80, {0, 0}},
+        {"a quarter across, half up", 0.25, 0.5, 0.5, 0.5, 50, 40, {25, 40}},
+        {"origin fraction 1.0: last column and row, clipped to one pixel", 1.0, 1.0, 0.5, 0.5, 1, 1, {99, 79}},
+        {"trunc(100 * -0.2 + 0.5) = -19, read as unsigned: too large", -0.2, 0, 1, 1, 1, 80, {99, 0}},
+        {"trunc(0.6 + 0.5) = 1 and trunc(0.8 + 0.5) = 1", 0.006, 0.01, 0.5, 0.5, 50, 40, {1, 1}},
+        {"50 columns from column 90 leave 10", 0.9, 0.0, 0.5, 1.0, 10, 80, {90, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.meaning);
+        const LoadedRegion region = load(c.x0, c.y0, c.width, c.height);
+        ASSERT_EQ(region.status, LoadStatus::Ok);
+        EXPECT_EQ(region.width, c.expectedWidth);
+        EXPECT_EQ(region.height, c.expectedHeight);
+        EXPECT_EQ(shown(region, 0, 0), c.firstPixelShows);
+        EXPECT_EQ(shown(region, region.width - 1, region.height - 1),
+                  std::make_pair(c.firstPixelShows.first + static_cast<int>(region.width) - 1,
+                                 c.firstPixelShows.second + static_cast<int>(region.height) - 1));
+    }
+}
+
+TEST_F(ImageRegionTest, LoadRegion_EmptyOrNegativeSize_AllocationFailedWithoutBuffer)
+{
+    // trunc(100 · 0.004 + 0.5) = 0 columns.
+    for (const LoadedRegion& region : {load(0, 0, 0.004, 1), load(0, 0, 1, -0.5)}) {
+        EXPECT_EQ(region.status, LoadStatus::AllocationFailed);
+        EXPECT_EQ(region.pixels, nullptr);
+    }
+}
+
+// Damaged, foreign, oversized or missing files, and every file that once
+// crashed or hung the decoding (kept as found): refused, no pixels.
+TEST(ImageFileRefusal, LoadRegion_DamagedForeignOversizedOrMissingFiles_DecodeFailed)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray png = encodeWithQt(gradientPicture(), "png");
+    const QByteArray jpeg = encodeWithQt(gradientPicture(), "jpg");
+    const QByteArray bmp = encodeWithQt(gradientPicture(), "bmp");
+    const QByteArray tgaRuns = readFile(dataPath("gradient-rle.tga"));
+    const QByteArray jp2 = readFile(dataPath("gradient.jp2"));
+    const std::pair<QString, QByteArray> cuts[] = {
+        {"cut-in-image-data.png", png.left(png.size() / 2)},
+        {"without-end-chunk.png", png.left(png.size() - 12)},
+        {"without-last-checksum.png", png.left(png.size() - 3)},
+        {"header-only.png", png.left(33)},
+        {"cut.jpg", jpeg.left(jpeg.size() * 2 / 3)},
+        {"cut.bmp", bmp.left(bmp.size() - 40)},
+        {"cut.jp2", jp2.left(jp2.size() * 2 / 3)},
+        {"cut.tga", tgaRuns.left(tgaRuns.size() - 2)},
+    };
+    QStringList paths{dir.filePath("absent.png"), dir.filePath("folder.png")};
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.png"));
+    for (const auto& [name, bytes] : cuts)
+        paths << QString::fromStdWString(writeFile(dir, name, bytes));
+    // The hand-made ones: a TGA run and a BMP jump past the picture, BMPs
+    // claiming 10^10 and 10^9 pixels, 2^30 blank pixels coded in two bytes.
+    for (const char* folder : {"/imageio/refused", "/fuzz-regressions"}) {
+        const QDir files(QStringLiteral(QUORREL_TEST_DATA_DIR) + folder);
+        for (const QString& name : files.entryList(QDir::Files)) {
+            if (!name.endsWith(QLatin1String(".md")))
+                paths << files.filePath(name);
+        }
+    }
+    EXPECT_GE(paths.size(), 18); // the folders were found
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        const LoadedRegion region = loadImageRegion(path.toStdWString(), 0, 0, 1, 1);
+        EXPECT_EQ(region.status, LoadStatus::DecodeFailed);
+        EXPECT_EQ(region.pixels, nullptr);
+    }
+}
+
+TEST(ImageFileSave, SaveRgbaImage_LosslessFormats_ReloadGivesTheSamePicture)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const LoadedRegion original =
+        loadImageRegion(writeFile(dir, "gradient.png", encodeWithQt(gradientPicture(), "png")), 0, 0, 1, 1);
+    ASSERT_EQ(original.status, LoadStatus::Ok);
+    for (const char* name : {"saved.png", "saved.bmp", "saved.tga", "gespeichert-ä.png"}) {
+        SCOPED_TRACE(name);
+        const std::wstring path = dir.filePath(QString::fromUtf8(name)).toStdWString();
+        ASSERT_TRUE(saveRgbaImage(path, original.pixels.get(), original.width, original.height));
+        EXPECT_TRUE(showsPicture(loadImageRegion(path, 0, 0, 1, 1), gradientPicture()));
+    }
+}
+
+TEST(ImageFileSave, SaveRgbaImage_BottomRowFirstBuffer_FileShowsLastRowOnTop)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Row 0 (bottom): red, blue. Row 1 (top): green, white.
+    const std::uint8_t pixels[] = {255, 0, 0, 255, 0, 0, 255, 255, 0, 255, 0, 255, 255, 255, 255, 255};
+    const QString path = dir.filePath("two-by-two.png");
+    ASSERT_TRUE(saveRgbaImage(path.toStdWString(), pixels, 2, 2));
+    const QImage written(path);
+    ASSERT_EQ(written.size(), QSize(2, 2));
+    EXPECT_EQ(written.pixel(0, 0), qRgb(0, 255, 0));
+    EXPECT_EQ(written.pixel(1, 1), qRgb(0, 0, 255));
+}
+
+// An existing file is never overwritten; nothing to save writes nothing.
+TEST(ImageFileSave, SaveRgbaImage_ExistingFileNoBufferEmptyOrUnknownType_ReturnsFalse)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::wstring path = writeFile(dir, "report-figure.png", QByteArray("kept"));
+    const std::uint8_t pixel[] = {1, 2, 3, 255};
+    EXPECT_FALSE(saveRgbaImage(path, pixel, 1, 1));
+    EXPECT_EQ(readFile(path), QByteArray("kept"));
+    EXPECT_FALSE(saveRgbaImage(dir.filePath("none.png").toStdWString(), nullptr, 1, 1));
+    EXPECT_FALSE(saveRgbaImage(dir.filePath("empty.png").toStdWString(), pixel, 0, 1));
+    EXPECT_FALSE(saveRgbaImage(dir.filePath("unknown.xyz").toStdWString(), pixel, 1, 1));
+    EXPECT_FALSE(QFile::exists(dir.filePath("empty.png")));
+}
+
+} // namespace
+} // namespace quorrel::test
