@@ -260,8 +260,7 @@ TEST(TiffAndDicomFiles, LoadRegion_DamagedUndecodableOrPastTheLastFrame_RefusedW
         const LoadedRegion region = loadImageRegion(writeFile(dir, c.name, c.bytes), 0, 0, 1, 1, c.frame);
         EXPECT_EQ(region.status, LoadStatus::DecodeFailed);
         EXPECT_EQ(region.pixels, nullptr);
-        if (c.failure)
-            EXPECT_EQ(region.failure, c.failure);
+        EXPECT_TRUE(!c.failure || region.failure == c.failure) << region.failure;
     }
 }
 
