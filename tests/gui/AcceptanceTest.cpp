@@ -94,12 +94,6 @@ private:
     QMap<QString, QString> values;
 };
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class AcceptanceTest : public QObject {
@@ -198,7 +192,7 @@ private slots:
     {
         QFETCH(QString, sample);
         const QDir samples(QStringLiteral(QUORREL_SAMPLES_DIR));
-        const KeyValues geometry(readFile(samples.filePath(sample + QStringLiteral(".txt"))));
+        const KeyValues geometry(testsupport::readFile(samples.filePath(sample + QStringLiteral(".txt"))));
         QVERIFY2(geometry.has(QStringLiteral("foveal depth (px)")), "the geometry file is missing or incomplete");
         takingScreenshots = !screenshotFolder.isEmpty() && sample == QStringLiteral("fovea-standard");
         const bool twoScalesScreenshot = !screenshotFolder.isEmpty() && sample == QStringLiteral("fovea-anisotropic");
@@ -376,7 +370,7 @@ private slots:
         QVERIFY(wasFileDialog);
         QCOMPARE(save.title, QStringLiteral("Open Image"));
 
-        const QByteArray reportBytes = readFile(reportPath);
+        const QByteArray reportBytes = testsupport::readFile(reportPath);
         const KeyValues report(reportBytes);
         QCOMPARE(reportBytes.count('\n'), twoScales ? 91 : 50);
         if (takingScreenshots || twoScalesScreenshot) {

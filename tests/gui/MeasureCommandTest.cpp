@@ -52,13 +52,7 @@ quorrel::SyntheticScanParameters foveaParameters(double pitCentreX, std::uint64_
 
 QString writeFovea(const QString& path, double pitCentreX, std::uint64_t seed)
 {
-    const quorrel::SyntheticScan scan = quorrel::makeSyntheticScan(foveaParameters(pitCentreX, seed));
-    QImage image(scan.width, scan.height, QImage::Format_RGBA8888);
-    const int rowBytes = scan.width * 4;
-    for (int row = 0; row < scan.height; ++row)
-        memcpy(image.scanLine(scan.height - 1 - row), scan.rgba.data() + static_cast<std::size_t>(row) * rowBytes,
-               rowBytes);
-    return testsupport::writeImage(path, image);
+    return testsupport::writeSyntheticScan(path, quorrel::makeSyntheticScan(foveaParameters(pitCentreX, seed)));
 }
 
 struct CommandRun {
@@ -87,19 +81,8 @@ CommandRun runCommand(const QStringList& arguments, int memoryLimit = 0)
     return run;
 }
 
-QString writeText(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // One measurement in viewer coordinates. Worked out by hand: the selection's
 // corners in image coordinates (rows counted up from the bottom), where the
@@ -392,7 +375,7 @@ private slots:
         for (const auto& [text, message] : badFiles) {
             testsupport::ModalRecord refusal;
             testsupport::answerNextModal(&refusal);
-            QVERIFY(!window.openMeasurement(writeText(scratch->filePath("bad.json"), text)));
+            QVERIFY(!window.openMeasurement(writeFile(scratch->filePath("bad.json"), text)));
             QVERIFY2(refusal.text.contains(message), qPrintable(refusal.text));
             QCOMPARE(QString::fromStdWString(view->imagePath()), foveaPath);
             QCOMPARE(view->boundaries().size(), boundaries);
@@ -427,7 +410,7 @@ private slots:
         QTest::addColumn<int>("memoryLimit");
 
         const QString selection = "--selection=150,10,100,25";
-        const QString junkPath = writeText(scratch->filePath("junk.png"), "not a picture\n");
+        const QString junkPath = writeFile(scratch->filePath("junk.png"), "not a picture\n");
         QImage grey(60, 40, QImage::Format_RGB32);
         grey.fill(qRgb(128, 128, 128));
         const QString greyPath = testsupport::writeImage(scratch->filePath("grey.png"), grey);
@@ -440,12 +423,12 @@ private slots:
             memset(step.scanLine(row), 0xff, static_cast<std::size_t>(step.bytesPerLine()));
         const QString stepPath = testsupport::writeImage(scratch->filePath("step.png"), step);
         const QStringList stepSettings{stepPath, "--selection", "150,5,100,20", "--smooth-count", "0"};
-        const QString typoPath = writeText(scratch->filePath("typo.json"), "{\"smoothLevl\": 3}");
+        const QString typoPath = writeFile(scratch->filePath("typo.json"), "{\"smoothLevl\": 3}");
         QStringList points;
         for (int i = 0; i < 1000; ++i)
             points << QStringLiteral("[%1, 139]").arg(i % 400);
         const QString manyPointsPath =
-            writeText(scratch->filePath("many.json"),
+            writeFile(scratch->filePath("many.json"),
                       "{\"divideCount\": 10000, \"reference\": [" + points.join(", ").toUtf8() + "]}");
 
         auto row = [](const char* name, const QStringList& arguments, int status, const QString& message,
@@ -527,9 +510,9 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, message);
         QFETCH(int, memoryLimit);
-        const QString reportPath = writeText(scratch->filePath("earlier.txt"), "earlier report\n");
-        const QString tablePath = writeText(scratch->filePath("earlier.csv"), "foo,bar\n");
-        const QString savedPath = writeText(scratch->filePath("earlier.json"), "{}\n");
+        const QString reportPath = writeFile(scratch->filePath("earlier.txt"), "earlier report\n");
+        const QString tablePath = writeFile(scratch->filePath("earlier.csv"), "foo,bar\n");
+        const QString savedPath = writeFile(scratch->filePath("earlier.json"), "{}\n");
         const CommandRun run = runCommand(
             arguments << "-o" << reportPath << "--csv" << tablePath << "--save-params" << savedPath, memoryLimit);
         QCOMPARE(run.status, status);
