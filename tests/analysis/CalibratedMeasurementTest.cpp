@@ -1,60 +1,36 @@
+#include <array>
 #include <cmath>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "TestImage.h"
 #include "analysis/CalibratedMeasurement.h"
 #include "analysis/MeasurementPipeline.h"
 #include "analysis/MeasurementSettings.h"
-#include "samples/generator/SyntheticScan.h"
 
 namespace quorrel {
 namespace {
 
-std::vector<std::string> reportLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-// The number after a report line's last ": ".
-std::string printedValue(const std::string& line)
-{
-    return line.substr(line.rfind(": ") + 2);
-}
+using test::lines;
 
 double relativeError(double measured, double truth)
 {
     return std::fabs(measured - truth) / truth;
 }
 
-// A real-looking scan: pixels 11.5 um across and 3.9 um down, a pit about
-// 2 mm from rim to rim and 100 um deep in a retina 215 to 315 um thick.
-SyntheticScan anisotropicFovea()
+TEST(CalibratedMeasurement, AnisotropicScan_GivesTheTrueMicronFiguresAfterTheFiftyLines)
 {
-    SyntheticScanParameters parameters;
-    parameters.width = 512;
-    parameters.height = 400;
-    parameters.referenceRow = 150.0;
-    parameters.surfaceRow = 225.0;
-    parameters.pitCentreX = 256.0;
-    parameters.pitDepth = 38.0;
-    parameters.pitSigma = 38.0;
-    parameters.rimHeight = 18.0;
-    parameters.rimSigma = 68.0;
-    parameters.lateralMicronsPerPixel = 11.5;
-    parameters.axialMicronsPerPixel = 3.9;
-    return makeSyntheticScan(parameters);
-}
-
-MeasurementParameters anisotropicParameters()
-{
+    // A real-looking scan: pixels 11.5 um across and 3.9 um down, a pit
+    // about 2 mm from rim to rim and 100 um deep in a retina 215 to 315 um
+    // thick.
+    SyntheticScanParameters shape = test::foveaShape(512, 400, 225, 150, 38, 38, 18, 68);
+    shape.lateralMicronsPerPixel = 11.5;
+    shape.axialMicronsPerPixel = 3.9;
+    const SyntheticScan scan = makeSyntheticScan(shape);
+    const SyntheticMicronGeometry truth = syntheticMicronGeometry(scan);
     MeasurementParameters parameters;
     parameters.selection = PixelRect{20, 360, 120, 390};
     parameters.estimateTolerance = true;
@@ -64,24 +40,20 @@ MeasurementParameters anisotropicParameters()
     parameters.unitLineStart = {10, 20};
     parameters.unitLineEnd = {110, 20};
     parameters.unitMicron = 1150.0;
-    return parameters;
-}
-
-TEST(CalibratedMeasurement, AnisotropicScan_GivesTheTrueMicronFiguresAndLeavesTheFiftyLines)
-{
-    const SyntheticScan scan = anisotropicFovea();
-    const SyntheticMicronGeometry truth = syntheticMicronGeometry(scan);
-    MeasurementParameters parameters = anisotropicParameters();
+    // One scale unset adds nothing to the 50 lines.
+    parameters.axisScales = AxisScales{11.5, 0.0, "typed"};
     const MeasurementResult uncalibrated = runMeasurement(scan.view(), L"", parameters);
+    ASSERT_TRUE(uncalibrated.ok());
+    EXPECT_FALSE(uncalibrated.calibrated.determined);
+    EXPECT_EQ(formatCalibratedSection(uncalibrated.calibrated), "");
     parameters.axisScales = AxisScales{11.5, 3.9, "typed"};
     const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
     ASSERT_TRUE(result.ok());
     ASSERT_TRUE(result.calibrated.determined);
 
-    // The 50 lines are those of the run without scales; the section follows
-    // after a blank line.
+    // The section follows the unchanged 50 lines after a blank line.
     const std::string& fiftyLines = uncalibrated.report;
-    EXPECT_EQ(reportLines(fiftyLines).size(), 50u);
+    EXPECT_EQ(lines(fiftyLines).size(), 50u);
     ASSERT_EQ(result.report.compare(0, fiftyLines.size(), fiftyLines), 0);
     EXPECT_EQ(result.report.substr(fiftyLines.size(), 62),
               "\nCalibrated Measurement: foveal detection repeated in microns\n");
@@ -118,16 +90,8 @@ TEST(CalibratedMeasurement, IsotropicScalesOfTheUnitLine_RepeatTheMicronFiguresT
                                                          {29, 74}, {32, 75}, {45, 87}, {46, 88}, {47, 89}, {48, 90}};
     for (const double pitCentre : {256.0, 250.5, 261.25}) {
         for (const double unitMicron : {250.0, 137.0}) {
-            SyntheticScanParameters shape;
-            shape.width = 512;
-            shape.height = 300;
-            shape.referenceRow = 80.0;
-            shape.surfaceRow = 160.0;
+            SyntheticScanParameters shape = test::foveaShape(512, 300, 160, 80, 30, 38, 12, 72);
             shape.pitCentreX = pitCentre;
-            shape.pitDepth = 30.0;
-            shape.pitSigma = 38.0;
-            shape.rimHeight = 12.0;
-            shape.rimSigma = 72.0;
             const SyntheticScan scan = makeSyntheticScan(shape);
             MeasurementParameters parameters;
             parameters.selection = PixelRect{20, 250, 120, 290};
@@ -140,49 +104,19 @@ TEST(CalibratedMeasurement, IsotropicScalesOfTheUnitLine_RepeatTheMicronFiguresT
             parameters.axisScales = AxisScales{unitMicron / 100.0, unitMicron / 100.0, "unit lines"};
             const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
             ASSERT_TRUE(result.ok());
-            const std::vector<std::string> lines = reportLines(result.report);
-            ASSERT_EQ(lines.size(), 91u);
-            for (const auto& [pixelLine, calibratedLine] : sameFigure)
-                EXPECT_EQ(printedValue(lines[calibratedLine]), printedValue(lines[pixelLine]))
-                    << pitCentre << ", " << unitMicron << ": " << lines[calibratedLine];
+            const std::vector<std::string> report = lines(result.report);
+            ASSERT_EQ(report.size(), 91u);
+            for (const auto& [pixelLine, calibratedLine] : sameFigure) {
+                const std::string& pixel = report[pixelLine];
+                const std::string& calibrated = report[calibratedLine];
+                EXPECT_EQ(calibrated.substr(calibrated.rfind(": ")), pixel.substr(pixel.rfind(": ")))
+                    << pitCentre << ", " << unitMicron << ": " << calibrated;
+            }
         }
     }
 }
 
-TEST(CalibratedMeasurement, UnsetScales_AddNothing)
-{
-    const SyntheticScan scan = anisotropicFovea();
-    MeasurementParameters parameters = anisotropicParameters();
-    parameters.axisScales = AxisScales{11.5, 0.0, "typed"};
-    const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
-    ASSERT_TRUE(result.ok());
-    EXPECT_EQ(reportLines(result.report).size(), 50u);
-    EXPECT_FALSE(result.calibrated.determined);
-    EXPECT_EQ(formatCalibratedSection(result.calibrated), "");
-}
-
-TEST(AxisScales, BadValues_AreRefusedWithTheirReason)
-{
-    const double infinity = std::numeric_limits<double>::infinity();
-    const struct {
-        double value;
-        ScaleCheck check;
-    } cases[] = {{11.5, ScaleCheck::Ok},
-                 {1000.0, ScaleCheck::Ok},
-                 {1e-9, ScaleCheck::Ok},
-                 {0.0, ScaleCheck::NotPositive},
-                 {-3.9, ScaleCheck::NotPositive},
-                 {1000.001, ScaleCheck::TooLarge},
-                 {infinity, ScaleCheck::NotFinite},
-                 {-infinity, ScaleCheck::NotFinite},
-                 {std::nan(""), ScaleCheck::NotFinite}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(checkMicronsPerPixel(c.value), c.check) << c.value;
-        EXPECT_EQ(describeScaleCheck(c.check).empty(), c.check == ScaleCheck::Ok);
-    }
-}
-
-TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong)
+TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong_BadScalesAreRefusedWithTheirReason)
 {
     const struct {
         Point2d start;
@@ -191,7 +125,7 @@ TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong)
         ScaleCheck check;
         ScaleAxis axis;
         double micronsPerPixel;
-    } cases[] = {
+    } unitLines[] = {
         {{10, 20}, {110, 20}, 1150.0, ScaleCheck::Ok, ScaleAxis::Lateral, 11.5},
         {{30, 40}, {30, 140}, 390.0, ScaleCheck::Ok, ScaleAxis::Axial, 3.9},
         // Drawn the other way, a little slanted: 3-4-5 triangles.
@@ -201,23 +135,32 @@ TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong)
         {{0, 0}, {30, 30}, 100.0, ScaleCheck::Ok, ScaleAxis::Lateral, 100.0 / std::sqrt(1800.0)},
         {{5, 5}, {5, 5}, 100.0, ScaleCheck::ZeroLengthLine, ScaleAxis::Lateral, 0.0},
         {{0, 0}, {100, 0}, 0.0, ScaleCheck::NotPositive, ScaleAxis::Lateral, 0.0},
-        {{0, 0}, {0, 2}, 10000.0, ScaleCheck::TooLarge, ScaleAxis::Axial, 5000.0},
+        {{0, 0}, {0, 2}, 2000.0, ScaleCheck::Ok, ScaleAxis::Axial, 1000.0},
+        {{0, 0}, {0, 2}, 2000.002, ScaleCheck::TooLarge, ScaleAxis::Axial, 1000.001},
+        {{0, 0}, {100, 0}, -3.9, ScaleCheck::NotPositive, ScaleAxis::Lateral, -0.039},
+        {{0, 0},
+         {100, 0},
+         std::numeric_limits<double>::infinity(),
+         ScaleCheck::NotFinite,
+         ScaleAxis::Lateral,
+         std::numeric_limits<double>::infinity()},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : unitLines) {
         const UnitLineScale scale = scaleFromUnitLine(c.start, c.end, c.microns);
         EXPECT_EQ(scale.check, c.check) << c.end.x << ", " << c.end.y;
         if (c.check == ScaleCheck::ZeroLengthLine)
             continue;
         EXPECT_EQ(scale.axis, c.axis) << c.end.x << ", " << c.end.y;
         EXPECT_DOUBLE_EQ(scale.micronsPerPixel, c.micronsPerPixel) << c.end.x << ", " << c.end.y;
+        EXPECT_EQ(describeScaleCheck(c.check).empty(), c.check == ScaleCheck::Ok);
     }
+    EXPECT_EQ(checkMicronsPerPixel(std::nan("")), ScaleCheck::NotFinite);
 }
 
 // What the command's tests do not reach: a stated source, a file's absurd
 // size, and unit lines that cannot set a scale.
 TEST(AxisScales, Resolution_KeepsAStatedSourceAndRefusesLinesThatCannotSetAScale)
 {
-    const std::array<Point2d, 2> across{Point2d{10, 20}, Point2d{110, 20}};
     const AxisScales file = scalesFromImageFile(25400.0, 3.9, "TIFF resolution"); // 1 dpi across
     MeasurementSettings settings;
     AxisScales scales;
@@ -239,7 +182,7 @@ TEST(AxisScales, Resolution_KeepsAStatedSourceAndRefusesLinesThatCannotSetAScale
     EXPECT_FALSE(settings.lateralMicronsPerPixel || settings.axialMicronsPerPixel || settings.scaleSource);
     EXPECT_FALSE(resolveAxisScales(settings, file, scales, error));
     EXPECT_NE(error.find("the unit line has no length"), std::string::npos) << error;
-    settings.unitLine = across;
+    settings.unitLine = std::array<Point2d, 2>{Point2d{10, 20}, Point2d{110, 20}};
     EXPECT_FALSE(resolveAxisScales(settings, file, scales, error));
     EXPECT_NE(error.find("the second unit line gives 2500 microns per pixel, which is above 1000"), std::string::npos)
         << error;

@@ -54,16 +54,8 @@ bool sameNodes(const std::vector<CurveNode>& a, const std::vector<CurveNode>& b)
 // vitreous, so that its edge has many pieces, forks and ties.
 SyntheticScan speckledScan(std::uint64_t seed, int width, int height)
 {
-    SyntheticScanParameters parameters;
-    parameters.width = width;
-    parameters.height = height;
-    parameters.surfaceRow = 0.6 * height;
-    parameters.referenceRow = 0.2 * height;
-    parameters.pitCentreX = 0.5 * width;
-    parameters.pitDepth = 0.15 * height;
-    parameters.pitSigma = 0.12 * width;
-    parameters.rimHeight = 0.02 * height;
-    parameters.rimSigma = 0.25 * width;
+    SyntheticScanParameters parameters = test::foveaShape(width, height, 0.6 * height, 0.2 * height, 0.15 * height,
+                                                          0.12 * width, 0.02 * height, 0.25 * width);
     parameters.noiseAmplitude = 10.0;
     parameters.speckleContrast = 0.9;
     parameters.vitreousColor = RgbaColor{40, 40, 40, 255};
@@ -107,19 +99,22 @@ TEST(FastAgainstPlain, CollectEdgePoints)
                              plain::collectEdgePoints(scan.view(), seedPoint, {42, 42, 42, 255}, tolerance)))
             << "seed " << seed;
     }
-    // Tiny pictures, seeds on and past the margins, references far outside
-    // 0..255 (their squares round as doubles), tolerances below 0 and huge.
+    // Tiny pictures, from too small to trace up, seeds on, past and far past
+    // the margins, references far outside 0..255 (their squares round as
+    // doubles), tolerances below 0 and huge.
     std::mt19937_64 random(41);
     const RgbaColor references[] = {{0, 0, 0, 255}, {-70000000, 3, 300, 0}, {100, 100, 100, 100}};
     const int tolerances[] = {30, 0, -5, 150, 2000000000};
-    for (int trial = 0; trial < 300; ++trial) {
-        const int width = 4 + trial % 9;
-        const int height = 4 + (trial / 9) % 7;
+    for (int trial = 0; trial < 400; ++trial) {
+        const int width = 1 + trial % 12;
+        const int height = 1 + (trial / 12) % 10;
         test::TestImage image(width, height);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 image.set(x, y, test::grey(int(random() % (random() % 3 == 0 ? 256 : 40))));
-        const Point2d seedPoint{double(random() % unsigned(width + 1)) - 0.5, double(random() % unsigned(height))};
+        Point2d seedPoint{double(random() % unsigned(width + 1)) - 0.5, double(random() % unsigned(height))};
+        if (trial % 50 == 7)
+            seedPoint.x = trial % 100 == 7 ? 1e300 : kNaN;
         ASSERT_TRUE(
             sameBits(collectEdgePoints(image.view(), seedPoint, references[trial % 3], tolerances[trial % 5]),
                      plain::collectEdgePoints(image.view(), seedPoint, references[trial % 3], tolerances[trial % 5])))
@@ -195,6 +190,22 @@ TEST(FastAgainstPlain, BuildNeighbourGraph)
 
 TEST(FastAgainstPlain, JoinPolylines)
 {
+    // Worked by hand at a maximum of 3: a gap of exactly 3 stays open; tied
+    // join types go 0, 1, 3, 2 (the end of A is sqrt 5 from both ends of B,
+    // then the start of A sqrt 2); of equal candidates the first joins, and
+    // the restarted pass joins the rest by the starts.
+    const std::vector<Polyline> handWorked[][2] = {
+        {{{{0, 0}, {1, 0}}, {{4, 0}, {5, 0}}}, {{{0, 0}, {1, 0}}, {{4, 0}, {5, 0}}}},
+        {{{{0, 0}, {2, 0}}, {{4, 1}, {4, -1}}}, {{{0, 0}, {2, 0}, {4, 1}, {4, -1}}}},
+        {{{{0, 0}, {-5, 0}}, {{1, 1}, {1, -1}}}, {{{1, 1}, {1, -1}, {0, 0}, {-5, 0}}}},
+        {{{{0, 0}, {1, 0}}, {{3, 0}, {4, 0}}, {{1, 2}, {1, 3}}}, {{{4, 0}, {3, 0}, {1, 0}, {0, 0}, {1, 2}, {1, 3}}}},
+    };
+    for (const auto& [given, joined] : handWorked) {
+        std::vector<Polyline> polylines = given;
+        joinPolylines(polylines, 3.0);
+        EXPECT_EQ(polylines, joined);
+    }
+
     // Short polylines with ends on a small grid: many equal distances, so
     // the tie rules (first candidate, join type order) decide most joins;
     // every tenth trial has an end that is not finite.

@@ -6,15 +6,16 @@
 #include "analysis/FovealExtrema.h"
 #include "analysis/MeasurementReport.h"
 
-using namespace quorrel;
-
+namespace quorrel {
 namespace {
+
+using Points = std::vector<Point2d>;
 
 double thicknessAt(const Boundary& boundary, int index)
 {
     const Point2d top = boundary.curveSamples[index];
     const Point2d bottom = boundary.referenceSamples[index];
-    return std::sqrt((top.x - bottom.x) * (top.x - bottom.x) + (top.y - bottom.y) * (top.y - bottom.y));
+    return std::hypot(top.x - bottom.x, top.y - bottom.y);
 }
 
 // Bottom samples at (i, 0) with Top samples straight above at the given
@@ -32,21 +33,12 @@ Boundary boundaryWithThicknesses(const std::vector<double>& thicknesses, int res
     return boundary;
 }
 
-// Over the reference line y = 0, a vertex every 4 px from x = 40 to 360:
-// rims (y = 90) at x = 100 and 300, bottom (y = 80) at 200.
-std::vector<Point2d> cosinePit()
+// A narrow tilted pit over the reference line y = 0, a vertex every 2 px from
+// x = 100 to 300: the rims differ in height and the walls lie well inside
+// the halves next to C.
+Points tiltedNarrowPit()
 {
-    std::vector<Point2d> curve;
-    for (int x = 40; x <= 360; x += 4)
-        curve.push_back({double(x), 85.0 - 5.0 * std::cos(std::acos(-1.0) * (x - 200) / 100.0)});
-    return curve;
-}
-
-// A narrow tilted pit, a vertex every 2 px from x = 100 to 300: the rims
-// differ in height and the walls lie well inside the halves next to C.
-std::vector<Point2d> tiltedNarrowPit()
-{
-    std::vector<Point2d> curve;
+    Points curve;
     for (int x = 100; x <= 300; x += 2) {
         const double d = x - 200.0;
         curve.push_back({double(x), 90.0 - 10.0 * std::exp(-d * d / 1250.0) - 0.0004 * d * d + 0.01 * d});
@@ -60,9 +52,7 @@ void expectSamePoint(Point2d actual, Point2d expected)
     EXPECT_NEAR(actual.y, expected.y, 1e-9);
 }
 
-} // namespace
-
-TEST(SampleReferenceCurve, TwoPointsAndHundredSteps_GiveHundredSamplesWithoutTheEndPoint)
+TEST(SampleReferenceCurve, StepsOfOneNth_SampleEverySegmentWithoutItsEnd)
 {
     Boundary boundary;
     boundary.curve = {{0, 50}, {100, 50}};
@@ -72,22 +62,17 @@ TEST(SampleReferenceCurve, TwoPointsAndHundredSteps_GiveHundredSamplesWithoutThe
     ASSERT_EQ(boundary.curveSamples.size(), 100u);
     EXPECT_NEAR(boundary.referenceSamples.back().x, 99.0, 1e-9);
     EXPECT_NEAR(boundary.curveSamples[37].x, 37.0, 1e-9);
-
     sampleReferenceCurve(boundary, 0);
     EXPECT_TRUE(boundary.referenceSamples.empty());
-}
 
-TEST(SampleReferenceCurve, OneStep_SamplesEverySegmentStartOnce)
-{
-    Boundary boundary;
     boundary.curve = {{0, 10}, {10, 10}, {20, 10}};
     boundary.referenceCurve = {{0, 0}, {9, 0}, {19, 0}, {30, 0}};
     sampleReferenceCurve(boundary, 1);
-    EXPECT_EQ(boundary.referenceSamples, (std::vector<Point2d>{{0, 0}, {9, 0}, {19, 0}}));
-    EXPECT_EQ(boundary.curveSamples, (std::vector<Point2d>{{0, 10}, {10, 10}, {10, 10}}));
+    EXPECT_EQ(boundary.referenceSamples, (Points{{0, 0}, {9, 0}, {19, 0}}));
+    EXPECT_EQ(boundary.curveSamples, (Points{{0, 10}, {10, 10}, {10, 10}}));
 }
 
-TEST(SmoothSampleDistances, EvenThickness_MovesBottomsAlongTheirLinesByTheKernelExcess)
+TEST(SmoothSampleDistances, BottomsMoveAlongTheirLinesByTheSmoothedThickness_ZeroThicknessStays)
 {
     Boundary boundary;
     boundary.curveSamples = {{0, 0}, {1, 0}, {2, 0}};
@@ -95,11 +80,8 @@ TEST(SmoothSampleDistances, EvenThickness_MovesBottomsAlongTheirLinesByTheKernel
     smoothSampleDistances(boundary);
     EXPECT_NEAR(boundary.referenceSamples[1].x, 4.003, 1e-12);
     EXPECT_NEAR(boundary.referenceSamples[1].y, 4.004, 1e-12);
-}
 
-TEST(SmoothSampleDistances, ZeroThicknessSample_StaysWhereItIs)
-{
-    Boundary boundary = boundaryWithThicknesses({10, 10, 10, 0, 10, 10, 10});
+    boundary = boundaryWithThicknesses({10, 10, 10, 0, 10, 10, 10});
     smoothSampleDistances(boundary);
     EXPECT_EQ(boundary.referenceSamples[3], (Point2d{3, 0}));
     // Its neighbour's sum misses the 0.242 tap: 10 * (1.001 - 0.242).
@@ -108,31 +90,25 @@ TEST(SmoothSampleDistances, ZeroThicknessSample_StaysWhereItIs)
 
 TEST(FindLocalMinMax, Profiles_PickFirstOfEqualExtremaOnEachSide)
 {
-    Boundary boundary = boundaryWithThicknesses({5, 7, 9, 4, 2, 2, 6, 8, 8, 3});
-    findLocalMinMax(boundary);
-    EXPECT_EQ(boundary.indexC, 4);
-    EXPECT_EQ(boundary.indexA, 2);
-    EXPECT_EQ(boundary.indexE, 7);
-
-    boundary = boundaryWithThicknesses({1, 2, 3, 4});
-    findLocalMinMax(boundary);
-    EXPECT_EQ(boundary.indexC, 0);
-    EXPECT_EQ(boundary.indexA, -1);
-    EXPECT_FALSE(hasValidExtrema(boundary));
-
-    // The right-hand range starts at C itself.
-    boundary = boundaryWithThicknesses({5, 2, 2});
-    findLocalMinMax(boundary);
-    EXPECT_EQ(boundary.indexE, 1);
-
-    // Nothing thicker than 0 from C on: the left rim moves into E.
-    boundary = boundaryWithThicknesses({3, 5, 0, 0, 0});
-    findLocalMinMax(boundary);
-    EXPECT_EQ(boundary.indexA, -1);
-    EXPECT_EQ(boundary.indexE, 1);
+    const struct {
+        std::vector<double> thicknesses;
+        int a, c, e;
+    } cases[] = {
+        {{5, 7, 9, 4, 2, 2, 6, 8, 8, 3}, 2, 4, 7},
+        {{1, 2, 3, 4}, -1, 0, 3},
+        {{5, 2, 2}, 0, 1, 1}, // the right-hand range starts at C itself
+        {{3, 5, 0, 0, 0}, -1, 2, 1}, // nothing thicker than 0 from C on: the left rim moves into E
+    };
+    for (const auto& c : cases) {
+        Boundary boundary = boundaryWithThicknesses(c.thicknesses);
+        findLocalMinMax(boundary);
+        EXPECT_EQ((std::vector<int>{boundary.indexA, boundary.indexC, boundary.indexE}),
+                  (std::vector<int>{c.a, c.c, c.e}));
+        EXPECT_EQ(hasValidExtrema(boundary), c.a >= 0);
+    }
 }
 
-TEST(FindSlopePoints, SteepestChange_IsTakenAfterThreeSmoothingPasses)
+TEST(FindSlopePoints, SteepestChangeAfterThreeSmoothingPasses_WithinHalfCOfTheEnds)
 {
     // Drops of 5 at index 11 and of 2 at each of 16, 17 and 18, a rise of 3
     // at 25. One pass would favour the single drop at 11.
@@ -147,15 +123,12 @@ TEST(FindSlopePoints, SteepestChange_IsTakenAfterThreeSmoothingPasses)
     EXPECT_EQ(boundary.resampledDistances, profile);
     EXPECT_EQ(boundary.indexB, 17);
     EXPECT_EQ(boundary.indexD, 25);
-}
 
-TEST(FindSlopePoints, RangeEnds_StartAtHalfCAndStopBeforeLengthMinusHalfC)
-{
-    // Changes at 9 and 30, just outside both ranges: the nearest index inside wins.
-    std::vector<double> profile(40);
+    // Changes at 9 and 30, just outside the ranges from C / 2 to before
+    // length - C / 2: the nearest index inside wins.
     for (int i = 0; i < 40; ++i)
         profile[i] = i < 9 ? 10.0 : i < 30 ? 8.0 : 12.0;
-    Boundary boundary = boundaryWithThicknesses(profile, 20);
+    boundary = boundaryWithThicknesses(profile, 20);
     findSlopePoints(boundary);
     EXPECT_EQ(boundary.indexB, 10);
     EXPECT_EQ(boundary.indexD, 29);
@@ -168,63 +141,23 @@ TEST(FindSlopePoints, RangeEnds_StartAtHalfCAndStopBeforeLengthMinusHalfC)
     EXPECT_EQ(boundary.indexD, -1);
 }
 
-TEST(DetectFovealWidthAndDepth, CosinePit_FindsCentreRimsAndWallsWhereTheGeometryPutsThem)
-{
-    Boundary boundary;
-    boundary.curve = cosinePit();
-    boundary.referenceCurve = {{40, 0}, {360, 0}};
-    detectFovealWidthAndDepth(boundary, 320);
-
-    // One sample per pixel from x = 40.
-    ASSERT_EQ(boundary.curveSamples.size(), 320u);
-    EXPECT_EQ(boundary.indexC, 160);
-    EXPECT_EQ(boundary.indexA, 60);
-    EXPECT_EQ(boundary.indexE, 260);
-    EXPECT_EQ(boundary.curveSamples[160], (Point2d{200, 80}));
-    EXPECT_NEAR(boundary.referenceSamples[160].x, 200.0, 1e-9);
-    // 80 * 1.001 plus the taps' share of the slightly thicker neighbours.
-    EXPECT_NEAR(thicknessAt(boundary, 160), 80.085, 0.002);
-    // The polyline's rim is a corner 0.0044 px below 90 whose sides fall
-    // 0.00986 px per px.
-    EXPECT_NEAR(thicknessAt(boundary, 60), 90.078, 0.002);
-    EXPECT_NEAR(boundary.curveSamples[60].x, 100.0, 0.9);
-
-    ASSERT_TRUE(hasReportableExtrema(boundary));
-    ASSERT_EQ(boundary.resampledCurve.size(), 100u);
-    EXPECT_EQ(boundary.resampledCurve.front(), boundary.curveSamples[60]);
-    expectSamePoint(boundary.resampledCurve.back(), boundary.curveSamples[260]);
-    expectSamePoint(boundary.resampledReference.back(), boundary.referenceSamples[260]);
-    // The walls are steepest half way between rim and bottom.
-    EXPECT_NEAR(boundary.resampledCurve[boundary.indexB].x, 150.0, 4.0);
-    EXPECT_NEAR(boundary.resampledCurve[boundary.indexD].x, 250.0, 4.0);
-    EXPECT_NEAR(boundary.resampledCurve[boundary.resampledIndexC].x, 200.0, 1.1);
-
-    const FovealMeasurements m = computeFovealMeasurements(boundary, {0, 0}, {10, 0}, 100.0);
-    EXPECT_NEAR(m.fovealPixelWidth, 200.0, 1.8);
-    EXPECT_NEAR(m.depthAlongCLinePixel, 9.991, 0.002);
-    EXPECT_NEAR(m.perpendicularDepthPixel, 9.991, 0.002);
-
-    const Boundary first = boundary;
-    detectFovealWidthAndDepth(boundary, 320);
-    EXPECT_EQ(boundary.referenceSamples, first.referenceSamples);
-    EXPECT_EQ(boundary.resampledCurve, first.resampledCurve);
-    EXPECT_EQ(boundary.resampledReference, first.resampledReference);
-    EXPECT_EQ(boundary.indexB, first.indexB);
-    EXPECT_EQ(boundary.indexD, first.indexD);
-}
-
 TEST(DetectFovealWidthAndDepth, CurveDirection_ChangesNothing_ReferenceDirectionMirrorsTheRims)
 {
-    const auto detect = [](bool reverseCurve, bool reverseReference) {
+    const Points pit = tiltedNarrowPit();
+    const auto detect = [&pit](bool reverseCurve, bool reverseReference) {
         Boundary boundary;
-        boundary.curve = tiltedNarrowPit();
-        if (reverseCurve)
-            boundary.curve = std::vector<Point2d>(boundary.curve.rbegin(), boundary.curve.rend());
+        boundary.curve = reverseCurve ? Points(pit.rbegin(), pit.rend()) : pit;
         boundary.referenceCurve = {{100, 0}, {200, 0}, {300, 0}};
         if (reverseReference)
             boundary.referenceCurve = {{300, 0}, {200, 0}, {100, 0}};
         detectFovealWidthAndDepth(boundary, 100); // one sample per pixel
         EXPECT_TRUE(hasReportableExtrema(boundary));
+        // Detecting again starts from the curve, not from the last detection.
+        Boundary again = boundary;
+        detectFovealWidthAndDepth(again, 100);
+        EXPECT_EQ(again.resampledReference, boundary.resampledReference);
+        EXPECT_EQ((std::vector<int>{again.indexA, again.indexB, again.indexD}),
+                  (std::vector<int>{boundary.indexA, boundary.indexB, boundary.indexD}));
         return boundary;
     };
     const auto expectSameFigures = [](const Boundary& a, const Boundary& b) {
@@ -248,12 +181,10 @@ TEST(DetectFovealWidthAndDepth, CurveDirection_ChangesNothing_ReferenceDirection
     // differences sit one step further on.
     const Boundary mirrored = detect(false, true);
     expectSameFigures(detect(true, true), mirrored);
-    EXPECT_EQ(mirrored.indexA, 200 - forward.indexE);
-    EXPECT_EQ(mirrored.indexC, 200 - forward.indexC);
-    EXPECT_EQ(mirrored.indexE, 200 - forward.indexA);
-    EXPECT_EQ(mirrored.resampledIndexC, 99 - forward.resampledIndexC);
-    EXPECT_EQ(mirrored.indexB, 100 - forward.indexD);
-    EXPECT_EQ(mirrored.indexD, 100 - forward.indexB);
+    EXPECT_EQ((std::vector<int>{mirrored.indexA, mirrored.indexC, mirrored.indexE, mirrored.resampledIndexC,
+                                mirrored.indexB, mirrored.indexD}),
+              (std::vector<int>{200 - forward.indexE, 200 - forward.indexC, 200 - forward.indexA,
+                                99 - forward.resampledIndexC, 100 - forward.indexD, 100 - forward.indexB}));
     for (int i = 0; i < 100; ++i) {
         expectSamePoint(mirrored.resampledCurve[i], forward.resampledCurve[99 - i]);
         expectSamePoint(mirrored.resampledReference[i], forward.resampledReference[99 - i]);
@@ -266,19 +197,19 @@ TEST(DetectFovealWidthAndDepth, DegenerateInputs_NeverCrashNorInventPoints)
     boundary.curve.assign(20, Point2d{50, 50});
     boundary.referenceCurve = {{0, 0}, {100, 0}};
     detectFovealWidthAndDepth(boundary, 100);
-    EXPECT_EQ(boundary.resampledCurve, std::vector<Point2d>(100, Point2d{50, 50}));
+    EXPECT_EQ(boundary.resampledCurve, Points(100, Point2d{50, 50}));
     EXPECT_FALSE(hasReportableExtrema(boundary)); // C at resampled index 0 leaves no room for B
 
     boundary = Boundary();
     boundary.curve.assign(20, Point2d{50, 50});
     boundary.referenceCurve = {{50, 50}, {50, 50}};
     detectFovealWidthAndDepth(boundary, 100);
-    EXPECT_EQ(boundary.referenceSamples, std::vector<Point2d>(100, Point2d{50, 50}));
+    EXPECT_EQ(boundary.referenceSamples, Points(100, Point2d{50, 50}));
     EXPECT_FALSE(hasValidExtrema(boundary));
     EXPECT_TRUE(boundary.resampledCurve.empty());
 
     boundary = Boundary();
-    boundary.curve = cosinePit();
+    boundary.curve = tiltedNarrowPit();
     boundary.referenceCurve = {{100, 0}, {100, 0}};
     detectFovealWidthAndDepth(boundary, 100);
     EXPECT_FALSE(hasValidExtrema(boundary));
@@ -291,7 +222,54 @@ TEST(DetectFovealWidthAndDepth, DegenerateInputs_NeverCrashNorInventPoints)
     boundary.curve = {{60, 40}};
     boundary.referenceCurve = {{0, 0}, {100, 0}};
     detectFovealWidthAndDepth(boundary, 10);
-    EXPECT_EQ(boundary.curveSamples, std::vector<Point2d>(10, Point2d{60, 40}));
+    EXPECT_EQ(boundary.curveSamples, Points(10, Point2d{60, 40}));
     EXPECT_EQ(boundary.indexC, 6);
     EXPECT_FALSE(hasReportableExtrema(boundary));
 }
+
+TEST(ResampleBetween, PointsAreSpacedEquallyAlongThePathFromStartToEnd)
+{
+    const Points elbow = {{0, 0}, {10, 0}, {10, 10}};
+    const Points alongElbow = {{0, 0}, {5, 0}, {10, 0}, {10, 5}, {10, 10}};
+    const Points segment = {{0, 0}, {10, 0}};
+    const struct {
+        const char* name;
+        Points polyline;
+        int count;
+        Point2d start, end;
+        Points expected;
+    } cases[] = {
+        {"bent polyline", elbow, 5, {0, 0}, {10, 10}, alongElbow},
+        {"drawn the other way", {{10, 10}, {10, 0}, {0, 0}}, 5, {0, 0}, {10, 10}, alongElbow},
+        {"walked backwards", elbow, 5, {10, 10}, {0, 0}, Points(alongElbow.rbegin(), alongElbow.rend())},
+        {"within one segment", segment, 4, {2, 0}, {8, 0}, {{2, 0}, {4, 0}, {6, 0}, {8, 0}}},
+        {"end behind the start", segment, 4, {8, 0}, {2, 0}, {{8, 0}, {6, 0}, {4, 0}, {2, 0}}},
+        // (10, 10) is nearer the short last segment, whose start it is: the
+        // end is repeated, not NaN.
+        {"end on a segment's start", {{0, 0}, {10, 0}, {10, 10}, {14, 10}}, 5, {0, 0}, {10, 10}, alongElbow},
+        // The 2 px riser gets no point; the next lies 4 px further along the
+        // path at (6, 2), not 4 px from the last point in a straight line.
+        {"segment without a point",
+         {{0, 0}, {5, 0}, {5, 2}, {10, 2}},
+         4,
+         {0, 0},
+         {10, 2},
+         {{0, 0}, {4, 0}, {6, 2}, {10, 2}}},
+        {"no points", elbow, 0, {0, 0}, {10, 10}, {}},
+        {"one point", elbow, 1, {0, 0}, {10, 10}, {{0, 0}}},
+        {"one-point polyline", {{5, 5}}, 3, {0, 0}, {4, 2}, {{0, 0}, {2, 1}, {4, 2}}},
+        {"all on one spot", Points(20, Point2d{7, 7}), 3, {7, 7}, {7, 7}, {{7, 7}, {7, 7}, {7, 7}}},
+    };
+    for (const auto& c : cases) {
+        Points out = {{1, 1}};
+        resampleBetween(out, c.count, c.polyline, c.start, c.end);
+        ASSERT_EQ(out.size(), c.expected.size()) << c.name;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            EXPECT_NEAR(out[i].x, c.expected[i].x, 1e-12) << c.name << ", point " << i;
+            EXPECT_NEAR(out[i].y, c.expected[i].y, 1e-12) << c.name << ", point " << i;
+        }
+    }
+}
+
+} // namespace
+} // namespace quorrel

@@ -1,76 +1,338 @@
+// Whole measurements of generator scans and hand-made pictures: where each
+// unusable input stops, what is proposed when nothing is given, and what
+// the trust warnings find.
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "TestImage.h"
+#include "analysis/FovealExtrema.h"
 #include "analysis/MeasurementPipeline.h"
-#include "samples/generator/SyntheticScan.h"
+#include "analysis/ReferenceCurveProposal.h"
+#include "analysis/TrustWarnings.h"
+#include "analysis/VitreousPatchProposal.h"
 
 namespace quorrel {
 namespace {
 
-// A 400 x 200 fovea: surface at row 140 dipping 30 rows at column 200, lower
-// border at row 60, rims raised by up to 4 rows.
-SyntheticScan smallFovea()
+// Each input the measurement cannot use stops it at its step with a status
+// and no report. The command's tests check the wording; these pin where the
+// traced part of the image ends: columns and rows 1 to size - 3.
+TEST(MeasurementPipeline, EachUnusableInput_StopsAtItsStep)
 {
-    SyntheticScanParameters parameters;
-    parameters.width = 400;
-    parameters.height = 200;
-    parameters.surfaceRow = 140.0;
-    parameters.referenceRow = 60.0;
-    parameters.pitCentreX = 200.0;
-    parameters.pitDepth = 30.0;
-    parameters.pitSigma = 30.0;
-    parameters.rimHeight = 4.0;
-    parameters.rimSigma = 70.0;
-    return makeSyntheticScan(parameters);
+    // A 400 x 200 fovea: surface at row 140 dipping 30 rows at column 200,
+    // lower border at row 60.
+    const SyntheticScan scan = makeSyntheticScan(test::foveaShape(400, 200, 140, 60, 30, 30, 4, 70));
+    // One colour everywhere: a region fills the image up to its margins and
+    // meets no edge.
+    const test::TestImage uniform(60, 40, test::grey(128));
+    const test::TestImage threeColumns(3, 40, test::grey(128));
+    const test::TestImage threeRows(40, 3, test::grey(128));
+    const test::TestImage smallest(4, 4, test::grey(128));
+    const PixelRect patch{150, 165, 250, 190};
+    const std::vector<Point2d> border{{10, 60}, {389, 60}};
+    const struct {
+        const char* name;
+        RgbaImageView image;
+        PixelRect selection;
+        std::vector<Point2d> reference;
+        MeasurementStatus status;
+    } cases[] = {
+        {"no image", RgbaImageView{}, patch, border, MeasurementStatus::NoImage},
+        {"three columns", threeColumns.view(), {0, 0, 3, 3}, border, MeasurementStatus::ImageTooSmall},
+        {"three rows", threeRows.view(), {0, 0, 3, 3}, border, MeasurementStatus::ImageTooSmall},
+        {"4 x 4 pixels", smallest.view(), {0, 0, 3, 3}, border, MeasurementStatus::NoCurve},
+        {"selection outside", scan.view(), {400, 10, 420, 20}, border, MeasurementStatus::EmptySelection},
+        {"centre on column width - 2", uniform.view(), {56, 10, 60, 20}, border, MeasurementStatus::SelectionInMargin},
+        {"centre on row height - 2", uniform.view(), {10, 36, 20, 40}, border, MeasurementStatus::SelectionInMargin},
+        {"centre on column 0", uniform.view(), {0, 10, 1, 20}, border, MeasurementStatus::SelectionInMargin},
+        {"centre on column width - 3", uniform.view(), {55, 10, 60, 20}, border, MeasurementStatus::NoCurve},
+        {"one reference point", scan.view(), patch, {{10, 60}}, MeasurementStatus::NoReferenceCurve},
+        // Starting on the surface and falling away from it, the reference
+        // has its thinnest place at its first sample: no rim before it.
+        {"reference away from the surface", scan.view(), patch, {{2, 140}, {397, 0}}, MeasurementStatus::NoRim},
+    };
+    for (const auto& c : cases) {
+        MeasurementParameters parameters;
+        parameters.selection = c.selection;
+        parameters.estimateTolerance = true;
+        parameters.referenceCurve = c.reference;
+        const MeasurementResult result = runMeasurement(c.image, L"", parameters);
+        EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_TRUE(result.report.empty()) << c.name;
+        // The curve made before the reference is looked at is kept.
+        const bool curveMade = c.status == MeasurementStatus::NoReferenceCurve || c.status == MeasurementStatus::NoRim;
+        EXPECT_EQ(result.boundary.curve.empty(), !curveMade) << c.name;
+    }
 }
 
-// The vitreous patch of viewer rows 10 .. 34, the reference curve along the
-// lower border, a 100-pixel unit line of 250 microns.
-MeasurementParameters fovealParameters()
+// The bundled samples' frame: 768 x 384, surface at row 174 dipping 30 rows,
+// lower border at row 110, plain noise of 6 levels.
+SyntheticScanParameters sampleFrame()
 {
+    return test::foveaShape(768, 384, 174, 110, 30, 65, 14, 130);
+}
+
+double rowOnPolyline(const std::vector<Point2d>& points, double x)
+{
+    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+        if (x >= points[i].x && x <= points[i + 1].x)
+            return points[i].y + (points[i + 1].y - points[i].y) * (x - points[i].x) / (points[i + 1].x - points[i].x);
+    }
+    return NAN;
+}
+
+// Nothing given but the image: the patch lies in the vitreous clear of the
+// retina and the edges, the reference curve follows the lower border, and
+// where the border is straight the figures come within 2 pixels of the
+// truth.
+TEST(MeasurementWithProposals, GeneratorScans_ProposeAPatchAndAReferenceThatMeasureTheTruth)
+{
+    // Variations of the samples' frame: both borders shifted by some rows,
+    // a tilt, a curvature (0.0004 lifts the ends 59 rows above the middle),
+    // a bright choroid under the border, a vessel's shadow 15 columns wide,
+    // and the speckle sample's noise (the retina's level deviates by about
+    // 40) or half of it, with which the choroid leaves the border a step of
+    // 50 levels instead of 80.
+    const struct {
+        const char* name;
+        double shift, tilt, curvature, choroid, shadowLeft, noise, speckle;
+    } scans[] = {
+        {"standard", 0, 0, 0, 0, 0, 6, 0},
+        {"tilted", 40, 0.1, 0, 0, 0, 6, 0},
+        {"speckle", 0, 0, 0, 0, 0, 16, 0.22},
+        {"curved", -20, 0, 0.0004, 0, 0, 16, 0.22},
+        {"bright choroid", 0, 0, 0, 30, 0, 16, 0.22},
+        {"vessel shadow", 0, 0, 0, 0, 250, 16, 0.22},
+        {"everything", -10, -0.05, 0.0003, 30, 500, 10, 0.11},
+    };
+    for (const auto& variation : scans) {
+        SCOPED_TRACE(variation.name);
+        SyntheticScanParameters frame = sampleFrame();
+        frame.referenceRow += variation.shift;
+        frame.surfaceRow += variation.shift;
+        frame.tiltRowsPerColumn = variation.tilt;
+        frame.curvature = variation.curvature;
+        frame.choroidThickness = variation.choroid;
+        frame.shadowLeft = variation.shadowLeft;
+        frame.shadowWidth = variation.shadowLeft > 0 ? 15.0 : 0.0;
+        frame.noiseAmplitude = variation.noise;
+        frame.speckleContrast = variation.speckle;
+        const SyntheticScan scan = makeSyntheticScan(frame);
+        MeasurementParameters parameters;
+        parameters.proposeMissing = true;
+        parameters.estimateTolerance = true;
+        parameters.smoothCount = 2;
+        const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
+        ASSERT_TRUE(result.selectionProposed && result.referenceProposed) << describeMeasurement(result);
+
+        const PixelRect& patch = result.boundary.selectionRect;
+        EXPECT_GE(patch.right - patch.left, 16);
+        EXPECT_GE(patch.top - patch.bottom, 8);
+        for (int x = patch.left; x < patch.right; ++x)
+            ASSERT_GT(patch.bottom, scan.surfaceRowAt(x) + 8.0) << "column " << x;
+        EXPECT_TRUE(patch.left >= 8 && patch.right <= scan.width - 8 && patch.top <= scan.height - 8);
+
+        // Within the traced surface's columns, 20 to 40 apart, on average
+        // within 1.5 rows of the border and nowhere more than 4 off.
+        const std::vector<Point2d>& surface = result.boundary.curve;
+        const std::vector<Point2d>& points = result.boundary.referenceCurve;
+        const auto [leftmost, rightmost] = std::minmax_element(
+            surface.begin(), surface.end(), [](const Point2d& a, const Point2d& b) { return a.x < b.x; });
+        EXPECT_GE(points.front().x, std::ceil(leftmost->x));
+        EXPECT_LE(points.back().x, std::floor(rightmost->x));
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            const double spacing = points[i].x - points[i - 1].x;
+            EXPECT_TRUE(spacing >= 20.0 && spacing <= 40.0) << spacing;
+        }
+        double sum = 0.0;
+        double largest = 0.0;
+        int count = 0;
+        for (double x = points.front().x; x <= points.back().x; x += 1.0, ++count) {
+            const double error = std::fabs(rowOnPolyline(points, x) - scan.referenceRowAt(x));
+            sum += error;
+            largest = std::max(largest, error);
+        }
+        EXPECT_LE(sum / count, 1.5);
+        EXPECT_LE(largest, 4.0);
+
+        if (variation.curvature != 0.0)
+            continue; // the true figures below take the border as straight
+        ASSERT_TRUE(result.ok()) << describeMeasurement(result);
+        const SyntheticMicronGeometry truth = syntheticMicronGeometry(scan); // 1 micron per pixel
+        EXPECT_NEAR(result.measurements.pixelDistances[0], truth.thicknessAtLeftRim, 2.0);
+        EXPECT_NEAR(result.measurements.pixelDistances[2], truth.thicknessAtCentre, 2.0);
+        EXPECT_NEAR(result.measurements.pixelDistances[4], truth.thicknessAtRightRim, 2.0);
+        EXPECT_NEAR(result.measurements.perpendicularDepthPixel, truth.fovealDepth, 2.0);
+    }
+}
+
+TEST(MeasurementWithProposals, GivenSelectionAndReference_AreKept)
+{
+    const SyntheticScan scan = makeSyntheticScan(sampleFrame());
+    MeasurementParameters given;
+    given.proposeMissing = true;
+    given.selection = PixelRect{20, 330, 100, 370};
+    given.referenceCurve = {{10, 110}, {757, 110}};
+    const MeasurementResult kept = runMeasurement(scan.view(), L"", given);
+    ASSERT_TRUE(kept.ok()) << describeMeasurement(kept);
+    EXPECT_FALSE(kept.selectionProposed || kept.referenceProposed);
+    EXPECT_EQ(kept.boundary.selectionRect.left, 20);
+    EXPECT_EQ(kept.boundary.referenceCurve, given.referenceCurve);
+}
+
+TEST(ProposedVitreousPatch, TextAndScaleBarInTheVitreous_AreKeptClearOf)
+{
+    SyntheticScan scan = makeSyntheticScan(sampleFrame());
+    // A label in the upper left and a scale bar below it, both white.
+    const auto paintWhite = [&scan](int left, int bottom, int right, int top) {
+        for (int y = bottom; y < top; ++y)
+            for (int x = left; x < right; ++x)
+                std::fill_n(&scan.rgba[(static_cast<std::size_t>(y) * 768u + static_cast<std::size_t>(x)) * 4u], 3,
+                            255);
+    };
+    paintWhite(10, 350, 200, 375);
+    paintWhite(20, 300, 300, 303);
+    const VitreousPatchProposal patch = proposeVitreousPatch(scan.view());
+    ASSERT_TRUE(patch.found) << patch.reason;
+    const bool clearOfLabel = patch.rect.left >= 208 || patch.rect.top <= 342;
+    const bool clearOfBar = patch.rect.left >= 308 || patch.rect.bottom >= 311 || patch.rect.top <= 292;
+    EXPECT_TRUE(clearOfLabel && clearOfBar)
+        << patch.rect.left << " " << patch.rect.bottom << " " << patch.rect.right << " " << patch.rect.top;
+}
+
+TEST(ProposedVitreousPatch, NoPlausibleVitreous_IsRefusedWithTheReason)
+{
+    const test::TestImage black(300, 200, test::grey(0));
+    const test::TestImage grey(300, 200, test::grey(128));
+    SyntheticScanParameters noRetina = sampleFrame();
+    noRetina.retinaColor = noRetina.vitreousColor;
+    noRetina.belowColor = noRetina.vitreousColor;
+    const SyntheticScan noiseOnly = makeSyntheticScan(noRetina);
+    test::TestImage blob(300, 200, test::grey(10));
+    for (int y = 90; y < 110; ++y)
+        for (int x = 140; x < 160; ++x)
+            blob.set(x, y, test::grey(220));
+    const struct {
+        const char* name;
+        RgbaImageView image;
+        const char* reason;
+    } cases[] = {
+        {"empty", RgbaImageView{}, "the image has no pixels"},
+        {"black", black.view(), "blank or of one brightness"},
+        {"grey", grey.view(), "blank or of one brightness"},
+        {"noise only", noiseOnly.view(), "blank or of one brightness"},
+        {"a small bright blob", blob.view(), "no bright retinal band"},
+    };
+    for (const auto& refusal : cases) {
+        const VitreousPatchProposal patch = proposeVitreousPatch(refusal.image);
+        EXPECT_FALSE(patch.found) << refusal.name;
+        EXPECT_TRUE(patch.rect.isEmpty()) << refusal.name;
+        EXPECT_NE(patch.reason.find(refusal.reason), std::string::npos) << refusal.name << ": " << patch.reason;
+    }
+}
+
+TEST(ProposedReferenceCurve, NoPlausibleBorder_IsRefusedWithTheReason)
+{
+    const std::vector<Point2d> surface{{10, 150}, {290, 150}};
+    const test::TestImage grey(300, 200, test::grey(128));
+    SyntheticScanParameters noBorder = sampleFrame();
+    noBorder.belowColor = noBorder.retinaColor;
+    const SyntheticScan withoutBorder = makeSyntheticScan(noBorder);
+    const struct {
+        const char* name;
+        RgbaImageView image;
+        std::vector<Point2d> surface;
+        const char* reason;
+    } cases[] = {
+        {"empty image", RgbaImageView{}, surface, "the image has no pixels"},
+        {"no traced curve", grey.view(), {}, "make the curve first"},
+        {"a one-point curve", grey.view(), {{10, 150}}, "make the curve first"},
+        {"a curve of ten columns", grey.view(), {{10, 150}, {19, 150}}, "spans too few columns"},
+        {"a curve at the bottom row", grey.view(), {{10, 3}, {290, 3}}, "no room for a border"},
+        {"a uniform image", grey.view(), surface, "no clear lower retinal border"},
+        {"a retina without lower border",
+         withoutBorder.view(),
+         {{1, 174}, {766, 174}},
+         "no clear lower retinal border"},
+    };
+    for (const auto& refusal : cases) {
+        const ReferenceCurveProposal proposal = proposeReferenceCurve(refusal.image, refusal.surface);
+        EXPECT_FALSE(proposal.found) << refusal.name;
+        EXPECT_TRUE(proposal.points.empty()) << refusal.name;
+        EXPECT_NE(proposal.reason.find(refusal.reason), std::string::npos) << refusal.name << ": " << proposal.reason;
+    }
+}
+
+TEST(TrustWarnings, SpeckledScanWhoseCurveStopsShort_WarnsOfEachFindingOnce_ABridgedTraceOfNone)
+{
+    // A 400 x 200 fovea with rims at columns 110 and 290 under strong
+    // speckle, which breaks the edge chain at the default connecting
+    // distance: the traced curve starts near column 151, right of the left
+    // rim, so A is the first sample and its thickness line runs slanted to
+    // the curve's end. The calibrated run finds the same ends; they are not
+    // listed twice.
+    SyntheticScanParameters fovea = test::foveaShape(400, 200, 140, 60, 30, 30, 6, 60);
+    fovea.speckleContrast = 0.4;
+    fovea.noiseAmplitude = 16.0;
+    fovea.seed = 4;
+    const SyntheticScan scan = makeSyntheticScan(fovea);
     MeasurementParameters parameters;
     parameters.selection = PixelRect{150, 165, 250, 190};
     parameters.estimateTolerance = true;
     parameters.smoothCount = 2;
-    parameters.referenceCurve = {{10, 60}, {389, 60}};
+    parameters.referenceCurve = {{5, 60}, {394, 60}};
     parameters.unitLineStart = {10, 9};
     parameters.unitLineEnd = {110, 9};
     parameters.unitMicron = 250.0;
-    return parameters;
+    parameters.axisScales = AxisScales{2.5, 2.5, "typed"};
+    const MeasurementResult result = runMeasurement(scan.view(), L"", parameters);
+    ASSERT_TRUE(result.ok());
+    ASSERT_TRUE(result.calibrated.determined);
+    std::vector<TrustWarningKind> kinds;
+    for (const TrustWarning& warning : result.warnings) {
+        kinds.push_back(warning.kind);
+        EXPECT_EQ(warning.finding.find('\n'), std::string::npos);
+    }
+    EXPECT_EQ(kinds,
+              (std::vector<TrustWarningKind>{TrustWarningKind::CurveShortOfReference, TrustWarningKind::RimAtProfileEnd,
+                                             TrustWarningKind::TopAtCurveEnd}));
+    EXPECT_EQ(trustWarningCodes(result.warnings), "curve-short-of-reference;rim-at-profile-end;top-at-curve-end");
+    EXPECT_EQ(result.warnings[0].finding.rfind("the traced curve runs from x = 151", 0), 0u)
+        << result.warnings[0].finding;
+    EXPECT_EQ(result.warnings[1].finding.rfind("rim A is the first sample", 0), 0u) << result.warnings[1].finding;
+    EXPECT_EQ(result.warnings[2].finding.rfind("A Top lies on the end of the traced curve", 0), 0u)
+        << result.warnings[2].finding;
+
+    // Bridging the gaps, as a user told to would, traces the whole surface
+    // and leaves nothing to warn of; nor does an empty boundary.
+    parameters.maxLineConnectionDistance = 10.0;
+    const MeasurementResult retraced = runMeasurement(scan.view(), L"", parameters);
+    ASSERT_TRUE(retraced.ok());
+    EXPECT_TRUE(retraced.warnings.empty()) << trustWarningCodes(retraced.warnings);
+    EXPECT_TRUE(findTrustWarnings(Boundary{}, nullptr).empty());
 }
 
-TEST(MeasurementPipeline, EachMissingInput_StopsAtItsStep)
+TEST(TrustWarnings, ReferenceCurveBeyondTheTracedCurve_WarnsInBothRunsOnce)
 {
-    const SyntheticScan scan = smallFovea();
-
-    EXPECT_EQ(runMeasurement(RgbaImageView{}, L"", fovealParameters()).status, MeasurementStatus::NoImage);
-
-    MeasurementParameters outside = fovealParameters();
-    outside.selection = PixelRect{400, 10, 420, 20};
-    const MeasurementResult outsideResult = runMeasurement(scan.view(), L"", outside);
-    EXPECT_EQ(outsideResult.status, MeasurementStatus::EmptySelection);
-    EXPECT_TRUE(outsideResult.boundary.edgePoints.empty());
-    EXPECT_TRUE(outsideResult.report.empty());
-
-    // One colour everywhere: the region fills the image up to its margins
-    // and meets no edge.
-    const test::TestImage uniform(60, 40, RgbaColor{128, 128, 128, 255});
-    MeasurementParameters flat = fovealParameters();
-    flat.selection = PixelRect{10, 10, 30, 20};
-    EXPECT_EQ(runMeasurement(uniform.view(), L"", flat).status, MeasurementStatus::NoCurve);
-
-    MeasurementParameters onePoint = fovealParameters();
-    onePoint.referenceCurve.resize(1);
-    const MeasurementResult onePointResult = runMeasurement(scan.view(), L"", onePoint);
-    EXPECT_EQ(onePointResult.status, MeasurementStatus::NoReferenceCurve);
-    EXPECT_FALSE(onePointResult.boundary.curve.empty());
-    EXPECT_TRUE(onePointResult.report.empty());
-
-    // A reference curve that starts on the surface and falls away from it:
-    // the thinnest place is its first sample, so there is no rim before it.
-    MeasurementParameters slanted = fovealParameters();
-    slanted.referenceCurve = {{2, 140}, {397, 0}};
-    EXPECT_EQ(runMeasurement(scan.view(), L"", slanted).status, MeasurementStatus::NoRim);
+    // A hand-made boundary: the reference runs from x = 0 to 100 under a
+    // curve that ends at x = 60, where the thickness grows to the reference
+    // curve's right end.
+    Boundary boundary;
+    boundary.curve = {{20, 10}, {40, 8}, {60, 10}};
+    boundary.referenceCurve = {{0, 0}, {100, 0}};
+    detectFovealWidthAndDepth(boundary, 10);
+    ASSERT_TRUE(hasValidExtrema(boundary));
+    const CalibratedMeasurements calibrated = measureCalibrated(boundary, AxisScales{2.0, 1.0, "typed"}, 10);
+    const std::vector<TrustWarning> warnings = findTrustWarnings(boundary, &calibrated);
+    EXPECT_EQ(trustWarningCodes(warnings), "curve-short-of-reference;rim-at-profile-end;top-at-curve-end");
+    // The calibrated run finds the same ends; they are not listed twice.
+    for (const TrustWarning& warning : warnings)
+        EXPECT_EQ(warning.finding.find("calibrated"), std::string::npos) << warning.finding;
 }
 
 } // namespace

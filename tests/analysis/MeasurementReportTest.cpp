@@ -1,17 +1,18 @@
 #include <cmath>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "TestImage.h"
 #include "analysis/FovealExtrema.h"
 #include "analysis/MeasurementReport.h"
 
-using namespace quorrel;
-
+namespace quorrel {
 namespace {
+
+using test::lines;
 
 // A, C and E as samples 0, 1, 2; the five resampled points are A, B, C, D, E.
 Boundary reportBoundary(Point2d aTop, Point2d bTop, Point2d cTop, Point2d dTop, Point2d eTop, Point2d cBottom)
@@ -36,16 +37,10 @@ Boundary smallPit()
     return reportBoundary({0, 10}, {2, 8}, {5, 6}, {8, 9}, {10, 10}, {5, 0});
 }
 
-std::vector<std::string> lines(const std::string& text)
+std::vector<std::string> reportOf(const Boundary& boundary, Point2d unitStart, Point2d unitEnd, double unitMicron)
 {
-    std::vector<std::string> result;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        result.push_back(line);
-    return result;
+    return lines(formatMeasurementReport(computeFovealMeasurements(boundary, unitStart, unitEnd, unitMicron)));
 }
-
-} // namespace
 
 TEST(MeasurementReport, SmallPit_MatchesTheHandWrittenReportLineByLine)
 {
@@ -120,45 +115,7 @@ TEST(MeasurementReport, TruncatedConstants_ShowInTheUnroundedFigures)
     EXPECT_NEAR(m.slopeDegrees[2], 45.0000093620, 1e-9);
 }
 
-TEST(MeasurementReport, TenPixelUnitForHundredMicrons_MakesMicronsTenTimesPixels)
-{
-    const FovealMeasurements m = computeFovealMeasurements(smallPit(), {3, 7}, {9, 15}, 100.0);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_DOUBLE_EQ(m.micronDistances[i], 10.0 * m.pixelDistances[i]);
-    EXPECT_DOUBLE_EQ(m.fovealMicronWidth, 10.0 * m.fovealPixelWidth);
-    EXPECT_DOUBLE_EQ(m.depthAlongCLineMicron, 10.0 * m.depthAlongCLinePixel);
-    EXPECT_DOUBLE_EQ(m.perpendicularDepthMicron, 10.0 * m.perpendicularDepthPixel);
-}
-
-TEST(MeasurementReport, ParallelLines_WriteNotDeterminedRowsInTheirOwnWording)
-{
-    // C Bottom beside C Top: the C line runs level with the rim line.
-    std::vector<std::string> report = lines(formatMeasurementReport(computeFovealMeasurements(
-        reportBoundary({0, 10}, {2, 8}, {5, 6}, {8, 9}, {10, 10}, {3, 6}), {0, 0}, {10, 0}, 100.0)));
-    ASSERT_EQ(report.size(), 50u);
-    EXPECT_EQ(report[28], "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
-    EXPECT_EQ(report[29], "Foveal Micron Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
-    EXPECT_EQ(report[30], "");
-    EXPECT_EQ(report[31], "Foveal Pixel  Depth (A - E Top Perpendicular Line): 4");
-
-    // A Top on E Top: no rim line at all.
-    report = lines(formatMeasurementReport(computeFovealMeasurements(
-        reportBoundary({5, 10}, {2, 8}, {5, 6}, {8, 9}, {5, 10}, {5, 0}), {0, 0}, {10, 0}, 100.0)));
-    EXPECT_EQ(report[26], "Foveal Pixel  Width: 0");
-    EXPECT_EQ(report[28], "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
-    EXPECT_EQ(report[31], "Foveal Pixel  Depth (A - E Top Perpendicular Line): Not Determined");
-    EXPECT_EQ(report[32], "Foveal Micron Depth (A - E Top Perpendicular Line): Not Determined");
-}
-
-TEST(MeasurementReport, RimTopsInLineWithCTop_GiveZeroDepths)
-{
-    const FovealMeasurements m = computeFovealMeasurements(
-        reportBoundary({0, 0}, {2, 1}, {4, 2}, {7, 3.5}, {10, 5}, {6, -2}), {0, 0}, {10, 0}, 1.0);
-    EXPECT_NEAR(m.depthAlongCLinePixel, 0.0, 1e-12);
-    EXPECT_NEAR(m.perpendicularDepthPixel, 0.0, 1e-12);
-}
-
-TEST(MeasurementReport, TiltedCLine_MeasuresSlopesAcrossIt)
+TEST(MeasurementReport, TiltedOrTurnedCLine_MeasuresSlopesAcrossIt_RimTopsInLineGiveZeroDepths)
 {
     // C line at 45 degrees: a wall along x reads as slope 1 in its frame, a
     // wall along y as slope -1.
@@ -172,32 +129,43 @@ TEST(MeasurementReport, TiltedCLine_MeasuresSlopesAcrossIt)
         reportBoundary({0, 0}, {2, -2}, {5, -4}, {8, -1}, {10, 0}, {5, 10}), {0, 0}, {10, 0}, 1.0);
     EXPECT_NEAR(flipped.slopes[0], -1.0, 1e-12);
     EXPECT_NEAR(flipped.slopes[3], 0.5, 1e-12);
+
+    const FovealMeasurements flat = computeFovealMeasurements(
+        reportBoundary({0, 0}, {2, 1}, {4, 2}, {7, 3.5}, {10, 5}, {6, -2}), {0, 0}, {10, 0}, 1.0);
+    EXPECT_NEAR(flat.depthAlongCLinePixel, 0.0, 1e-12);
+    EXPECT_NEAR(flat.perpendicularDepthPixel, 0.0, 1e-12);
 }
 
-TEST(MeasurementReport, UndefinedFigures_PrintAsNanOrInfNeverAsNumbers)
+TEST(MeasurementReport, UndefinedFigures_PrintInTheirOwnWordingOrAsNanOrInfNeverAsNumbers)
 {
-    // No unit line: microns divide by zero. Every Top point and C Bottom on
-    // one spot: no width, no depth lines, no slope frame.
-    const Point2d spot{4, 4};
-    const std::vector<std::string> report = lines(formatMeasurementReport(
-        computeFovealMeasurements(reportBoundary(spot, spot, spot, spot, spot, spot), {0, 0}, {0, 0}, 100.0)));
+    // C Bottom beside C Top: the C line runs level with the rim line.
+    std::vector<std::string> report =
+        reportOf(reportBoundary({0, 10}, {2, 8}, {5, 6}, {8, 9}, {10, 10}, {3, 6}), {0, 0}, {10, 0}, 100.0);
     ASSERT_EQ(report.size(), 50u);
-    EXPECT_EQ(report[17], "Unit Micron Pixel  Length: 0");
+    EXPECT_EQ(report[28], "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
+    EXPECT_EQ(report[29], "Foveal Micron Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
+    EXPECT_EQ(report[31], "Foveal Pixel  Depth (A - E Top Perpendicular Line): 4");
+    // A Top on E Top: no rim line at all.
+    report = reportOf(reportBoundary({5, 10}, {2, 8}, {5, 6}, {8, 9}, {5, 10}, {5, 0}), {0, 0}, {10, 0}, 100.0);
+    EXPECT_EQ(report[26], "Foveal Pixel  Width: 0");
+    EXPECT_EQ(report[28], "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
+    EXPECT_EQ(report[32], "Foveal Micron Depth (A - E Top Perpendicular Line): Not Determined");
+    // No unit line: microns divide by zero.
+    report = reportOf(smallPit(), {2, 2}, {2, 2}, 100.0);
     EXPECT_EQ(report[20], "A Bottom to A Top Micron Distance: inf");
+    EXPECT_EQ(report[27], "Foveal Micron Width: inf");
+    EXPECT_TRUE(unitLineTooShort({2, 2}, {2, 2}));
+    EXPECT_FALSE(unitLineTooShort({0, 0}, {0.00002, 0}));
+    // Every point on one spot: no width, no depth lines, no slope frame.
+    const Point2d spot{4, 4};
+    report = reportOf(reportBoundary(spot, spot, spot, spot, spot, spot), {0, 0}, {0, 0}, 100.0);
+    ASSERT_EQ(report.size(), 50u);
     EXPECT_EQ(report[22], "C Bottom to C Top Micron Distance: nan");
     EXPECT_EQ(report[27], "Foveal Micron Width: nan");
-    EXPECT_EQ(report[28], "Foveal Pixel  Depth (C Bottom - C Top) line to (A - E Top Line): Not Determined");
+    EXPECT_EQ(report[31], "Foveal Pixel  Depth (A - E Top Perpendicular Line): Not Determined");
     EXPECT_EQ(report[35], "Slope (A -> B): nan");
     EXPECT_EQ(report[40], "Slope Radian Angle (A -> B): nan");
     EXPECT_EQ(report[48], "Slope Degree Angle (D -> E): nan");
-
-    const std::vector<std::string> noUnit =
-        lines(formatMeasurementReport(computeFovealMeasurements(smallPit(), {2, 2}, {2, 2}, 100.0)));
-    EXPECT_EQ(noUnit[20], "A Bottom to A Top Micron Distance: inf");
-    EXPECT_EQ(noUnit[27], "Foveal Micron Width: inf");
-
-    EXPECT_TRUE(unitLineTooShort({2, 2}, {2, 2}));
-    EXPECT_FALSE(unitLineTooShort({0, 0}, {0.00002, 0}));
 
     // A wall outside the resampled lists gives no figure rather than a stray one.
     Boundary strayWall = smallPit();
@@ -210,16 +178,14 @@ TEST(MeasurementReport, UndefinedFigures_PrintAsNanOrInfNeverAsNumbers)
 
 TEST(FormatReportNumber, Numbers_PrintAsTheDefaultStreamWithOneSpellingForNaN)
 {
-    EXPECT_EQ(formatReportNumber(0.1), "0.1");
-    EXPECT_EQ(formatReportNumber(123456.0), "123456");
-    EXPECT_EQ(formatReportNumber(1234567.0), "1.23457e+06");
-    EXPECT_EQ(formatReportNumber(0.0001), "0.0001");
-    EXPECT_EQ(formatReportNumber(0.00001), "1e-05");
-    EXPECT_EQ(formatReportNumber(-2.5), "-2.5");
-    EXPECT_EQ(formatReportNumber(std::numeric_limits<double>::infinity()), "inf");
-    EXPECT_EQ(formatReportNumber(-std::numeric_limits<double>::infinity()), "-inf");
-    EXPECT_EQ(formatReportNumber(std::numeric_limits<double>::quiet_NaN()), "nan");
-    EXPECT_EQ(formatReportNumber(-std::numeric_limits<double>::quiet_NaN()), "nan");
+    const double infinity = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::pair<double, const char*> cases[] = {
+        {0.1, "0.1"},   {123456.0, "123456"}, {1234567.0, "1.23457e+06"}, {0.0001, "0.0001"}, {0.00001, "1e-05"},
+        {-2.5, "-2.5"}, {infinity, "inf"},    {-infinity, "-inf"},        {nan, "nan"},       {-nan, "nan"},
+    };
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(formatReportNumber(value), text);
 }
 
 TEST(IntersectLines, CrossingLines_GiveTheirCrossingAndParallelOnesNone)
@@ -236,3 +202,6 @@ TEST(IntersectLines, CrossingLines_GiveTheirCrossingAndParallelOnesNone)
     EXPECT_FALSE(intersectLines({0, 0}, {2, 0}, {0, 1}, {1, 1.00000002}, &crossing));
     EXPECT_EQ(crossing, (Point2d{-1, -1}));
 }
+
+} // namespace
+} // namespace quorrel

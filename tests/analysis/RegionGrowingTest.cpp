@@ -1,25 +1,159 @@
+// Detect's steps: the rubber band as a pixel rectangle, the tolerance
+// estimated from it, and the region grown from its centre.
+
+#include <array>
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "TestImage.h"
+#include "analysis/ColorDistance.h"
+#include "analysis/PixelRect.h"
 #include "analysis/RegionGrowing.h"
+#include "analysis/ViewerCoordinates.h"
 
 namespace quorrel {
 namespace {
 
+using Points = std::vector<Point2d>;
 using test::grey;
 using test::TestImage;
+
+std::array<int, 4> sides(const PixelRect& rect)
+{
+    return {rect.left, rect.bottom, rect.right, rect.top};
+}
+
+TEST(PixelRectBetween, CornersInAnyOrder_AreTruncatedTowardZeroAndCutAtTheImage)
+{
+    const struct {
+        double x0, y0, x1, y1;
+        std::array<int, 4> sides; // left, bottom, right, top in a 100 x 100 image
+    } cases[] = {
+        {4.5, 9.5, 29.5, 4.5, {4, 4, 29, 9}},
+        {29.5, 4.5, 4.5, 9.5, {4, 4, 29, 9}},
+        {4.5, 4.5, 29.5, 9.5, {4, 4, 29, 9}},
+        {-0.1, -0.1, 3.9, 3.9, {0, 0, 3, 3}}, // 3.9 becomes 3, not 4
+        {-5.7, -5.7, -0.7, -0.7, {0, 0, 0, 0}}, // -0.7 becomes 0, not -1
+        {90, 95, 150, 130, {90, 95, 100, 100}},
+        {-20, -30, 10, 5, {0, 0, 10, 5}},
+        {1e300, 1e300, -1e300, -1e300, {0, 0, 100, 100}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sides(pixelRectBetween(c.x0, c.y0, c.x1, c.y1, 100, 100)), c.sides) << c.x0 << ", " << c.y0;
+    EXPECT_TRUE(pixelRectBetween(200, 200, 300, 300, 100, 100).isEmpty());
+    EXPECT_TRUE(pixelRectBetween(-300, -300, -200, -200, 100, 100).isEmpty());
+    EXPECT_TRUE(pixelRectBetween(0, 0, 0, 0, 100, 100).isEmpty());
+}
+
+TEST(ViewerCoordinates, Rects_CoverTheSamePixelsCountedFromTheBottomAndCutToTheImage)
+{
+    const struct {
+        int x, y, width, height, imageWidth, imageHeight;
+        std::array<int, 4> sides;
+    } cases[] = {
+        {150, 10, 100, 25, 400, 200, {150, 165, 250, 190}}, // viewer rows 10 .. 34 are image rows 189 .. 165
+        {0, 0, 1, 1, 4, 3, {0, 2, 1, 3}}, // the top-left viewer pixel is on the top image row
+        {3, 2, 1, 1, 4, 3, {3, 0, 4, 1}}, // the bottom-right one on row 0
+        {-5, -5, 10, 10, 100, 50, {0, 45, 5, 50}},
+        {95, 45, 10, 10, 100, 50, {95, 0, 100, 5}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sides(viewerRectToPixelRect(c.x, c.y, c.width, c.height, c.imageWidth, c.imageHeight)), c.sides)
+            << c.x << ", " << c.y;
+
+    // Outside the image, without area, or with corners beyond int range
+    // once added, which must not wrap into the image.
+    const int empty[][6] = {{100, 0, 5, 5, 100, 50},
+                            {0, 50, 5, 5, 100, 50},
+                            {-10, 0, 10, 5, 100, 50},
+                            {0, -5, 5, 5, 100, 50},
+                            {10, 10, 0, 5, 100, 50},
+                            {10, 10, 5, -1, 100, 50},
+                            {10, 10, 5, 5, 0, 50},
+                            {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 100, 50},
+                            {INT_MIN, INT_MIN, INT_MAX, INT_MAX, 100, 50}};
+    for (const auto& c : empty)
+        EXPECT_TRUE(viewerRectToPixelRect(c[0], c[1], c[2], c[3], c[4], c[5]).isEmpty()) << c[0] << ", " << c[1];
+}
+
+TEST(ViewerCoordinates, Point_FlipsTheRowAboutTheImageHeight)
+{
+    EXPECT_EQ(viewerPointToImagePoint(Point2d{3, 0}, 200), (Point2d{3, 199}));
+    EXPECT_EQ(viewerPointToImagePoint(Point2d{7.5, 199}, 200), (Point2d{7.5, 0}));
+    EXPECT_EQ(viewerPointToImagePoint(Point2d{0, 10.25}, 100), (Point2d{0, 88.75}));
+    EXPECT_EQ(viewerPointToImagePoint(Point2d{-4, 120}, 100), (Point2d{-4, -21}));
+}
+
+TEST(MeanColor, AveragesEveryChannelOfThePixelsInsideTheImage)
+{
+    TestImage image(4, 4, grey(100));
+    image.set(1, 1, RgbaColor{10, 20, 30, 40});
+    image.set(2, 1, RgbaColor{11, 21, 31, 41});
+    const MeanColor mean = meanColor(image.view(), PixelRect{1, 1, 3, 2});
+    EXPECT_EQ(mean.count, 2);
+    EXPECT_EQ((std::array<double, 4>{mean.r, mean.g, mean.b, mean.a}), (std::array<double, 4>{10.5, 20.5, 30.5, 40.5}));
+
+    // A rect past the image reads only the image; an empty one nothing.
+    const MeanColor whole = meanColor(image.view(), PixelRect{-5, -5, 50, 50});
+    EXPECT_EQ(whole.count, 16);
+    EXPECT_EQ(whole.r, (14 * 100 + 10 + 11) / 16.0);
+    const MeanColor empty = meanColor(image.view(), PixelRect{3, 3, 1, 1});
+    EXPECT_EQ(empty.count, 0);
+    EXPECT_EQ(empty.r, 0.0);
+    EXPECT_EQ(empty.a, 0.0);
+    EXPECT_EQ(meanColor(RgbaImageView{}, PixelRect{0, 0, 4, 4}).count, 0);
+}
+
+TEST(ColorDistance, AllFourChannels_CountAsUnsignedBytes)
+{
+    const std::uint8_t pixel[4] = {10, 20, 30, 40};
+    EXPECT_DOUBLE_EQ(colorDistance(pixel, RgbaColor{13, 24, 30, 40}), 5.0);
+    const std::uint8_t transparent[4] = {0, 0, 0, 0};
+    EXPECT_DOUBLE_EQ(colorDistance(transparent, RgbaColor{0, 0, 0, 255}), 255.0);
+    const std::uint8_t bright[4] = {200, 0, 0, 0};
+    EXPECT_DOUBLE_EQ(colorDistance(bright, RgbaColor{0, 0, 0, 0}), 200.0);
+}
+
+TEST(EstimateMaxColorDistance, FiveOrFewerPixels_FallBackTo30_MoreUseTheRoundedSpread)
+{
+    // Rows of 0, 255, 0, 255, ... in R, G and B: far beyond the cap once the
+    // spread counts.
+    TestImage five(5, 1);
+    TestImage six(6, 1);
+    for (int x = 0; x < 6; ++x) {
+        six.set(x, 0, grey(x % 2 == 0 ? 0 : 255));
+        if (x < 5)
+            five.set(x, 0, grey(x % 2 == 0 ? 0 : 255));
+    }
+    // Deviations +15, -15, +5, -5, 0, 0 from 100 sum to 500 squared, so each
+    // colour channel's sample deviation is sqrt(500 / 5) = 10; alpha is
+    // constant. d = sqrt(300) = 17.32..., 4.5 d + 0.5 = 78.44... -> 78.
+    const int levels[6] = {115, 85, 105, 95, 100, 100};
+    TestImage tens(3, 2);
+    for (int i = 0; i < 6; ++i)
+        tens.set(i % 3, i / 3, grey(levels[i]));
+    const TestImage uniform(8, 8, RgbaColor{50, 90, 130, 255});
+    const struct {
+        const char* name;
+        RgbaImageView image;
+        PixelRect rect;
+        int tolerance;
+    } cases[] = {
+        {"five pixels", five.view(), {0, 0, 5, 1}, 30},          {"six pixels", six.view(), {0, 0, 6, 1}, 128},
+        {"deviations of 10", tens.view(), {0, 0, 3, 2}, 78},     {"uniform patch", uniform.view(), {0, 0, 8, 8}, 30},
+        {"selection outside", six.view(), {10, 10, 20, 20}, 30}, {"no image", RgbaImageView{}, {0, 0, 6, 1}, 30},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(estimateMaxColorDistance(c.image, c.rect), c.tolerance) << c.name;
+}
 
 const RgbaColor kBlack = grey(0);
 const RgbaColor kWhite = grey(255);
 
-std::vector<Point2d> points(std::initializer_list<Point2d> list)
-{
-    return std::vector<Point2d>(list);
-}
-
-TEST(CollectEdgePoints, SmallShape_GivesEdgesInDepthFirstOrder)
+TEST(CollectEdgePoints, SmallShapes_GiveTheirEdgesInDepthFirstOrderInsideTheMargins)
 {
     // 6x6 black picture; only columns and rows 1 to 3 are examined. White at
     // (3, 2) and (2, 3) walls off (3, 3). From (1, 1) the fill goes up
@@ -27,60 +161,26 @@ TEST(CollectEdgePoints, SmallShape_GivesEdgesInDepthFirstOrder)
     // (1, 3), then returns through (2, 2) and (2, 1) to (3, 1), whose upper
     // neighbour (3, 2) is the second edge. A row-by-row scan would find
     // (3, 2) first.
-    TestImage image(6, 6, kBlack);
-    image.set(3, 2, kWhite);
-    image.set(2, 3, kWhite);
-    image.set(3, 3, kWhite);
-    EXPECT_EQ(collectEdgePoints(image.view(), Point2d{1, 1}, kBlack, 10), points({{2, 3}, {3, 2}}));
-}
+    TestImage walled(6, 6, kBlack);
+    walled.set(3, 2, kWhite);
+    walled.set(2, 3, kWhite);
+    walled.set(3, 3, kWhite);
+    EXPECT_EQ(collectEdgePoints(walled.view(), Point2d{1, 1}, kBlack, 10), (Points{{2, 3}, {3, 2}}));
 
-TEST(CollectEdgePoints, RegionUpToTheMargins_HasNoEdgesThere)
-{
     // Everything outside columns and rows 1 to 3 is white but never examined.
-    TestImage image(6, 6, kWhite);
+    TestImage inside(6, 6, kWhite);
     for (int y = 1; y <= 3; ++y)
         for (int x = 1; x <= 3; ++x)
-            image.set(x, y, kBlack);
-    EXPECT_TRUE(collectEdgePoints(image.view(), Point2d{2, 2}, kBlack, 10).empty());
+            inside.set(x, y, kBlack);
+    EXPECT_TRUE(collectEdgePoints(inside.view(), Point2d{2, 2}, kBlack, 10).empty());
+    inside.set(3, 3, kWhite);
+    EXPECT_EQ(collectEdgePoints(inside.view(), Point2d{2, 2}, kBlack, 10), (Points{{3, 3}}));
 
-    image.set(3, 3, kWhite);
-    EXPECT_EQ(collectEdgePoints(image.view(), Point2d{2, 2}, kBlack, 10), points({{3, 3}}));
-}
-
-TEST(CollectEdgePoints, SeedAtOrBeyondTolerance_GivesOnlyTheSeed)
-{
-    // (3, 4, 0) lies exactly 5 from black.
-    TestImage image(8, 8, RgbaColor{3, 4, 0, 255});
-    EXPECT_EQ(collectEdgePoints(image.view(), Point2d{4, 4}, kBlack, 5), points({{4, 4}}));
-    EXPECT_EQ(collectEdgePoints(image.view(), Point2d{4, 4}, kBlack, 3), points({{4, 4}}));
-    EXPECT_TRUE(collectEdgePoints(image.view(), Point2d{4, 4}, kBlack, 6).empty());
-}
-
-TEST(CollectEdgePoints, SeedInTheMargin_GivesNothing)
-{
-    TestImage image(8, 8, kWhite);
-    EXPECT_TRUE(collectEdgePoints(image.view(), Point2d{0, 4}, kBlack, 10).empty());
-    EXPECT_TRUE(collectEdgePoints(image.view(), Point2d{6, 4}, kBlack, 10).empty());
-    EXPECT_TRUE(collectEdgePoints(image.view(), Point2d{7, 4}, kBlack, 10).empty());
-    EXPECT_TRUE(collectEdgePoints(image.view(), Point2d{4, 6}, kBlack, 10).empty());
-    EXPECT_TRUE(collectEdgePoints(image.view(), Point2d{-0.5, 4}, kBlack, 10).empty());
-    EXPECT_TRUE(collectEdgePoints(image.view(), Point2d{1e300, 4}, kBlack, 10).empty());
-    // The last examined column and a fractional seed truncated into range.
-    EXPECT_EQ(collectEdgePoints(image.view(), Point2d{5, 4}, kBlack, 10), points({{5, 4}}));
-    EXPECT_EQ(collectEdgePoints(image.view(), Point2d{1.9, 5.99}, kBlack, 10), points({{1, 5}}));
-}
-
-TEST(CollectEdgePoints, ImageUnder4x4_GivesNothing)
-{
-    const TestImage narrow(3, 10, kWhite);
-    const TestImage low(10, 3, kWhite);
-    for (int x = 0; x < 10; ++x) {
-        for (int y = 0; y < 10; ++y) {
-            EXPECT_TRUE(collectEdgePoints(narrow.view(), Point2d{double(x), double(y)}, kBlack, 10).empty());
-            EXPECT_TRUE(collectEdgePoints(low.view(), Point2d{double(x), double(y)}, kBlack, 10).empty());
-        }
-    }
-    EXPECT_TRUE(collectEdgePoints(RgbaImageView{}, Point2d{1, 1}, kBlack, 10).empty());
+    // A seed at the tolerance or beyond is the only edge: (3, 4, 0) lies
+    // exactly 5 from black.
+    const TestImage far(8, 8, RgbaColor{3, 4, 0, 255});
+    EXPECT_EQ(collectEdgePoints(far.view(), Point2d{4, 4}, kBlack, 5), (Points{{4, 4}}));
+    EXPECT_TRUE(collectEdgePoints(far.view(), Point2d{4, 4}, kBlack, 6).empty());
 }
 
 TEST(CollectEdgePoints, LargeRegion_IsFilledWithoutRecursion)
@@ -96,7 +196,7 @@ TEST(CollectEdgePoints, LargeRegion_IsFilledWithoutRecursion)
         image.set(1, i, kWhite);
         image.set(size - 3, i, kWhite);
     }
-    const std::vector<Point2d> edges = collectEdgePoints(image.view(), Point2d{size / 2.0, size / 2.0}, kBlack, 10);
+    const Points edges = collectEdgePoints(image.view(), Point2d{size / 2.0, size / 2.0}, kBlack, 10);
     EXPECT_EQ(edges.size(), 4u * (size - 5));
     for (const Point2d& point : edges) {
         const bool onRing = point.x == 1 || point.y == 1 || point.x == size - 3 || point.y == size - 3;
@@ -105,57 +205,41 @@ TEST(CollectEdgePoints, LargeRegion_IsFilledWithoutRecursion)
     }
 }
 
-TEST(MakeCandidateBoundary, FillsSeedColourRectAndTolerance)
+TEST(MakeCandidateBoundary, FillsSeedColourRectAndTolerance_WhichAloneTellADetectionMadeBefore)
 {
     TestImage image(10, 10, kBlack);
     for (int x = 2; x < 7; ++x)
         for (int y = 3; y < 8; ++y)
             image.set(x, y, RgbaColor{10 + (x % 2), 200, 7, 255});
     // Columns 2..6: three at 10, two at 11 -> mean 10.4 -> 10.
-    const Boundary boundary = makeCandidateBoundary(image.view(), L"scan.png", PixelRect{2, 3, 7, 8}, 42);
+    const PixelRect rect{2, 3, 7, 8};
+    const Boundary boundary = makeCandidateBoundary(image.view(), L"scan.png", rect, 42);
     EXPECT_EQ(boundary.imagePath, L"scan.png");
     EXPECT_EQ(boundary.seedPoint, (Point2d{4, 5}));
     EXPECT_EQ(boundary.referenceColor, (RgbaColor{10, 200, 7, 255}));
-    EXPECT_EQ(boundary.selectionRect.left, 2);
-    EXPECT_EQ(boundary.selectionRect.top, 8);
-    EXPECT_EQ(boundary.selectionRect.right, 7);
-    EXPECT_EQ(boundary.selectionRect.bottom, 3);
+    EXPECT_EQ(sides(boundary.selectionRect), (std::array<int, 4>{2, 3, 7, 8}));
     EXPECT_EQ(boundary.maxColorDistance, 42);
     EXPECT_TRUE(boundary.edgePoints.empty());
     EXPECT_EQ(boundary.indexA, -1);
-}
 
-TEST(MakeCandidateBoundary, EmptyRect_GivesZeroColourAndTruncatedCentre)
-{
     // A band left of the image clamps to left 0, right -3: (0 + -3) / 2 is -1.
-    TestImage image(10, 10, grey(90));
-    const Boundary boundary = makeCandidateBoundary(image.view(), L"", PixelRect{0, 0, -3, 5}, 30);
-    EXPECT_EQ(boundary.referenceColor, (RgbaColor{0, 0, 0, 0}));
-    EXPECT_EQ(boundary.seedPoint, (Point2d{-1, 2}));
-}
+    const Boundary outside = makeCandidateBoundary(image.view(), L"", PixelRect{0, 0, -3, 5}, 30);
+    EXPECT_EQ(outside.referenceColor, (RgbaColor{0, 0, 0, 0}));
+    EXPECT_EQ(outside.seedPoint, (Point2d{-1, 2}));
 
-TEST(FindEqualBoundary, MatchesEveryFieldButThePath)
-{
-    TestImage image(10, 10, grey(90));
-    const PixelRect rect{2, 2, 6, 6};
-    std::vector<Boundary> boundaries;
-    boundaries.push_back(makeCandidateBoundary(image.view(), L"a.png", rect, 31));
-    boundaries.push_back(makeCandidateBoundary(image.view(), L"a.png", rect, 30));
-    boundaries.push_back(makeCandidateBoundary(image.view(), L"b.png", rect, 30));
-
-    EXPECT_EQ(findEqualBoundary(boundaries, makeCandidateBoundary(image.view(), L"c.png", rect, 30)), 1);
-    EXPECT_EQ(findEqualBoundary(boundaries, makeCandidateBoundary(image.view(), L"a.png", rect, 32)), -1);
-    EXPECT_EQ(findEqualBoundary({}, boundaries[0]), -1);
-
-    Boundary other = boundaries[1];
-    other.referenceColor.a = 254;
-    EXPECT_EQ(findEqualBoundary(boundaries, other), -1);
-    other = boundaries[1];
-    other.selectionRect.top = 7;
-    EXPECT_EQ(findEqualBoundary(boundaries, other), -1);
-    other = boundaries[1];
-    other.seedPoint.y = 5;
-    EXPECT_EQ(findEqualBoundary(boundaries, other), -1);
+    // Every field but the path decides whether a detection was made before.
+    const auto differsBy = [&boundary](auto change) {
+        Boundary other = boundary;
+        change(other);
+        return !isEqualDetection(boundary, other);
+    };
+    EXPECT_FALSE(differsBy([](Boundary& b) { b.imagePath = L"other.png"; }));
+    EXPECT_TRUE(differsBy([](Boundary& b) { b.referenceColor.a = 254; }));
+    EXPECT_TRUE(differsBy([](Boundary& b) { b.selectionRect.top = 7; }));
+    EXPECT_TRUE(differsBy([](Boundary& b) { b.seedPoint.y = 6; }));
+    EXPECT_TRUE(differsBy([](Boundary& b) { b.maxColorDistance = 30; }));
+    EXPECT_EQ(findEqualBoundary({outside, boundary}, boundary), 1);
+    EXPECT_EQ(findEqualBoundary({}, boundary), -1);
 }
 
 } // namespace

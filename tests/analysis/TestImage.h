@@ -1,12 +1,18 @@
 #pragma once
 
-// A small RGBA buffer for hand-made test pictures, bottom row first.
+// Shared setup of the analysis tests: a small RGBA buffer for hand-made
+// pictures (bottom row first), generated foveae, rows of points and report
+// lines.
 
 #include <cstddef>
 #include <cstdint>
+#include <sstream>
+#include <string>
 #include <vector>
 
+#include "analysis/Point2d.h"
 #include "analysis/RgbaImage.h"
+#include "samples/generator/SyntheticScan.h"
 
 namespace quorrel::test {
 
@@ -44,6 +50,41 @@ private:
 inline RgbaColor grey(int level)
 {
     return RgbaColor{level, level, level, 255};
+}
+
+// A fovea centred in a width x height scan, the rows counted from the bottom.
+inline SyntheticScanParameters foveaShape(int width, int height, double surfaceRow, double referenceRow,
+                                          double pitDepth, double pitSigma, double rimHeight, double rimSigma)
+{
+    SyntheticScanParameters parameters;
+    parameters.width = width;
+    parameters.height = height;
+    parameters.surfaceRow = surfaceRow;
+    parameters.referenceRow = referenceRow;
+    parameters.pitCentreX = width / 2.0;
+    parameters.pitDepth = pitDepth;
+    parameters.pitSigma = pitSigma;
+    parameters.rimHeight = rimHeight;
+    parameters.rimSigma = rimSigma;
+    return parameters;
+}
+
+// count points along a row: x = firstX, firstX + 1, ...
+inline std::vector<Point2d> row(double firstX, int count, double y)
+{
+    std::vector<Point2d> points;
+    for (int i = 0; i < count; ++i)
+        points.push_back(Point2d{firstX + i, y});
+    return points;
+}
+
+inline std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        result.push_back(line);
+    return result;
 }
 
 } // namespace quorrel::test
