@@ -52,26 +52,6 @@ void expectSamePoint(Point2d actual, Point2d expected)
     EXPECT_NEAR(actual.y, expected.y, 1e-9);
 }
 
-TEST(SampleReferenceCurve, StepsOfOneNth_SampleEverySegmentWithoutItsEnd)
-{
-    Boundary boundary;
-    boundary.curve = {{0, 50}, {100, 50}};
-    boundary.referenceCurve = {{0, 0}, {100, 0}};
-    sampleReferenceCurve(boundary, 100);
-    ASSERT_EQ(boundary.referenceSamples.size(), 100u);
-    ASSERT_EQ(boundary.curveSamples.size(), 100u);
-    EXPECT_NEAR(boundary.referenceSamples.back().x, 99.0, 1e-9);
-    EXPECT_NEAR(boundary.curveSamples[37].x, 37.0, 1e-9);
-    sampleReferenceCurve(boundary, 0);
-    EXPECT_TRUE(boundary.referenceSamples.empty());
-
-    boundary.curve = {{0, 10}, {10, 10}, {20, 10}};
-    boundary.referenceCurve = {{0, 0}, {9, 0}, {19, 0}, {30, 0}};
-    sampleReferenceCurve(boundary, 1);
-    EXPECT_EQ(boundary.referenceSamples, (Points{{0, 0}, {9, 0}, {19, 0}}));
-    EXPECT_EQ(boundary.curveSamples, (Points{{0, 10}, {10, 10}, {10, 10}}));
-}
-
 TEST(SmoothSampleDistances, BottomsMoveAlongTheirLinesByTheSmoothedThickness_ZeroThicknessStays)
 {
     Boundary boundary;

@@ -1,7 +1,6 @@
 #include "oracle/PlainRegionGrowing.h"
 
 #include <cstdint>
-#include <limits>
 
 #include "analysis/ColorDistance.h"
 
@@ -9,7 +8,6 @@ namespace quorrel::plain {
 
 namespace {
 
-template <typename Index>
 std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY, const RgbaColor& reference,
                                 int tolerance)
 {
@@ -23,15 +21,14 @@ std::vector<Point2d> growRegion(const RgbaImageView& image, int seedX, int seedY
     const auto isVisited = [&visited](std::uint64_t index) { return (visited[index >> 6] >> (index & 63u)) & 1u; };
 
     std::vector<Point2d> edgePoints;
-    std::vector<Index> stack;
-    stack.push_back(static_cast<Index>(seedY * width + seedX));
+    std::vector<std::uint64_t> stack{static_cast<std::uint64_t>(seedY * width + seedX)};
 
     const auto pushIfOpen = [&](std::int64_t x, std::int64_t y) {
         if (!isExamined(x, y))
             return;
         const auto index = static_cast<std::uint64_t>(y * width + x);
         if (!isVisited(index))
-            stack.push_back(static_cast<Index>(index));
+            stack.push_back(index);
     };
 
     while (!stack.empty()) {
@@ -67,12 +64,7 @@ std::vector<Point2d> collectEdgePoints(const RgbaImageView& image, Point2d seed,
     if (!(seed.x >= 1.0 && seed.x < columnLimit && seed.y >= 1.0 && seed.y < rowLimit))
         return {};
 
-    const int seedX = static_cast<int>(seed.x);
-    const int seedY = static_cast<int>(seed.y);
-    const auto pixelCount = static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height);
-    if (pixelCount <= std::numeric_limits<std::uint32_t>::max())
-        return growRegion<std::uint32_t>(image, seedX, seedY, reference, tolerance);
-    return growRegion<std::uint64_t>(image, seedX, seedY, reference, tolerance);
+    return growRegion(image, static_cast<int>(seed.x), static_cast<int>(seed.y), reference, tolerance);
 }
 
 } // namespace quorrel::plain
