@@ -212,8 +212,6 @@ TEST(MakeCandidateBoundary, FillsSeedColourRectAndTolerance_WhichAloneTellADetec
     EXPECT_EQ(boundary.referenceColor, (RgbaColor{10, 200, 7, 255}));
     EXPECT_EQ(sides(boundary.selectionRect), (std::array<int, 4>{2, 3, 7, 8}));
     EXPECT_EQ(boundary.maxColorDistance, 42);
-    EXPECT_TRUE(boundary.edgePoints.empty());
-    EXPECT_EQ(boundary.indexA, -1);
 
     // A band left of the image clamps to left 0, right -3: (0 + -3) / 2 is -1.
     const Boundary outside = makeCandidateBoundary(image.view(), L"", PixelRect{0, 0, -3, 5}, 30);
