@@ -83,33 +83,15 @@ TEST_F(ImageRegionTest, LoadRegion_EmptyOrNegativeSize_AllocationFailedWithoutBu
     }
 }
 
-// Damaged, foreign, oversized or missing files, and every file that once
-// crashed or hung the decoding (kept as found): refused, no pixels.
+// Missing files, the damaged, foreign or oversized ones of refused/ and
+// every file that once crashed or hung the decoding (kept as found):
+// refused, no pixels.
 TEST(ImageFileRefusal, LoadRegion_DamagedForeignOversizedOrMissingFiles_DecodeFailed)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QByteArray png = encodeWithQt(gradientPicture(), "png");
-    const QByteArray jpeg = encodeWithQt(gradientPicture(), "jpg");
-    const QByteArray bmp = encodeWithQt(gradientPicture(), "bmp");
-    const QByteArray tgaRuns = readFile(dataPath("gradient-rle.tga"));
-    const QByteArray jp2 = readFile(dataPath("gradient.jp2"));
-    const std::pair<QString, QByteArray> cuts[] = {
-        {"cut-in-image-data.png", png.left(png.size() / 2)},
-        {"without-end-chunk.png", png.left(png.size() - 12)},
-        {"without-last-checksum.png", png.left(png.size() - 3)},
-        {"header-only.png", png.left(33)},
-        {"cut.jpg", jpeg.left(jpeg.size() * 2 / 3)},
-        {"cut.bmp", bmp.left(bmp.size() - 40)},
-        {"cut.jp2", jp2.left(jp2.size() * 2 / 3)},
-        {"cut.tga", tgaRuns.left(tgaRuns.size() - 2)},
-    };
     QStringList paths{dir.filePath("absent.png"), dir.filePath("folder.png")};
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.png"));
-    for (const auto& [name, bytes] : cuts)
-        paths << QString::fromStdWString(writeFile(dir, name, bytes));
-    // The hand-made ones: a TGA run and a BMP jump past the picture, BMPs
-    // claiming 10^10 and 10^9 pixels, 2^30 blank pixels coded in two bytes.
     for (const char* folder : {"/imageio/refused", "/fuzz-regressions"}) {
         const QDir files(QStringLiteral(QUORREL_TEST_DATA_DIR) + folder);
         for (const QString& name : files.entryList(QDir::Files)) {
@@ -117,7 +99,7 @@ TEST(ImageFileRefusal, LoadRegion_DamagedForeignOversizedOrMissingFiles_DecodeFa
                 paths << files.filePath(name);
         }
     }
-    EXPECT_GE(paths.size(), 18); // the folders were found
+    EXPECT_GE(paths.size(), 27); // the folders were found
     for (const QString& path : paths) {
         SCOPED_TRACE(path.toStdString());
         const LoadedRegion region = loadImageRegion(path.toStdWString(), 0, 0, 1, 1);
