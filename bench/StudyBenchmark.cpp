@@ -124,38 +124,55 @@ int benchmarkStudy(int argc, char** argv)
         loading.processor += load.processor / kStudySize;
     }
 
-    // One process for the first image, one for all of them, on one thread so
-    // that the figures compare with the measurement's.
-    const auto study = [&](const QStringList& images) {
+    // One process for the first image, one for all of them: on one thread,
+    // so that the processor time compares with the measurement's, and with
+    // the default number of jobs (one per core), whose clock time shows what
+    // the cores give.
+    const auto study = [&](const QStringList& images, const QStringList& jobs) {
         return leastOf(3, RUSAGE_CHILDREN, [&] {
             QProcess process;
             process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            process.start(program, QStringList(images) << QStringLiteral("--jobs") << QStringLiteral("1"));
+            process.start(program, QStringList(images) << jobs);
             if (!process.waitForFinished(-1) || process.exitCode() != 0)
                 std::printf("the study of %d images failed\n", images.size());
         });
     };
-    const Cost first = study(studyImages.mid(0, 1));
-    const Cost all = study(studyImages);
+    const QStringList oneJob{QStringLiteral("--jobs"), QStringLiteral("1")};
+    const Cost first = study(studyImages.mid(0, 1), oneJob);
+    const Cost all = study(studyImages, oneJob);
+    const Cost allDefault = study(studyImages, {});
     const Cost beyond{(all.wall - first.wall) / (kStudySize - 1), (all.processor - first.processor) / (kStudySize - 1)};
+    const Cost beyondDefault{(allDefault.wall - first.wall) / (kStudySize - 1),
+                             (allDefault.processor - first.processor) / (kStudySize - 1)};
 
-    std::printf("a study of %d copies of %zu samples in one quorrel-measure process, one thread, least of 3 runs\n\n",
-                kStudySize, scans.size());
-    std::printf("%-44s %10s %10s\n", "", "wall ms", "cpu ms");
-    std::printf("%-44s %10.2f %10.2f\n", "process with the first image", 1e3 * first.wall, 1e3 * first.processor);
-    std::printf("%-44s %10.2f %10.2f\n", "each image beyond the first", 1e3 * beyond.wall, 1e3 * beyond.processor);
-    std::printf("%-44s %10.2f %10.2f\n", "measurement alone, per image", 1e3 * measurement.wall,
+    std::printf("a study of %d copies of %zu samples in one quorrel-measure process, least of 3 runs\n\n", kStudySize,
+                scans.size());
+    std::printf("%-52s %10s %10s\n", "", "wall ms", "cpu ms");
+    std::printf("%-52s %10.2f %10.2f\n", "process with the first image", 1e3 * first.wall, 1e3 * first.processor);
+    std::printf("%-52s %10.2f %10.2f\n", "each image beyond the first, --jobs 1", 1e3 * beyond.wall,
+                1e3 * beyond.processor);
+    std::printf("%-52s %10.2f %10.2f\n", "each image beyond the first, default jobs (per core)",
+                1e3 * beyondDefault.wall, 1e3 * beyondDefault.processor);
+    std::printf("%-52s %10.2f %10.2f\n", "measurement alone, per image", 1e3 * measurement.wall,
                 1e3 * measurement.processor);
-    std::printf("%-44s %10.2f %10.2f\n", "loading alone, per image", 1e3 * loading.wall, 1e3 * loading.processor);
+    std::printf("%-52s %10.2f %10.2f\n", "loading alone, per image", 1e3 * loading.wall, 1e3 * loading.processor);
+    std::printf("\nthe default jobs measure the study %.2fx as fast as --jobs 1 by the clock\n",
+                all.wall / allDefault.wall);
     // Read strictly, the target leaves no room for loading the image; read
     // as "start-up and library initialisation are paid once", it compares
     // with loading and measuring in a running process. Both are printed.
     const double ratio = beyond.processor / measurement.processor;
     const double withLoading = beyond.processor / (measurement.processor + loading.processor);
-    std::printf("\neach image beyond the first / the measurement alone (processor time): %.2fx "
+    std::printf("each image beyond the first (--jobs 1) / the measurement alone (processor time): %.2fx "
                 "(target <= 1.5x, %s)\n",
                 ratio, ratio <= 1.5 ? "met" : "MISSED");
-    std::printf("each image beyond the first / its loading and measurement in a running process: %.2fx "
+    // Decoding the file cannot be left out of a study; where it alone costs
+    // half the measurement or more, the strict reading is out of reach.
+    if (loading.processor >= 0.5 * measurement.processor)
+        std::printf("  (loading alone costs %.2fx the measurement, so no study can reach 1.5x of the measurement "
+                    "alone)\n",
+                    loading.processor / measurement.processor);
+    std::printf("each image beyond the first (--jobs 1) / its loading and measurement in a running process: %.2fx "
                 "(target <= 1.5x, %s)\n",
                 withLoading, withLoading <= 1.5 ? "met" : "MISSED");
     return withLoading <= 1.5 ? 0 : 1;

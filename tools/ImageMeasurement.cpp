@@ -128,16 +128,18 @@ ImageOutcome resolveSettings(const QString& imagePath, const MeasureSettings* sh
 }
 
 // Records the image as measured, and warns when the settings were saved for
-// another file of the same name.
-void identifyImage(const QString& imagePath, ImageOutcome& outcome)
+// another file of the same name. Hashing reads the whole file again, so it
+// is done only where a checksum is compared or kept.
+void identifyImage(const QString& imagePath, ImageOutcome& outcome, bool keepChecksum)
 {
+    const std::optional<quorrel::ImageReference>& recorded = outcome.settings.image;
+    const bool compared = recorded && !recorded->sha256.empty()
+        && QFileInfo(QString::fromStdString(recorded->path)).fileName() == QFileInfo(imagePath).fileName();
     std::string sha256;
     std::string error;
-    if (!quorrel::fileSha256(imagePath, sha256, error))
+    if ((compared || keepChecksum) && !quorrel::fileSha256(imagePath, sha256, error))
         return;
-    const std::optional<quorrel::ImageReference>& recorded = outcome.settings.image;
-    if (recorded && !recorded->sha256.empty() && recorded->sha256 != sha256
-        && QFileInfo(QString::fromStdString(recorded->path)).fileName() == QFileInfo(imagePath).fileName())
+    if (compared && recorded->sha256 != sha256)
         outcome.warnings.push_back("image " + quoted(imagePath.toStdString())
                                    + " is not the file its settings were saved with (its SHA-256 differs); "
                                      "the figures may differ from the saved report");
@@ -230,7 +232,7 @@ QString reportPathBeside(const QString& imagePath)
 }
 
 ImageOutcome measureImage(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options,
-                          bool propose)
+                          bool propose, bool keepChecksum)
 {
     // Running out of memory fails this image like any other fault, and a
     // study goes on with the next.
@@ -238,7 +240,7 @@ ImageOutcome measureImage(const QString& imagePath, const MeasureSettings* share
         ImageOutcome outcome = resolveSettings(imagePath, shared, options, propose);
         if (outcome.status != kMeasured)
             return outcome;
-        identifyImage(imagePath, outcome);
+        identifyImage(imagePath, outcome, keepChecksum);
         std::vector<std::string> warnings = std::move(outcome.warnings);
         outcome = measureResolved(imagePath, std::move(outcome), propose);
         warnings.insert(warnings.end(), outcome.warnings.begin(), outcome.warnings.end());

@@ -27,7 +27,7 @@ struct ImageOutcome {
     std::vector<std::string> warnings; // one line each
     std::string report;
     std::string csvRow;
-    MeasureSettings settings; // as measured, with the image's path and checksum
+    MeasureSettings settings; // as measured, with the image's path (and checksum when kept)
 };
 
 // Reads a measurement file; the error names the file.
@@ -48,7 +48,9 @@ QString reportPathBeside(const QString& imagePath);
 // points are proposed from the image instead of refused, and the outcome's
 // settings hold what was proposed as ordinary settings, so that a saved
 // measurement file repeats the run without proposing again.
+// With keepChecksum the outcome's settings carry the image's SHA-256 for a
+// measurement file to be saved; without it the file is hashed only to compare.
 ImageOutcome measureImage(const QString& imagePath, const MeasureSettings* shared, const MeasureSettings& options,
-                          bool propose = false);
+                          bool propose = false, bool keepChecksum = false);
 
 } // namespace measure

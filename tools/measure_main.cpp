@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include <sched.h>
+
 #include <QCoreApplication>
 
 #include "CommandLineOptions.h"
@@ -40,8 +42,8 @@ bool writeToStandardOutput(const std::string& text)
 int measureOneImage(const measure::CommandLine& commandLine, const measure::MeasureSettings* shared)
 {
     const QString& imageName = commandLine.imagePaths.front();
-    const measure::ImageOutcome outcome =
-        measure::measureImage(imageName, shared, commandLine.settings, commandLine.propose);
+    const measure::ImageOutcome outcome = measure::measureImage(
+        imageName, shared, commandLine.settings, commandLine.propose, !commandLine.saveParametersPath.isEmpty());
     if (outcome.status != kMeasured)
         return fail(outcome.status, outcome.error);
 
@@ -71,12 +73,22 @@ int measureOneImage(const measure::CommandLine& commandLine, const measure::Meas
     return commandLine.failOnWarnings && !outcome.warnings.empty() ? measure::kWarned : kMeasured;
 }
 
+// One image at a time per core this process may run on: a job runner or
+// taskset that hands it fewer cores than the machine has is obeyed.
+int defaultJobs()
+{
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    if (::sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 0)
+        return CPU_COUNT(&cores);
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 // Several images: each report beside its image, one table for all of them
 // in the order given, and a non-zero status when any image failed.
 int measureStudy(const measure::CommandLine& commandLine, const measure::MeasureSettings* shared)
 {
-    const int jobs =
-        commandLine.jobs > 0 ? commandLine.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int jobs = commandLine.jobs > 0 ? commandLine.jobs : defaultJobs();
     const measure::StudyResult study =
         measure::runStudy(commandLine.imagePaths, shared, commandLine.settings, jobs, commandLine.propose);
     int status = study.status;
