@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "app/FrameClock.h"
+#include "imageio/ImageFile.h"
 #include "ui/Quorrel.h"
 
 namespace {
@@ -50,6 +51,7 @@ private:
 
 int main(int argc, char* argv[])
 {
+    quorrel::keepFreedPictureMemory();
     QApplication application(argc, argv);
     {
         Quorrel window;

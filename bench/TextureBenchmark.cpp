@@ -44,6 +44,8 @@ double secondsOf(const std::function<void()>& work)
 
 int benchmarkTextureUpload(int argc, char** argv, int runs)
 {
+    // As the window does at start-up.
+    keepFreedPictureMemory();
     QApplication application(argc, argv);
     QTemporaryDir folder;
     SyntheticScanParameters parameters;
@@ -81,7 +83,9 @@ int benchmarkTextureUpload(int argc, char** argv, int runs)
     std::printf("texture upload of a %d x %d picture in a shown view (processor time, medians of %d runs)\n\n",
                 scan.width, scan.height, runs);
     bool met = true;
-    for (const QString& path : {greyPath, colourPath}) {
+    // The colour picture first, so that its first run makes the first
+    // texture of its size in the process, on memory never touched before.
+    for (const QString& path : {colourPath, greyPath}) {
         const std::wstring file = path.toStdWString();
         // A picture of another size in between makes each load's upload
         // allocate the texture's storage anew, as opening the first picture
@@ -103,13 +107,17 @@ int benchmarkTextureUpload(int argc, char** argv, int runs)
                 glFinish();
             }));
         }
+        // The first load's decode reuses the memory of the decode alone run
+        // just before it, as the median's does.
+        const double firstUpload = fresh.front() - median(loadOnly);
         const double freshUpload = median(fresh) - median(loadOnly);
         const double reusedUpload = median(reused);
         const bool isGrey = path == greyPath;
         std::printf("%-7s picture: new texture %.1f ms (its load %.1f ms less the file's decode %.1f ms), "
-                    "same size again %.1f ms: %s the 40 ms target\n",
+                    "same size again %.1f ms: %s the 40 ms target; the first run %.1f ms\n",
                     isGrey ? "grey" : "colour", 1e3 * freshUpload, 1e3 * median(fresh), 1e3 * median(loadOnly),
-                    1e3 * reusedUpload, std::max(freshUpload, reusedUpload) < 0.040 ? "within" : "OVER");
+                    1e3 * reusedUpload, std::max(freshUpload, reusedUpload) < 0.040 ? "within" : "OVER",
+                    1e3 * firstUpload);
         met = met && std::max(freshUpload, reusedUpload) < 0.040;
     }
     return met ? 0 : 1;

@@ -11,6 +11,10 @@
 #include <QFileInfo>
 #include <QString>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <IL/il.h>
 #include <IL/ilu.h>
 
@@ -181,6 +185,18 @@ std::uint32_t regionSize(std::uint32_t extent, std::uint32_t start, double fract
 }
 
 } // namespace
+
+void keepFreedPictureMemory()
+{
+#ifdef __GLIBC__
+    // The C library maps big blocks afresh (every one of 32 MB or more, an
+    // 8-megapixel picture) and unmaps them when freed, and trims the top of
+    // its heap; taken from the heap and kept there up to half a gigabyte,
+    // the blocks of one picture serve the next.
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+#endif
+}
 
 void initImageLibrary()
 {

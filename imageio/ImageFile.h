@@ -62,6 +62,13 @@ struct ImageFileInfo {
     std::string failure; // as in LoadedRegion
 };
 
+// Makes the process keep the memory of big blocks it frees, such as a
+// picture's pixels and the view's texture storage, for the next picture
+// instead of handing it back to the system. Touching fresh pages costs more
+// than copying a picture into them (on a virtual machine many times more),
+// so a window that opens picture after picture calls this once at start-up.
+void keepFreedPictureMemory();
+
 // Initialises the image library and the DICOM decoders once per process;
 // later calls do nothing.
 // The two operations below call it themselves.
