@@ -27,14 +27,20 @@ timeout=${QUORREL_FAULT_TEST_TIMEOUT:-300}
 "$root/scripts/setup.sh" >/dev/null
 
 # Copies the tracked files whose content differs, so that a second run
-# rebuilds only what changed since the first.
+# rebuilds only what changed since the first, and removes from the copy the
+# files the tree no longer has (a test file left behind would be built).
 mkdir -p "$source" "$build"
 git -C "$root" ls-files -z | python3 -c '
 import os, shutil, sys
 root, copy = sys.argv[1], sys.argv[2]
-for name in sys.stdin.read().split("\0"):
-    if not name or not os.path.isfile(os.path.join(root, name)):
-        continue
+names = [name for name in sys.stdin.read().split("\0") if name and os.path.isfile(os.path.join(root, name))]
+kept = set(names)
+for folder, _, files in os.walk(copy):
+    for file in files:
+        relative = os.path.relpath(os.path.join(folder, file), copy)
+        if relative not in kept:
+            os.remove(os.path.join(copy, relative))
+for name in names:
     src, dst = os.path.join(root, name), os.path.join(copy, name)
     with open(src, "rb") as f:
         data = f.read()

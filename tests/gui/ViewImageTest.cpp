@@ -1,5 +1,6 @@
-// Loading an image into the view and drawing it: buffer layout, failures and
-// what lands on screen (where a click lands is in ViewZoomTest).
+// Loading an image into the view and drawing it: failures and what lands on
+// screen. Where a click lands is in ViewZoomTest, the buffer's bottom-first
+// rows in ViewInteractionTest's cut and clear.
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,28 +22,6 @@ class ViewImageTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void wholeImage_BufferStartsWithTheBottomLeftPixel()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto view = testsupport::makeShownView(300, 200);
-        const QImage picture = testsupport::gradientImage(100, 80);
-        const QString path = testsupport::writeImage(scratch.filePath("scan.png"), picture);
-        QVERIFY(view->loadImage(path.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        QCOMPARE(view->imageWidth(), 100u);
-        QCOMPARE(view->imageHeight(), 80u);
-        QVERIFY(view->textureId() != 0);
-        const std::uint8_t* pixels = view->pixels();
-        const QRgb bottomLeft = picture.pixel(0, 79);
-        QCOMPARE(int(pixels[0]), qRed(bottomLeft));
-        QCOMPARE(int(pixels[1]), qGreen(bottomLeft));
-        QCOMPARE(int(pixels[2]), qBlue(bottomLeft));
-        QCOMPARE(int(pixels[3]), 255);
-        QVERIFY(!view->imageCut());
-        QCOMPARE(view->imagePath(), path.toStdWString());
-        QCOMPARE(view->imageOffset().x, 100.0);
-        QCOMPARE(view->imageOffset().y, 60.0);
-    }
-
     void unreadableFile_SaysWhyAndKeepsThePreviousImage()
     {
         testsupport::ScratchDirectory scratch;
