@@ -23,10 +23,6 @@
 #include "ui/Quorrel.h"
 #include "view/MainViewWidget.h"
 
-#ifndef QUORREL_MEASURE_EXECUTABLE
-#error "the build passes the path of quorrel-measure"
-#endif
-
 namespace {
 
 constexpr int kImageWidth = 400;
@@ -131,6 +127,7 @@ Inputs estimatedInputs()
     return in;
 }
 
+// Numbers as the window holds them, joined by commas.
 QString joined(std::initializer_list<double> numbers)
 {
     QStringList parts;
@@ -141,23 +138,14 @@ QString joined(std::initializer_list<double> numbers)
 
 QStringList commandOptions(const Inputs& in)
 {
-    QStringList options{"--selection",
-                        joined({double(in.selection.x()), double(in.selection.y()), double(in.selection.width()),
-                                double(in.selection.height())}),
-                        "--tolerance",
-                        in.tolerance == 0 ? QStringLiteral("estimate") : QString::number(in.tolerance),
-                        "--min-connection",
-                        joined({in.minConnection}),
-                        "--max-connection",
-                        joined({in.maxConnection}),
-                        "--smooth-level",
-                        QString::number(in.smoothLevel),
-                        "--smooth-count",
-                        QString::number(in.smoothCount),
-                        "--divide-count",
-                        QString::number(in.divideCount),
-                        "--unit-microns",
-                        joined({in.unitMicrons})};
+    const QRect& s = in.selection;
+    QStringList options;
+    options << "--selection" << joined({double(s.x()), double(s.y()), double(s.width()), double(s.height())})
+            << "--tolerance" << (in.tolerance == 0 ? QStringLiteral("estimate") : QString::number(in.tolerance))
+            << "--min-connection" << joined({in.minConnection}) << "--max-connection" << joined({in.maxConnection})
+            << "--smooth-level" << QString::number(in.smoothLevel) << "--smooth-count"
+            << QString::number(in.smoothCount) << "--divide-count" << QString::number(in.divideCount)
+            << "--unit-microns" << joined({in.unitMicrons});
     for (const QPoint& point : in.reference)
         options << "--reference" << joined({double(point.x()), double(point.y())});
     if (in.unitFrom != in.unitTo)
