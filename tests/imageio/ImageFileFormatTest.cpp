@@ -108,15 +108,5 @@ TEST(ImageFileFormats, LoadRegion_EveryVariant_GivesTheLibrarysBytes)
     }
 }
 
-TEST(ImageFileFormats, LoadRegion_PathWithNonAsciiCharacters_Loads)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Aufnahmen äöü")));
-    const std::wstring path =
-        writeFile(dir, QStringLiteral("Aufnahmen äöü/Netzhaut-網膜-ü.png"), encodeWithQt(gradientPicture(), "png"));
-    EXPECT_TRUE(showsPicture(loadImageRegion(path, 0, 0, 1, 1), gradientPicture()));
-}
-
 } // namespace
 } // namespace quorrel::test

@@ -108,13 +108,15 @@ TEST(ImageFileRefusal, LoadRegion_DamagedForeignOversizedOrMissingFiles_DecodeFa
     }
 }
 
+// Loaded from and saved to paths with characters beyond ASCII too.
 TEST(ImageFileSave, SaveRgbaImage_LosslessFormats_ReloadGivesTheSamePicture)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const LoadedRegion original =
-        loadImageRegion(writeFile(dir, "gradient.png", encodeWithQt(gradientPicture(), "png")), 0, 0, 1, 1);
-    ASSERT_EQ(original.status, LoadStatus::Ok);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Aufnahmen äöü")));
+    const LoadedRegion original = loadImageRegion(
+        writeFile(dir, "Aufnahmen äöü/Netzhaut-網膜-ü.png", encodeWithQt(gradientPicture(), "png")), 0, 0, 1, 1);
+    ASSERT_TRUE(showsPicture(original, gradientPicture()));
     for (const char* name : {"saved.png", "saved.bmp", "saved.tga", "gespeichert-ä.png"}) {
         SCOPED_TRACE(name);
         const std::wstring path = dir.filePath(QString::fromUtf8(name)).toStdWString();
