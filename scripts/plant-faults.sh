@@ -4,7 +4,8 @@
 # gap in the tests. A developer's tool, run by hand:
 #
 #   bash scripts/plant-faults.sh              every fault of scripts/planted-faults.txt
-#   bash scripts/plant-faults.sh WORD         only the faults whose line contains WORD
+#   bash scripts/plant-faults.sh PATTERN      only the faults whose line matches PATTERN,
+#                                             an extended regular expression ('^(view|ui)/')
 #
 # The faults are listed in scripts/planted-faults.txt, one a line:
 #   FILE @@ ORIGINAL TEXT @@ REPLACEMENT
@@ -95,7 +96,7 @@ broken=0
 survivors=()
 while IFS= read -r line || [ -n "$line" ]; do
     case "$line" in '' | '#'*) continue ;; esac
-    [ -n "$filter" ] && [[ "$line" != *"$filter"* ]] && continue
+    [ -n "$filter" ] && ! [[ "$line" =~ $filter ]] && continue
     file=${line%% @@ *}
     rest=${line#* @@ }
     original=${rest%% @@ *}
