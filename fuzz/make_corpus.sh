@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Writes the seed corpus once: a few tiny files of every accepted format and
 # of the variants each reader handles differently. Needs ImageMagick built
-# with OpenJPEG, and for the TIFF and DICOM seeds clang, libtiff and DCMTK
-# (the fuzz build's seed writer). The files are kept in fuzz/corpus/; run
-# again only to renew them.
+# with OpenJPEG. The TIFF and DICOM seeds were written once with libtiff and
+# DCMTK by the writers that made tests/data/imageio, and are left as they
+# are. The files are kept in fuzz/corpus/; run again only to renew them.
 set -euo pipefail
 cd "$(dirname "$0")"
 convert=${CONVERT:-convert}
@@ -17,7 +17,7 @@ trap 'rm -rf "$work"' EXIT
 "$convert" "$work/rgb.png" -colorspace Gray "$work/grey.png"
 
 mkdir -p corpus/png corpus/jpg corpus/jp2 corpus/bmp corpus/tga corpus/tif corpus/dcm
-rm -f corpus/*/*
+rm -f corpus/png/* corpus/jpg/* corpus/jp2/* corpus/bmp/* corpus/tga/*
 
 "$convert" "$work/rgb.png" -strip -depth 8 -define png:color-type=2 corpus/png/rgb.png
 "$convert" "$work/rgba.png" -strip -depth 8 -define png:color-type=6 corpus/png/rgba.png
@@ -54,8 +54,3 @@ rm -f corpus/*/*
 "$convert" "$work/rgba.png" -compress none corpus/tga/rgba.tga
 "$convert" "$work/grey.png" -type Grayscale -compress RLE corpus/tga/grey-rle.tga
 "$convert" "$work/rgb.png" -colors 20 -type Palette -compress none corpus/tga/palette.tga
-
-build=${QUORREL_FUZZ_BUILD_DIR:-$(pwd)/../build-fuzz}
-cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$build" --target seed_writer >/dev/null
-"$build/seed_writer" corpus

@@ -35,8 +35,14 @@ if ! command -v clang++ >/dev/null 2>&1; then
 fi
 mkdir -p "$build"
 if ! cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ >"$build/configure.log" 2>&1; then
-    echo "fuzz targets cannot be configured (see $build/configure.log): fuzzing skipped"
-    exit 0
+    # Only a missing libFuzzer runtime is the machine's lack; anything else
+    # is a fault of the fuzz build and must not pass for a skipped run.
+    if grep -q "libFuzzer runtime is not" "$build/configure.log"; then
+        echo "clang has no libFuzzer runtime: fuzzing skipped"
+        exit 0
+    fi
+    echo "fuzz targets cannot be configured: $build/configure.log" >&2
+    exit 1
 fi
 targets=()
 for format in "${formats[@]}"; do
