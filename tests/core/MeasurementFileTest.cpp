@@ -14,6 +14,7 @@
 #include "analysis/RegionGrowing.h"
 #include "core/MeasurementFile.h"
 #include "samples/generator/SyntheticScan.h"
+#include "tests/analysis/TestImage.h"
 
 namespace quorrel {
 namespace {
@@ -22,17 +23,7 @@ namespace {
 // border at row 60.
 SyntheticScan smallFovea()
 {
-    SyntheticScanParameters parameters;
-    parameters.width = 400;
-    parameters.height = 200;
-    parameters.surfaceRow = 140.0;
-    parameters.referenceRow = 60.0;
-    parameters.pitCentreX = 200.0;
-    parameters.pitDepth = 30.0;
-    parameters.pitSigma = 30.0;
-    parameters.rimHeight = 4.0;
-    parameters.rimSigma = 70.0;
-    return makeSyntheticScan(parameters);
+    return makeSyntheticScan(test::foveaShape(400, 200, 140.0, 60.0, 30.0, 30.0, 4.0, 70.0));
 }
 
 // Steps a user may take in the window besides the usual ones.

@@ -32,16 +32,9 @@ constexpr int kImageHeight = 200;
 // row 139; written as viewers expect it, top row first.
 quorrel::SyntheticScanParameters foveaParameters(double pitCentreX, std::uint64_t seed)
 {
-    quorrel::SyntheticScanParameters parameters;
-    parameters.width = kImageWidth;
-    parameters.height = kImageHeight;
-    parameters.surfaceRow = 140.0;
-    parameters.referenceRow = 60.0;
+    quorrel::SyntheticScanParameters parameters =
+        quorrel::test::foveaShape(kImageWidth, kImageHeight, 140.0, 60.0, 30.0, 30.0, 4.0, 70.0);
     parameters.pitCentreX = pitCentreX;
-    parameters.pitDepth = 30.0;
-    parameters.pitSigma = 30.0;
-    parameters.rimHeight = 4.0;
-    parameters.rimSigma = 70.0;
     parameters.seed = seed;
     return parameters;
 }

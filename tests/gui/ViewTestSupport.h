@@ -10,6 +10,7 @@
 
 #include "GuiTestSupport.h"
 #include "samples/generator/SyntheticScan.h"
+#include "tests/analysis/TestImage.h"
 #include "view/MainViewWidget.h"
 
 namespace testsupport {
@@ -115,16 +116,8 @@ inline QString writeSyntheticScan(const QString& path, const quorrel::SyntheticS
 // surface breaks left of the left rim.
 inline QString writeFoveaScan(const QString& path, bool speckled = false)
 {
-    quorrel::SyntheticScanParameters parameters;
-    parameters.width = 400;
-    parameters.height = 200;
-    parameters.surfaceRow = 140;
-    parameters.referenceRow = 60;
-    parameters.pitCentreX = 200;
-    parameters.pitDepth = 30;
-    parameters.pitSigma = 30;
-    parameters.rimHeight = speckled ? 6 : 4;
-    parameters.rimSigma = speckled ? 60 : 70;
+    quorrel::SyntheticScanParameters parameters =
+        quorrel::test::foveaShape(400, 200, 140, 60, 30, 30, speckled ? 6 : 4, speckled ? 60 : 70);
     if (speckled) {
         parameters.noiseAmplitude = 16;
         parameters.speckleContrast = 0.4;
