@@ -507,8 +507,10 @@ private slots:
         QCOMPARE(QDir(scratch->path()).entryList({"earlier.*"}, QDir::Files).size(), 3);
     }
 
-    // One command, two threads: a missing image fails alone; the others get
-    // their reports beside them and their rows in the order given.
+    // One command, two threads, typed scales: a missing image fails alone;
+    // the others get their reports beside them, the 50 lines as without the
+    // scales and then the run in microns, and their rows in the order given,
+    // the calibrated columns after the 50 lines' figures.
     void studyOfFourImagesOneMissing_FinishesTheOthersAndEndsInOneTable()
     {
         const QStringList images{writeFovea(scratch->filePath("batch-a.png"), 180.0, 2),
@@ -516,24 +518,38 @@ private slots:
                                  writeFovea(scratch->filePath("batch-c.png"), 220.0, 4)};
         const QString missing = scratch->filePath("batch-missing.png");
         const QString tablePath = scratch->filePath("study.csv");
+        const QStringList settings =
+            QStringList{"--selection", "150,10,100,25", "--unit-line", "10,190,110,190"} + fovealReference;
+        const QStringList scales{"--lateral-scale", "1", "--axial-scale", "0.5"};
         const CommandRun run =
-            runCommand(QStringList{images[0], images[1], missing, images[2], "--jobs", "2", "--selection",
-                                   "150,10,100,25", "--unit-line", "10,190,110,190", "--csv", tablePath}
-                       + fovealReference);
+            runCommand(QStringList{images[0], images[1], missing, images[2], "--jobs", "2", "--csv", tablePath}
+                       + settings + scales);
         QCOMPARE(run.status, 1);
         QVERIFY2(run.errors.contains("cannot read image \"" + missing.toUtf8() + "\": no such file"),
                  run.errors.constData());
         QVERIFY2(run.errors.contains("1 of 4 images failed"), run.errors.constData());
         QVERIFY(!QFile::exists(scratch->filePath("batch-missing.report.txt")));
-        const CommandRun single = runCommand(
-            QStringList{images[1], "--selection", "150,10,100,25", "--unit-line", "10,190,110,190"} + fovealReference);
-        QCOMPARE(readFile(scratch->filePath("batch, b.report.txt")), single.output);
+        const QByteArray report = readFile(scratch->filePath("batch, b.report.txt"));
+        const CommandRun plain = runCommand(QStringList{images[1]} + settings);
+        QCOMPARE(plain.output.count('\n'), 50);
+        QVERIFY(report.startsWith(plain.output));
+        QVERIFY(report.mid(plain.output.size()).startsWith("\nCalibrated Measurement: "));
+        QVERIFY(report.contains("\nScales from: typed\n"));
+        // 100 pixels across of 100 um, 100 pixels down of 50 um: the same scales.
+        const CommandRun twoLines =
+            runCommand(QStringList{images[1]} + settings
+                       + QStringList{"--second-unit-line", "20,180,20,80", "--second-unit-microns", "50"});
+        QCOMPARE(twoLines.output, QByteArray(report).replace("from: typed", "from: unit lines"));
+        const double width = reportFigure(report, "Calibrated Foveal Micron Width");
+        QVERIFY(width > 0.0);
 
         const QList<QByteArray> lines = readFile(tablePath).split('\n');
         QCOMPARE(lines.size(), 5);
         QVERIFY(lines.last().isEmpty());
         const QList<QByteArray> header = lines[0].split(',');
         QCOMPARE(header.front(), QByteArray("image"));
+        QCOMPARE(header.last(), QByteArray("warnings"));
+        QVERIFY(header.indexOf("slope_DE_deg") < header.indexOf("scale_lateral_um_per_px"));
         const int centreX = header.indexOf("C_top_x");
         const int centreThickness = header.indexOf("C_thickness_px");
         const int microns = header.indexOf("C_thickness_um");
@@ -548,52 +564,20 @@ private slots:
             QList<QByteArray> fields = line.mid(field.size() + 1).split(',');
             fields.prepend(path);
             QCOMPARE(fields.size(), header.size());
-            // The 50 lines' figures; the run in microns and the warnings are empty.
             for (int column = 1; column <= header.indexOf("slope_DE_deg"); ++column) {
                 bool ok = false;
                 fields[column].toDouble(&ok);
                 QVERIFY2(ok, header[column].constData());
             }
+            QCOMPARE(fields[header.indexOf("scale_source")], QByteArray("typed"));
+            QCOMPARE(fields.last(), QByteArray());
+            if (i == 1)
+                QVERIFY(qAbs(fields[header.indexOf("cal_width_um")].toDouble() - width) <= 1e-5 * width);
             QVERIFY(qAbs(fields[centreX].toDouble() - pitCentres[i]) <= 2.0);
             QVERIFY(qAbs(fields[centreThickness].toDouble() - 54.0) <= 1.5);
             // A 100-pixel unit line of the default 100 microns: one micron a pixel.
             QVERIFY(qAbs(fields[microns].toDouble() - fields[centreThickness].toDouble()) <= 1e-9);
         }
-    }
-
-    // Typed scales, or two unit lines giving the same: the 50 lines as
-    // without them, then the section; the table gains its columns.
-    void scales_AddTheSectionAfterTheFiftyLinesAndItsColumns()
-    {
-        const QStringList base =
-            QStringList{foveaPath, "--selection", "150,10,100,25", "--unit-line", "10,190,110,190"} + fovealReference;
-        const QString tablePath = scratch->filePath("calibrated.csv");
-        QFile::remove(tablePath);
-        const CommandRun plain = runCommand(base);
-        const CommandRun typed =
-            runCommand(base + QStringList{"--lateral-scale", "1", "--axial-scale", "0.5", "--csv", tablePath});
-        // 100 pixels across of 100 um, 100 pixels down of 50 um.
-        const CommandRun lines =
-            runCommand(base + QStringList{"--second-unit-line", "20,180,20,80", "--second-unit-microns", "50"});
-        QCOMPARE((QList<int>{plain.status, typed.status, lines.status}), (QList<int>{0, 0, 0}));
-        QCOMPARE(plain.output.count('\n'), 50);
-        QVERIFY(typed.output.startsWith(plain.output));
-        QVERIFY(typed.output.mid(plain.output.size()).startsWith("\nCalibrated Measurement: "));
-        QVERIFY(typed.output.contains("\nScales from: typed\n"));
-        QCOMPARE(lines.output, QByteArray(typed.output).replace("from: typed", "from: unit lines"));
-        QVERIFY2(typed.errors.isEmpty(), typed.errors.constData());
-
-        const QList<QByteArray> table = readFile(tablePath).split('\n');
-        QCOMPARE(table.size(), 3);
-        const QList<QByteArray> header = table[0].split(',');
-        const QList<QByteArray> row = table[1].split(',');
-        QCOMPARE(row.size(), header.size());
-        QVERIFY(header.indexOf("slope_DE_deg") < header.indexOf("scale_lateral_um_per_px"));
-        QCOMPARE(header.last(), QByteArray("warnings"));
-        QCOMPARE(row.last(), QByteArray());
-        QCOMPARE(row[header.indexOf("scale_source")], QByteArray("typed"));
-        const double width = reportFigure(typed.output, "Calibrated Foveal Micron Width");
-        QVERIFY(width > 0.0 && qAbs(row[header.indexOf("cal_width_um")].toDouble() - width) <= 1e-5 * width);
     }
 
     // A reference curve reaching past both sides of the image: the traced
