@@ -120,11 +120,11 @@ int benchmarkTextureUpload(int argc, char** argv, int runs)
         const double reusedUpload = median(reused);
         const bool isGrey = path == greyPath;
         std::printf("%-7s picture: new texture %.1f ms (its load %.1f ms less the file's decode %.1f ms), "
-                    "same size again %.1f ms: %s the 40 ms target; the first run %.1f ms\n",
+                    "same size again %.1f ms: %s the 40 ms target; the first run %.1f ms: %s\n",
                     isGrey ? "grey" : "colour", 1e3 * freshUpload, 1e3 * median(fresh), 1e3 * median(loadOnly),
                     1e3 * reusedUpload, std::max(freshUpload, reusedUpload) < 0.040 ? "within" : "OVER",
-                    1e3 * firstUpload);
-        met = met && std::max(freshUpload, reusedUpload) < 0.040;
+                    1e3 * firstUpload, firstUpload < 0.040 ? "within" : "OVER");
+        met = met && std::max({freshUpload, reusedUpload, firstUpload}) < 0.040;
     }
     return met ? 0 : 1;
 }
