@@ -1,5 +1,4 @@
 #include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -113,6 +112,8 @@ TEST(MeasurementReport, TruncatedConstants_ShowInTheUnroundedFigures)
     EXPECT_NEAR(m.perpendicularDepthPixel, 4.0, 1e-9);
     // 45 degrees measured with 3.141592 for pi.
     EXPECT_NEAR(m.slopeDegrees[2], 45.0000093620, 1e-9);
+    // Lines whose directions have a cross product of only 4e-8 are parallel.
+    EXPECT_FALSE(intersectLines({0, 0}, {2, 0}, {0, 1}, {1, 1.00000002}, nullptr));
 }
 
 TEST(MeasurementReport, TiltedOrTurnedCLine_MeasuresSlopesAcrossIt_RimTopsInLineGiveZeroDepths)
@@ -174,33 +175,6 @@ TEST(MeasurementReport, UndefinedFigures_PrintInTheirOwnWordingOrAsNanOrInfNever
     const FovealMeasurements none = computeFovealMeasurements(strayWall, {0, 0}, {10, 0}, 100.0);
     EXPECT_TRUE(std::isnan(none.pixelDistances[0]));
     EXPECT_FALSE(none.depthAlongCLineDetermined);
-}
-
-TEST(FormatReportNumber, Numbers_PrintAsTheDefaultStreamWithOneSpellingForNaN)
-{
-    const double infinity = std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::pair<double, const char*> cases[] = {
-        {0.1, "0.1"},   {123456.0, "123456"}, {1234567.0, "1.23457e+06"}, {0.0001, "0.0001"}, {0.00001, "1e-05"},
-        {-2.5, "-2.5"}, {infinity, "inf"},    {-infinity, "-inf"},        {nan, "nan"},       {-nan, "nan"},
-    };
-    for (const auto& [value, text] : cases)
-        EXPECT_EQ(formatReportNumber(value), text);
-}
-
-TEST(IntersectLines, CrossingLines_GiveTheirCrossingAndParallelOnesNone)
-{
-    Point2d crossing{-1, -1};
-    EXPECT_TRUE(intersectLines({0, 0}, {4, 4}, {0, 4}, {4, 0}, &crossing));
-    EXPECT_EQ(crossing, (Point2d{2, 2}));
-    EXPECT_TRUE(intersectLines({0, 0}, {4, 4}, {0, 4}, {4, 0}, nullptr));
-
-    crossing = {-1, -1};
-    EXPECT_FALSE(intersectLines({0, 0}, {4, 0}, {0, 3}, {8, 3}, &crossing));
-    EXPECT_FALSE(intersectLines({1, 1}, {1, 1}, {0, 3}, {8, 5}, &crossing));
-    // Denominator 4e-8: still counted as parallel.
-    EXPECT_FALSE(intersectLines({0, 0}, {2, 0}, {0, 1}, {1, 1.00000002}, &crossing));
-    EXPECT_EQ(crossing, (Point2d{-1, -1}));
 }
 
 } // namespace
