@@ -125,20 +125,6 @@ TEST(ImageFileSave, SaveRgbaImage_LosslessFormats_ReloadGivesTheSamePicture)
     }
 }
 
-TEST(ImageFileSave, SaveRgbaImage_BottomRowFirstBuffer_FileShowsLastRowOnTop)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    // Row 0 (bottom): red, blue. Row 1 (top): green, white.
-    const std::uint8_t pixels[] = {255, 0, 0, 255, 0, 0, 255, 255, 0, 255, 0, 255, 255, 255, 255, 255};
-    const QString path = dir.filePath("two-by-two.png");
-    ASSERT_TRUE(saveRgbaImage(path.toStdWString(), pixels, 2, 2));
-    const QImage written(path);
-    ASSERT_EQ(written.size(), QSize(2, 2));
-    EXPECT_EQ(written.pixel(0, 0), qRgb(0, 255, 0));
-    EXPECT_EQ(written.pixel(1, 1), qRgb(0, 0, 255));
-}
-
 // An existing file is never overwritten; nothing to save writes nothing.
 TEST(ImageFileSave, SaveRgbaImage_ExistingFileNoBufferEmptyOrUnknownType_ReturnsFalse)
 {
