@@ -75,6 +75,8 @@ TEST(CalibratedMeasurement, AnisotropicScan_GivesTheTrueMicronFigures_OneUnsetSc
     EXPECT_GT(relativeError(result.measurements.fovealMicronWidth, truth.fovealWidth), 0.05);
 }
 
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
 TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong_BadScalesAreRefusedWithTheirReason)
 {
     const struct {
@@ -97,12 +99,7 @@ TEST(AxisScales, UnitLine_SetsTheAxisItMostlyRunsAlong_BadScalesAreRefusedWithTh
         {{0, 0}, {0, 2}, 2000.0, ScaleCheck::Ok, ScaleAxis::Axial, 1000.0},
         {{0, 0}, {0, 2}, 2000.002, ScaleCheck::TooLarge, ScaleAxis::Axial, 1000.001},
         {{0, 0}, {100, 0}, -3.9, ScaleCheck::NotPositive, ScaleAxis::Lateral, -0.039},
-        {{0, 0},
-         {100, 0},
-         std::numeric_limits<double>::infinity(),
-         ScaleCheck::NotFinite,
-         ScaleAxis::Lateral,
-         std::numeric_limits<double>::infinity()},
+        {{0, 0}, {100, 0}, kInfinity, ScaleCheck::NotFinite, ScaleAxis::Lateral, kInfinity},
     };
     for (const auto& c : unitLines) {
         const UnitLineScale scale = scaleFromUnitLine(c.start, c.end, c.microns);
