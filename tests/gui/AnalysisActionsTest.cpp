@@ -3,12 +3,16 @@
 // missing or a file cannot be written.
 
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -38,6 +42,21 @@ private:
         QTest::mouseClick(window.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
     }
 
+    // Runs the step, answering the message box it may show: "title: text",
+    // or empty without a box.
+    static QString answered(const std::function<void()>& step)
+    {
+        testsupport::ModalRecord box;
+        testsupport::answerNextModal(&box);
+        step();
+        return box.seen ? box.title + QStringLiteral(": ") + box.text : QString();
+    }
+
+    static QString clickAnswered(Quorrel& window, const char* button)
+    {
+        return answered([&] { click(window, button); });
+    }
+
     static void typeInto(QLineEdit* edit, const QString& text)
     {
         edit->selectAll();
@@ -55,41 +74,7 @@ private slots:
 
     void cleanupTestCase() { delete scratch; }
 
-    void stepsBeforeTheirInput_ShowTheirMessages()
-    {
-        auto window = openWindow();
-        testsupport::ModalRecord smooth;
-        testsupport::answerNextModal(&smooth);
-        click(*window, "smoothBoundaryCurveButton_");
-        QCOMPARE(smooth.title, QStringLiteral("Information"));
-        QCOMPARE(smooth.text, QStringLiteral("Before smoothing lines,\nplease make lines first"));
-
-        testsupport::ModalRecord foveal;
-        testsupport::answerNextModal(&foveal);
-        click(*window, "detectFovealWidthAndDepthButton_");
-        QCOMPARE(foveal.title, QStringLiteral("Information"));
-        QCOMPARE(foveal.text, QStringLiteral("Before detecting local minima and maxima,\nplease make lines first"));
-
-        testsupport::selectImageRect(*window->view(), 20, 170, 60, 190);
-        click(*window, "detectBoundaryEdgesButton_");
-        testsupport::ModalRecord noCurve;
-        testsupport::answerNextModal(&noCurve);
-        click(*window, "detectFovealWidthAndDepthButton_");
-        QCOMPARE(noCurve.title, QStringLiteral("Information"));
-
-        click(*window, "makeBoundaryCurveButton_");
-        QVERIFY(!window->view()->currentBoundary()->curve.empty());
-        testsupport::ModalRecord noReference;
-        testsupport::answerNextModal(&noReference);
-        click(*window, "detectFovealWidthAndDepthButton_");
-        QCOMPARE(noReference.title, QStringLiteral("Warning"));
-        QCOMPARE(
-            noReference.text,
-            QStringLiteral("Before detecting foveal width and depth,\nplease draw reference curve on the other side"));
-        QCOMPARE(window->view()->currentBoundary()->indexC, -1);
-    }
-
-    void detectButtons_EstimateToleranceAndReselectAnIdenticalBoundary()
+    void detectButtons_EstimateToleranceReselectAndUndoKeepsTheListInStep()
     {
         auto window = openWindow();
         MainViewWidget* view = window->view();
@@ -126,10 +111,30 @@ private slots:
         colours->setFocus();
         QVERIFY(colours->hasFocus());
         colours->setCurrentRow(0);
+        const QStringList rows{colours->item(0)->text(), colours->item(1)->text()};
         QTest::keyClick(colours, Qt::Key_Delete);
         QCOMPARE(colours->count(), 1);
         QCOMPARE(view->boundaries().size(), std::size_t(1));
         QCOMPARE(view->currentBoundaryIndex(), 0);
+
+        // The Undo and Redo shortcuts bring the row back and take it again.
+        QCOMPARE(testsupport::child<QAction>(window.get(), "action_Undo")->text(),
+                 QStringLiteral("&Undo Remove Boundary"));
+        QVERIFY(!testsupport::child<QAction>(window.get(), "action_Redo")->isEnabled());
+        int rowCount = 1;
+        for (const QKeySequence& keys :
+             {QKeySequence(Qt::CTRL + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y),
+              QKeySequence(Qt::CTRL + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z),
+              QKeySequence(Qt::CTRL + Qt::Key_Z)}) {
+            QTest::keySequence(window.get(), keys);
+            rowCount = 3 - rowCount;
+            QCOMPARE(colours->count(), rowCount);
+            QCOMPARE(view->boundaries().size(), std::size_t(rowCount));
+        }
+        QCOMPARE((QStringList{colours->item(0)->text(), colours->item(1)->text()}), rows);
+        QCOMPARE(colours->currentRow(), view->currentBoundaryIndex());
+        QCOMPARE(testsupport::child<QLabel>(window.get(), "actionStatusLabel")->text(),
+                 QStringLiteral("Undid Remove Boundary"));
     }
 
     void makeCurve_OutOfMemory_WarnsAndKeepsTheBoundary()
@@ -156,79 +161,26 @@ private slots:
         QVERIFY(before.edgePoints.size() > 20000 && !before.curve.empty());
         window->findChild<QDoubleSpinBox*>(QStringLiteral("minLineConnectionDistanceDoubleSpinBox_"))->setValue(99.99);
 
-        QFile status(QStringLiteral("/proc/self/status"));
-        QVERIFY(status.open(QIODevice::ReadOnly));
-        const QByteArray text = status.readAll();
-        const int at = text.indexOf("VmSize:") + 7;
-        const rlim_t usedKiB = text.mid(at, text.indexOf('\n', at) - at).trimmed().split(' ')[0].toULongLong();
-        QVERIFY(usedKiB > 0);
+        // The address space in use (the first figure, in pages) and 256 MiB more.
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        QVERIFY(statm.open(QIODevice::ReadOnly));
+        const rlim_t used = statm.readAll().split(' ')[0].toULongLong() * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+        QVERIFY(used > 0);
         rlimit previous{};
         QVERIFY(getrlimit(RLIMIT_AS, &previous) == 0);
         rlimit limited = previous;
-        limited.rlim_cur = (usedKiB + 256 * 1024) * 1024;
+        limited.rlim_cur = used + (rlim_t(256) << 20);
         QVERIFY(setrlimit(RLIMIT_AS, &limited) == 0);
-        testsupport::ModalRecord memory;
-        testsupport::answerNextModal(&memory);
-        click(*window, "makeBoundaryCurveButton_");
+        const QString memory = clickAnswered(*window, "makeBoundaryCurveButton_");
         QVERIFY(setrlimit(RLIMIT_AS, &previous) == 0);
 
-        QCOMPARE(memory.title, QStringLiteral("Warning"));
-        QCOMPARE(memory.text,
-                 QStringLiteral("Not enough memory for this step.\nThe boundary and the image are left as they were."));
+        QCOMPARE(memory,
+                 QStringLiteral("Warning: Not enough memory for this step.\nThe boundary and the image are "
+                                "left as they were."));
         const quorrel::Boundary& after = *view->currentBoundary();
         QCOMPARE(after.edgePoints, before.edgePoints);
         QCOMPARE(after.curveNodes.size(), before.curveNodes.size());
         QCOMPARE(after.curve, before.curve);
-    }
-
-    // A refused save says why and leaves an existing report byte for byte;
-    // a written one replaces it whole and leaves no temporary file behind.
-    void report_RefusalsKeepTheOldFileAndAWrittenReportReplacesItWhole()
-    {
-        auto window = openWindow();
-        MainViewWidget* view = window->view();
-        const QString path = scratch->filePath("kept.txt");
-        const QByteArray old("a good report written earlier\n");
-        testsupport::writeFile(path, old);
-        auto refused = [view](const QString& target) {
-            testsupport::ModalRecord box;
-            testsupport::answerNextModal(&box);
-            const bool written = view->writeMeasurementReport(target.toStdWString());
-            return written ? QStringLiteral("written") : box.title + QStringLiteral(": ") + box.text;
-        };
-
-        QCOMPARE(refused(path),
-                 QStringLiteral("Information: There is no boundary to report on.\nPlease detect the "
-                                "retina contour first, or double-click a boundary in the colour list"));
-        QCOMPARE(testsupport::readFile(path), old);
-
-        testsupport::selectImageRect(*view, 20, 170, 60, 190);
-        click(*window, "detectBoundaryEdgesButton_");
-        QCOMPARE(refused(path),
-                 QStringLiteral("Warning: Local Min & Max Points do not exist.\nPlease detect Local "
-                                "Min & Max points first"));
-        QCOMPARE(testsupport::readFile(path), old);
-
-        click(*window, "makeBoundaryCurveButton_");
-        view->setViewMode(quorrel::ViewMode::InsertCurve);
-        for (int x : {5, 395})
-            QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier,
-                               testsupport::windowPointForView(*view, x + static_cast<int>(view->imageOffset().x),
-                                                               60 + static_cast<int>(view->imageOffset().y)));
-        click(*window, "detectFovealWidthAndDepthButton_");
-        view->setViewMode(quorrel::ViewMode::MeasureUnit);
-        testsupport::selectImageRect(*view, 10, 10, 110, 10);
-        const QString missingFolder = scratch->filePath("no/such/folder/report.txt");
-        QVERIFY(refused(missingFolder)
-                    .startsWith(QStringLiteral("Warning: The report could not be written.\n") + missingFolder
-                                + QStringLiteral(": ")));
-
-        QCOMPARE(refused(path), QStringLiteral("written"));
-        const QByteArray report = testsupport::readFile(path);
-        QCOMPARE(report.count('\n'), 50);
-        QVERIFY(report.startsWith("A Top    Point: ("));
-        QCOMPARE(QDir(scratch->path()).entryList({QStringLiteral("kept.txt*")}, QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("kept.txt")});
     }
 
     void axisScales_RefuseBadValuesAndComeFromTypingOrTheUnitLine()
@@ -241,21 +193,16 @@ private slots:
         typeInto(lateral, QStringLiteral("11.5"));
         for (const QString& text :
              {QStringLiteral("-3"), QStringLiteral("abc"), QStringLiteral("1000.5"), QStringLiteral("inf")}) {
-            testsupport::ModalRecord refused;
-            testsupport::answerNextModal(&refused);
-            typeInto(lateral, text);
-            QCOMPARE(refused.title, QStringLiteral("Warning"));
-            QVERIFY2(refused.text.startsWith(QStringLiteral("Lateral scale \"") + text + QStringLiteral("\" ")),
-                     qPrintable(refused.text));
+            const QString refused = answered([&] { typeInto(lateral, text); });
+            QVERIFY2(refused.startsWith(QStringLiteral("Warning: Lateral scale \"") + text + QStringLiteral("\" ")),
+                     qPrintable(refused));
             QCOMPARE(lateral->text(), QStringLiteral("11.5"));
             QCOMPARE(view->axisScales().lateralMicronsPerPixel, 11.5);
         }
         QVERIFY(!shownRun->isEnabled());
 
-        testsupport::ModalRecord noLine;
-        testsupport::answerNextModal(&noLine);
-        click(*window, "scaleFromUnitLineButton_");
-        QVERIFY(noLine.text.startsWith(QStringLiteral("The unit line has no length.")));
+        QVERIFY(clickAnswered(*window, "scaleFromUnitLineButton_")
+                    .contains(QStringLiteral(": The unit line has no length.")));
         QCOMPARE(view->axisScales().axialMicronsPerPixel, 0.0);
 
         // A line 100 pixels down for 390 um sets the axial scale.
@@ -277,38 +224,69 @@ private slots:
         QCOMPARE(view->shownRun(), quorrel::ShownRun::Pixels);
     }
 
-    void curveStoppingShortOfTheReference_WarnsAfterCalculateAndStillSaves()
+    // Each step refuses, with its message, what it lacks; a curve stopping
+    // short of the reference warns after Calculate and still saves. A
+    // refused save leaves an existing report byte for byte; a written one
+    // replaces it whole and leaves no temporary file behind.
+    void measurementSteps_RefuseWhatIsMissingAndAShortCurveWarnsButSaves()
     {
         auto window = openWindow(speckledScanPath);
         MainViewWidget* view = window->view();
+        const QString path = scratch->filePath("kept.txt");
+        const QByteArray old("a good report written earlier\n");
+        testsupport::writeFile(path, old);
+        auto save = [view](const QString& target) {
+            return answered([&] { view->writeMeasurementReport(target.toStdWString()); });
+        };
+        QCOMPARE(save(path),
+                 QStringLiteral("Information: There is no boundary to report on.\nPlease detect the "
+                                "retina contour first, or double-click a boundary in the colour list"));
+        QCOMPARE(clickAnswered(*window, "smoothBoundaryCurveButton_"),
+                 QStringLiteral("Information: Before smoothing lines,\nplease make lines first"));
+        QCOMPARE(clickAnswered(*window, "detectFovealWidthAndDepthButton_"),
+                 QStringLiteral("Information: Before detecting local minima and maxima,\nplease make lines first"));
+
         testsupport::selectImageRect(*view, 150, 165, 250, 190);
         click(*window, "detectMaxColorDistanceButton_");
         click(*window, "detectBoundaryEdgesButton_");
+        QVERIFY(clickAnswered(*window, "detectFovealWidthAndDepthButton_").startsWith(QStringLiteral("Information: ")));
+        QCOMPARE(save(path),
+                 QStringLiteral("Warning: Local Min & Max Points do not exist.\nPlease detect Local "
+                                "Min & Max points first"));
         click(*window, "makeBoundaryCurveButton_");
+        QVERIFY(!view->currentBoundary()->curve.empty());
+        QCOMPARE(clickAnswered(*window, "detectFovealWidthAndDepthButton_"),
+                 QStringLiteral("Warning: Before detecting foveal width and depth,\nplease draw reference curve on "
+                                "the other side"));
+        QCOMPARE(view->currentBoundary()->indexC, -1);
+        QCOMPARE(testsupport::readFile(path), old);
+
         click(*window, "smoothBoundaryCurveButton_");
         click(*window, "smoothBoundaryCurveButton_");
         view->currentBoundary()->referenceCurve = {{5, 60}, {394, 60}};
         view->setViewMode(quorrel::ViewMode::MeasureUnit);
         testsupport::selectImageRect(*view, 10, 10, 110, 10);
         window->setAxisScales(2.5, 2.5, QStringLiteral("file"));
+        const QString warning = clickAnswered(*window, "detectFovealWidthAndDepthButton_");
+        QVERIFY2(warning.startsWith(QStringLiteral("Warning: These figures may be wrong:\n\n- the traced curve runs")),
+                 qPrintable(warning));
+        for (const char* reason : {"- rim A is the first sample", "- A Top lies on the end of the traced curve",
+                                   "raise \"Maximum Line Connecting Distance\""})
+            QVERIFY2(warning.contains(QLatin1String(reason)), reason);
+        QVERIFY(warning.endsWith(QStringLiteral("The report can still be saved.")));
 
-        testsupport::ModalRecord warning;
-        testsupport::answerNextModal(&warning);
-        click(*window, "detectFovealWidthAndDepthButton_");
-        QCOMPARE(warning.title, QStringLiteral("Warning"));
-        QVERIFY2(warning.text.startsWith(QStringLiteral("These figures may be wrong:\n\n- the traced curve runs from")),
-                 qPrintable(warning.text));
-        QVERIFY(warning.text.contains(QStringLiteral("- rim A is the first sample")));
-        QVERIFY(warning.text.contains(QStringLiteral("- A Top lies on the end of the traced curve")));
-        QVERIFY(warning.text.contains(QStringLiteral("raise \"Maximum Line Connecting Distance\"")));
-        QVERIFY(warning.text.endsWith(QStringLiteral("The report can still be saved.")));
-
-        const QString path = scratch->filePath("warned.txt");
-        QVERIFY(view->writeMeasurementReport(path.toStdWString()));
+        const QString missingFolder = scratch->filePath("no/such/folder/report.txt");
+        QVERIFY(save(missingFolder)
+                    .startsWith(QStringLiteral("Warning: The report could not be written.\n") + missingFolder
+                                + QStringLiteral(": ")));
+        QCOMPARE(save(path), QString());
         const QList<QByteArray> lines = testsupport::readFile(path).split('\n');
         QCOMPARE(lines.size(), 92); // 91 lines and the empty rest after the last newline
+        QVERIFY(lines[0].startsWith("A Top    Point: ("));
         QCOMPARE(lines[51], QByteArray("Calibrated Measurement: foveal detection repeated in microns"));
         QCOMPARE(lines[54], QByteArray("Scales from: file"));
+        QCOMPARE(QDir(scratch->path()).entryList({QStringLiteral("kept.txt*")}, QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("kept.txt")});
     }
 
     // Entering Detect mode on an image without a boundary proposes a patch of
@@ -318,11 +296,9 @@ private slots:
     {
         auto window = openWindow();
         MainViewWidget* view = window->view();
-        testsupport::ModalRecord noCurve;
-        testsupport::answerNextModal(&noCurve);
-        click(*window, "proposeReferenceCurveButton_");
-        QCOMPARE(noCurve.text,
-                 QStringLiteral("Before proposing a reference curve,\nplease make the curve of the retina contour"));
+        QVERIFY(clickAnswered(*window, "proposeReferenceCurveButton_")
+                    .endsWith(QStringLiteral(": Before proposing a reference curve,\nplease make the curve of the "
+                                             "retina contour")));
 
         testsupport::child<QAction>(window.get(), "action_Insert_Curve")->trigger();
         testsupport::child<QAction>(window.get(), "action_Detect")->trigger();
@@ -339,10 +315,8 @@ private slots:
         QVERIFY(proposed.size() >= 2);
         QCOMPARE(view->viewMode(), quorrel::ViewMode::InsertCurve);
         QCOMPARE(view->undoName(), QStringLiteral("Propose Reference Curve"));
-        testsupport::ModalRecord warning;
-        testsupport::answerNextModal(&warning);
-        click(*window, "detectFovealWidthAndDepthButton_");
-        QVERIFY2(!warning.seen, qPrintable(warning.text));
+        const QString warning = clickAnswered(*window, "detectFovealWidthAndDepthButton_");
+        QVERIFY2(warning.isEmpty(), qPrintable(warning));
         QVERIFY(view->hasValidExtrema());
         QVERIFY(view->undo());
         QVERIFY(view->undo());

@@ -1,20 +1,15 @@
-// Undo and Redo: the bounded history itself, every kind of edit of the view
-// put back exactly and done again, and the window's Edit actions keeping the
-// colour list in step with the boundaries.
+// Undo and Redo: the bounded history itself and every kind of edit of the
+// view put back exactly and done again. (The window's shortcuts and the
+// colour list: AnalysisActionsTest.)
 
 #include <cmath>
 #include <functional>
 #include <sstream>
 
-#include <QAction>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
 #include <QTest>
 
 #include "ViewTestSupport.h"
 #include "core/EditHistory.h"
-#include "ui/Quorrel.h"
 
 namespace {
 
@@ -159,47 +154,6 @@ private slots:
         }
         while (view->undo()) { }
         QCOMPARE(describe(*view), initial);
-    }
-
-    // A boundary removed from the colour list comes back with its row; the
-    // three shortcuts reach Undo and Redo.
-    void window_EditShortcutsKeepTheColourListInStep()
-    {
-        auto shown = testsupport::makeShownWindow<Quorrel>(1200, 700);
-        Quorrel& window = *shown;
-        MainViewWidget* view = window.view();
-        QVERIFY(view->loadImage(scanPath.toStdWString(), 0.0, 0.0, 1.0, 1.0));
-        testsupport::selectImageRect(*view, 20, 170, 60, 190);
-        QTest::mouseClick(testsupport::child<QPushButton>(&window, "detectBoundaryEdgesButton_"), Qt::LeftButton);
-        auto* undo = testsupport::child<QAction>(&window, "action_Undo");
-        auto* redo = testsupport::child<QAction>(&window, "action_Redo");
-        QCOMPARE(undo->text(), QStringLiteral("&Undo Detect Retina Contour"));
-        QVERIFY(!redo->isEnabled());
-
-        auto* colours = testsupport::child<QListWidget>(&window, "colorListWidget_");
-        const QString row = colours->item(0)->text();
-        colours->setFocus();
-        colours->setCurrentRow(0);
-        QTest::keyClick(colours, Qt::Key_Delete);
-        QCOMPARE(colours->count(), 0);
-        const struct {
-            QKeySequence keys;
-            int rows;
-        } steps[] = {{QKeySequence(Qt::CTRL + Qt::Key_Z), 1},
-                     {QKeySequence(Qt::CTRL + Qt::Key_Y), 0},
-                     {QKeySequence(Qt::CTRL + Qt::Key_Z), 1},
-                     {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), 0},
-                     {QKeySequence(Qt::CTRL + Qt::Key_Z), 1}};
-        for (const auto& step : steps) {
-            QTest::keySequence(&window, step.keys);
-            QCOMPARE(colours->count(), step.rows);
-            QCOMPARE(view->boundaries().size(), std::size_t(step.rows));
-        }
-        QCOMPARE(colours->item(0)->text(), row);
-        QCOMPARE(colours->currentRow(), 0);
-        QCOMPARE(view->currentBoundaryIndex(), 0);
-        QCOMPARE(testsupport::child<QLabel>(&window, "actionStatusLabel")->text(),
-                 QStringLiteral("Undid Remove Boundary"));
     }
 };
 
