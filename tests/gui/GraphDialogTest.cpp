@@ -1,5 +1,5 @@
-// The two graph dialogs plot the thickness profile and its differences of
-// the boundary handed to them; the window hands over the current one.
+// The two graph dialogs, run modally by the window's actions, plot the
+// thickness profile of the current boundary and its differences.
 
 #include <QAction>
 #include <QTest>
@@ -57,22 +57,32 @@ private:
     static QVector<double> keys(QCPGraph* graph) { return column(graph, true); }
     static QVector<double> values(QCPGraph* graph) { return column(graph, false); }
 
+    // Runs the window's action; its dialog must come modal. Its title.
+    static QString runModally(Quorrel& window, const char* action)
+    {
+        testsupport::ModalRecord record;
+        bool modal = false;
+        testsupport::answerNextModal(&record, [&modal](QWidget* dialog) {
+            modal = QApplication::activeModalWidget() == dialog;
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        testsupport::child<QAction>(&window, action)->trigger();
+        return modal ? record.title : QStringLiteral("not modal");
+    }
+
 private slots:
+    // Each run of the action plots the current boundary as it is then.
     void distanceGraph_PlotsTheProfileWithItsMarkers()
     {
         testsupport::ScratchDirectory scratch;
         auto window = windowWithBoundary(scratch);
-        DistanceGraphDialog* dialog = window->distanceGraphDialog();
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Distance Graph"));
-        QCOMPARE(dialog->size(), QSize(622, 596));
-        dialog->show(); // before any detection: nothing to plot
-        QCustomPlot* plot = dialog->plot();
-        QCOMPARE(plot->graphCount(), 0);
+        QCustomPlot* plot = window->distanceGraphDialog()->plot();
+        QCOMPARE(runModally(*window, "action_View_Distance_Graph"), QStringLiteral("Distance Graph"));
+        QCOMPARE(plot->graphCount(), 0); // before any detection: nothing to plot
+
         quorrel::Boundary* boundary = window->view()->currentBoundary();
         fillMeasuredBoundary(*boundary, 1.0);
-        dialog->setBoundary(boundary);
-        dialog->hide();
-        dialog->show(); // the graphs are made when the dialog is shown
+        runModally(*window, "action_View_Distance_Graph");
         QCOMPARE(plot->graphCount(), 4);
         QCOMPARE(plot->graph(0)->data()->size(), 100);
         QCOMPARE(keys(plot->graph(0)).last(), 99.0);
@@ -92,14 +102,13 @@ private slots:
         QCOMPARE(plot->yAxis->range().lower, 0.0);
         QVERIFY(std::fabs(plot->yAxis->range().upper - 49.5 * 1.1) < 1e-9);
 
-        // Markers outside the lists are left out.
+        // A new detection, its markers outside the lists: those are left out.
+        fillMeasuredBoundary(*boundary, 2.0);
         boundary->indexB = -1;
         boundary->indexD = 100;
-        dialog->setBoundary(boundary);
-        dialog->hide();
-        dialog->show();
+        runModally(*window, "action_View_Distance_Graph");
+        QCOMPARE(values(plot->graph(0))[40], 40.0);
         QCOMPARE(plot->graph(3)->data()->size(), 0);
-        dialog->hide();
     }
 
     void differentiateGraph_PlotsForwardDifferencesOfTheSmoothedProfile()
@@ -107,12 +116,8 @@ private slots:
         testsupport::ScratchDirectory scratch;
         auto window = windowWithBoundary(scratch);
         fillMeasuredBoundary(*window->view()->currentBoundary(), 1.0);
-        DifferentiateGraphDialog* dialog = window->differentiateGraphDialog();
-        QCOMPARE(dialog->size(), QSize(760, 608));
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Differentiate Graph"));
-        dialog->setBoundary(window->view()->currentBoundary());
-        dialog->show();
-        QCustomPlot* plot = dialog->plot();
+        QCOMPARE(runModally(*window, "action_View_Differentiate_Graph"), QStringLiteral("Differentiate Graph"));
+        QCustomPlot* plot = window->differentiateGraphDialog()->plot();
         QCOMPARE(plot->graphCount(), 1);
         QCOMPARE(plot->graph(0)->data()->size(), 99);
         QCOMPARE(keys(plot->graph(0)).last(), 98.0);
@@ -123,40 +128,6 @@ private slots:
         QCOMPARE(plot->yAxis->label(), QStringLiteral("Differences"));
         QVERIFY(std::fabs(plot->yAxis->range().lower + 0.5005 * 1.1) < 1e-12);
         QVERIFY(std::fabs(plot->yAxis->range().upper - 0.5005 * 1.1) < 1e-12);
-        dialog->hide();
-    }
-
-    void actions_RunTheDialogsModallyAndShowANewDetectionAfterReopening()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto window = windowWithBoundary(scratch);
-        quorrel::Boundary* boundary = window->view()->currentBoundary();
-        fillMeasuredBoundary(*boundary, 1.0);
-        auto* distanceAction = window->findChild<QAction*>(QStringLiteral("action_View_Distance_Graph"));
-        testsupport::ModalRecord first;
-        bool modal = false;
-        testsupport::answerNextModal(&first, [&modal](QWidget* dialog) {
-            modal = QApplication::activeModalWidget() == dialog;
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        distanceAction->trigger();
-        QVERIFY(first.seen);
-        QVERIFY(modal);
-        QCOMPARE(first.title, QStringLiteral("Distance Graph"));
-        QCOMPARE(values(window->distanceGraphDialog()->plot()->graph(0))[40], 20.0);
-
-        fillMeasuredBoundary(*boundary, 2.0);
-        testsupport::ModalRecord second;
-        testsupport::answerNextModal(&second);
-        distanceAction->trigger();
-        QVERIFY(second.seen);
-        QCOMPARE(values(window->distanceGraphDialog()->plot()->graph(0))[40], 40.0);
-
-        testsupport::ModalRecord third;
-        testsupport::answerNextModal(&third);
-        window->findChild<QAction*>(QStringLiteral("action_View_Differentiate_Graph"))->trigger();
-        QVERIFY(third.seen);
-        QCOMPARE(third.title, QStringLiteral("Differentiate Graph"));
     }
 };
 
