@@ -9,10 +9,9 @@
 #include <QSpinBox>
 #include <QTest>
 
-#include "GuiTestSupport.h"
+#include "ViewTestSupport.h"
 #include "dialogs/FrameChoiceDialog.h"
 #include "ui/Quorrel.h"
-#include "view/MainViewWidget.h"
 
 namespace {
 
@@ -49,27 +48,22 @@ class MultiFrameWindowTest : public QObject {
 private slots:
     // The list shows TIFF and DICOM files, and DICOM files without a suffix
     // by their preamble.
-    void doubleClick_MultiFrameDicom_AsksForTheFrameFromTheMiddleAndTheCutKeepsIt()
+    void multiFrameDicom_AsksForTheFrameTheCutKeepsItAndItsPixelSizeFillsTheScales()
     {
         testsupport::ScratchDirectory scratch;
         QDir(scratch.path()).mkdir(QStringLiteral("scans"));
         const QDir folder(scratch.filePath(QStringLiteral("scans")));
         QVERIFY(QFile::copy(kVolume, folder.filePath("IM000001")));
         QVERIFY(QFile::copy(kVolume, folder.filePath("vol.DCM")));
-        for (const char* name : {"page.tif", "p.TIFF", "nodot", "DICOMDIR-like"}) {
-            QFile file(folder.filePath(QString::fromLatin1(name)));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(200, 'x'));
-        }
-        {
-            QFile settings(scratch.filePath(QStringLiteral("settings.txt")));
-            QVERIFY(settings.open(QIODevice::WriteOnly));
-            settings.write(folder.path().toUtf8() + '\n');
-        }
+        for (const char* name : {"page.tif", "p.TIFF", "nodot", "DICOMDIR-like"})
+            testsupport::writeFile(folder.filePath(QString::fromLatin1(name)), QByteArray(200, 'x'));
+        testsupport::writeFile(scratch.filePath(QStringLiteral("settings.txt")), folder.path().toUtf8() + '\n');
         Quorrel window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         MainViewWidget* view = window.view();
+        auto* lateral = testsupport::child<QLineEdit>(&window, "lateralScaleLineEdit_");
+        auto* axial = testsupport::child<QLineEdit>(&window, "axialScaleLineEdit_");
         auto* list = testsupport::child<QListWidget>(&window, "fileListWidget_");
         QStringList names;
         for (int row = 0; row < list->count(); ++row)
@@ -106,39 +100,23 @@ private slots:
         QVERIFY(view->hasImage());
         QCOMPARE(view->imageFrame(), 2u);
         QVERIFY(viewShowsFrame(*view, 2, 0, 0));
-        QCOMPARE(view->filePixelSize().lateralMicrons, 11.5);
-        QCOMPARE(view->filePixelSize().axialMicrons, 3.9);
-        QCOMPARE(view->filePixelSize().source, quorrel::PixelSizeSource::DicomPixelMeasures);
+        QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"11.5", "3.9"}));
+        QCOMPARE(view->axisScales().source, std::string("file (DICOM Pixel Measures)"));
 
         // The cut reloads the file: the right half of frame 2, not of frame 0.
         QVERIFY(view->loadImage(view->imagePath(), 0.5, 0.0, 0.5, 1.0));
         QCOMPARE(view->imageWidth(), 18u);
         QVERIFY(viewShowsFrame(*view, 2, 19, 0));
-    }
 
-    // The file's pixel size fills what the user did not give, and leaves
-    // with the file.
-    void filePixelSize_FillsTheScalesTheUserDidNotGive()
-    {
-        testsupport::ScratchDirectory scratch;
-        const QString volumePath = kVolume;
-        QImage plain(37, 23, QImage::Format_RGB32);
-        plain.fill(Qt::gray);
-        const QString plainPath = testsupport::writeImage(scratch.filePath(QStringLiteral("plain.png")), plain);
-        Quorrel window;
-        MainViewWidget* view = window.view();
-        auto* lateral = testsupport::child<QLineEdit>(&window, "lateralScaleLineEdit_");
-        auto* axial = testsupport::child<QLineEdit>(&window, "axialScaleLineEdit_");
-        const auto open = [view](const QString& path) { return view->loadImage(path.toStdWString(), 0, 0, 1, 1); };
-
-        QVERIFY(open(volumePath));
-        QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"11.5", "3.9"}));
-        QCOMPARE(view->axisScales().source, std::string("file (DICOM Pixel Measures)"));
-        QVERIFY(open(plainPath));
+        // The file's pixel size fills what the user did not give, and leaves
+        // with the file.
+        const QString plain =
+            testsupport::writeImage(scratch.filePath("plain.png"), testsupport::gradientImage(37, 23));
+        QVERIFY(view->loadImage(plain.toStdWString(), 0, 0, 1, 1));
         QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"", ""}));
         lateral->setText(QStringLiteral("12"));
         emit lateral->editingFinished();
-        QVERIFY(open(volumePath));
+        QVERIFY(view->loadImage(kVolume.toStdWString(), 0, 0, 1, 1));
         QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"12", "3.9"}));
         QCOMPARE(view->axisScales().source, std::string("lateral typed, axial file (DICOM Pixel Measures)"));
     }
