@@ -2,7 +2,6 @@
 // screen. Where a click lands is in ViewZoomTest, the buffer's bottom-first
 // rows in ViewInteractionTest's cut and clear.
 
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QTest>
@@ -22,25 +21,26 @@ class ViewImageTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Without an image the view is white; a file that cannot be read leaves
+    // the image shown before, and its boundary.
     void unreadableFile_SaysWhyAndKeepsThePreviousImage()
     {
         testsupport::ScratchDirectory scratch;
         auto view = testsupport::makeShownView(300, 200);
+        QImage shown = testsupport::renderAndRead(*view);
+        QVERIFY(isWhite(shown.pixel(0, 0)) && isWhite(shown.pixel(150, 100)) && isWhite(shown.pixel(299, 199)));
+        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
+        QVERIFY(isWhite(testsupport::renderAndRead(*view).pixel(150, 100)));
+        view->setImageDisplayMode(quorrel::ImageDisplayMode::OriginalSize);
         const QImage picture = testsupport::gradientImage(60, 40);
         const QString good = testsupport::writeImage(scratch.filePath("scan.png"), picture);
         QVERIFY(view->loadImage(good.toStdWString(), 0.0, 0.0, 1.0, 1.0));
         QVERIFY(testsupport::detectBoundary(*view));
         const unsigned texture = view->textureId();
 
-        auto write = [&scratch](const char* name, const QByteArray& content) {
-            QFile file(scratch.filePath(QString::fromLatin1(name)));
-            file.open(QIODevice::WriteOnly);
-            file.write(content);
-            return file.fileName();
-        };
         const QString cases[][2] = {
-            {write("notes.jpg", "this is not a picture\n"), QString()},
-            {write("empty.png", QByteArray()), QStringLiteral("the file is empty")},
+            {testsupport::writeFile(scratch.filePath("notes.jpg"), "this is not a picture\n"), QString()},
+            {testsupport::writeFile(scratch.filePath("empty.png"), QByteArray()), QStringLiteral("the file is empty")},
             {scratch.filePath("gone.png"), QStringLiteral("the file does not exist")},
         };
         for (const auto& item : cases) {
@@ -59,18 +59,8 @@ private slots:
             QCOMPARE(view->boundaries().size(), std::size_t(1));
             QCOMPARE(view->currentBoundaryIndex(), 0);
         }
-        const QImage shown = testsupport::renderAndRead(*view);
-        QVERIFY(testsupport::sameColour(shown.pixel(150, 100), picture.pixel(30, 20)));
-    }
-
-    void noImage_ViewIsWhiteInBothModes()
-    {
-        auto view = testsupport::makeShownView(120, 90);
-        QImage shown = testsupport::renderAndRead(*view);
-        QVERIFY(isWhite(shown.pixel(0, 0)) && isWhite(shown.pixel(60, 45)) && isWhite(shown.pixel(119, 89)));
-        view->setImageDisplayMode(quorrel::ImageDisplayMode::FitToScreen);
         shown = testsupport::renderAndRead(*view);
-        QVERIFY(isWhite(shown.pixel(60, 45)));
+        QVERIFY(testsupport::sameColour(shown.pixel(150, 100), picture.pixel(30, 20)));
     }
 
     // Every overlay on a dark 400 x 100 picture in a 600 x 300 view: image
@@ -139,20 +129,12 @@ private slots:
             {"unit line's far end mark", {350, 33}, qRgb(0, 0, 255)},
             {"nothing along the line past its end", {246, 29}, white},
         };
-        QStringList wrong;
         for (const auto& row : rows) {
             const QRgb seen = shown.pixel(row.pixel);
-            if (std::abs(qRed(seen) - qRed(row.colour)) > 2 || std::abs(qGreen(seen) - qGreen(row.colour)) > 2
-                || std::abs(qBlue(seen) - qBlue(row.colour)) > 2)
-                wrong << QStringLiteral("%1 at (%2, %3): (%4, %5, %6)")
-                             .arg(QLatin1String(row.overlay))
-                             .arg(row.pixel.x())
-                             .arg(row.pixel.y())
-                             .arg(qRed(seen))
-                             .arg(qGreen(seen))
-                             .arg(qBlue(seen));
+            QVERIFY2(std::abs(qRed(seen) - qRed(row.colour)) <= 2 && std::abs(qGreen(seen) - qGreen(row.colour)) <= 2
+                         && std::abs(qBlue(seen) - qBlue(row.colour)) <= 2,
+                     qPrintable(QStringLiteral("%1: #%2").arg(QLatin1String(row.overlay)).arg(seen, 6, 16)));
         }
-        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
 
         // Labels: black outlined in white, Top labels above and right of
         // their point, Bottom labels below it; B, whose labels would cover
@@ -193,11 +175,7 @@ private slots:
                 }
             }
             QVERIFY2(black > 15 && outline > 15,
-                     qPrintable(QStringLiteral("label at (%1, %2): %3 black, %4 white")
-                                    .arg(label.left())
-                                    .arg(label.top())
-                                    .arg(black)
-                                    .arg(outline)));
+                     qPrintable(QStringLiteral("label at (%1, %2)").arg(label.left()).arg(label.top())));
         }
     }
 };
