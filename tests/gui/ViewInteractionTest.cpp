@@ -25,8 +25,6 @@ private:
 
     static QPoint at(const MainViewWidget& view, int x, int y) { return testsupport::windowPointForView(view, x, y); }
 
-    static quorrel::Boundary* makeBoundary(MainViewWidget& view) { return testsupport::detectBoundary(view); }
-
 private slots:
     void initTestCase()
     {
@@ -36,7 +34,7 @@ private slots:
 
     void cleanupTestCase() { delete scratch; }
 
-    void detect_DragSetsBothCornersOfTheRubberBand()
+    void detectAndUnitLine_DragSetsBothEnds()
     {
         auto view = viewWithImage();
         testsupport::dragWithLeftButton(*view, QPoint(10, 10), QPoint(60, 40));
@@ -61,6 +59,15 @@ private slots:
         view->updateFrame(1.0);
         QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(70, 45));
         QCOMPARE(view->selectionEnd(), QPoint(60, 59));
+
+        // The unit line: a drag sets both ends, a press starts it anew.
+        view->setViewMode(quorrel::ViewMode::MeasureUnit);
+        testsupport::dragWithLeftButton(*view, at(*view, 10, 10), at(*view, 110, 20));
+        QCOMPARE(view->unitLineStart(), QPoint(10, 10));
+        QCOMPARE(view->unitLineEnd(), QPoint(110, 20));
+        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 5, 5));
+        QCOMPARE(view->unitLineStart(), QPoint(5, 5));
+        QCOMPARE(view->unitLineEnd(), QPoint(5, 5));
     }
 
     void cutSquared_MovesFollowTheSquareRule()
@@ -80,10 +87,16 @@ private slots:
         QCOMPARE(view->selectionEnd(), QPoint(130, 130));
     }
 
+    // An empty band cuts nothing; a cut reloads the band's rectangle and
+    // refuses a second cut.
     void cut_ReloadsTheRectangleAndRefusesASecondCut()
     {
         auto view = viewWithImage();
         view->setViewMode(quorrel::ViewMode::Cut);
+        testsupport::dragWithLeftButton(*view, at(*view, 30, 30), at(*view, 30, 30));
+        QTest::keyClick(view.get(), Qt::Key_Return);
+        QVERIFY(!view->imageCut());
+        QCOMPARE(view->imageWidth(), 200u);
         testsupport::dragWithLeftButton(*view, at(*view, 20, 10), at(*view, 70, 50));
         QTest::keyClick(view.get(), Qt::Key_Return);
         QVERIFY(view->imageCut());
@@ -104,17 +117,6 @@ private slots:
 
         view->loadImage(imagePath.toStdWString(), 0.0, 0.0, 1.0, 1.0);
         QVERIFY(!view->imageCut());
-    }
-
-    void cut_EmptyRubberBandChangesNothing()
-    {
-        auto view = viewWithImage();
-        view->setViewMode(quorrel::ViewMode::Cut);
-        testsupport::dragWithLeftButton(*view, at(*view, 30, 30), at(*view, 30, 30));
-        QTest::keyClick(view.get(), Qt::Key_Return);
-        QVERIFY(!view->imageCut());
-        QCOMPARE(view->imageWidth(), 200u);
-        QCOMPARE(view->imageHeight(), 100u);
     }
 
     void clear_WhitensTheHalfOpenRectangleOnly()
@@ -148,7 +150,7 @@ private slots:
     void erase_RemovesEdgePointsInsideIncludingTheBorderAndEmptiesTheCurve()
     {
         auto view = viewWithImage();
-        quorrel::Boundary* boundary = makeBoundary(*view);
+        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
         QVERIFY(boundary);
         boundary->edgePoints = {{10, 10}, {20, 20}, {30, 30}, {31, 20}, {20, 31}};
         boundary->curve = {{1, 1}, {2, 2}};
@@ -166,7 +168,7 @@ private slots:
     void referenceCurve_AppendPickInListOrderAndDelete()
     {
         auto view = viewWithImage();
-        quorrel::Boundary* boundary = makeBoundary(*view);
+        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
         view->setViewMode(quorrel::ViewMode::InsertCurve);
         QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 20));
         QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
@@ -201,7 +203,7 @@ private slots:
     void extremumHandles_PickInHandleOrderAndDrag()
     {
         auto view = viewWithImage();
-        quorrel::Boundary* boundary = makeBoundary(*view);
+        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
         view->setViewMode(quorrel::ViewMode::ControlLocalMinMax);
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 50));
         QCOMPARE(view->selectedExtremumHandle(), quorrel::ExtremumHandle::NoHandle); // no extrema yet
@@ -222,18 +224,6 @@ private slots:
         QCOMPARE(view->selectedExtremumHandle(), quorrel::ExtremumHandle::EBottom);
         testsupport::moveWithLeftButton(*view, at(*view, 140, 12));
         QCOMPARE(boundary->referenceSamples[2], (quorrel::Point2d{140, 12}));
-    }
-
-    void measureUnit_PressAndDragSetTheLine()
-    {
-        auto view = viewWithImage();
-        view->setViewMode(quorrel::ViewMode::MeasureUnit);
-        testsupport::dragWithLeftButton(*view, at(*view, 10, 10), at(*view, 110, 20));
-        QCOMPARE(view->unitLineStart(), QPoint(10, 10));
-        QCOMPARE(view->unitLineEnd(), QPoint(110, 20));
-        QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 5, 5));
-        QCOMPARE(view->unitLineStart(), QPoint(5, 5));
-        QCOMPARE(view->unitLineEnd(), QPoint(5, 5));
     }
 
     // Removing a boundary keeps the current one, or moves to the next; with
@@ -268,10 +258,8 @@ private slots:
 
     void unboundKeysAndMissingData_DoNothing()
     {
-        MainViewWidget view; // no image, no boundary
-        view.setFixedSize(50, 50);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        auto shown = testsupport::makeShownView(50, 50); // no image, no boundary
+        MainViewWidget& view = *shown;
         for (quorrel::ViewMode mode : {quorrel::ViewMode::Detect, quorrel::ViewMode::Cut, quorrel::ViewMode::CutSquared,
                                        quorrel::ViewMode::Clear, quorrel::ViewMode::InsertCurve,
                                        quorrel::ViewMode::ControlLocalMinMax, quorrel::ViewMode::MeasureUnit}) {
