@@ -2,7 +2,6 @@
 // and read back, repeats it exactly; every key survives a round trip; bad
 // files are refused with their line and change nothing.
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,101 +25,84 @@ SyntheticScan smallFovea()
     return makeSyntheticScan(test::foveaShape(400, 200, 140.0, 60.0, 30.0, 30.0, 4.0, 70.0));
 }
 
-// Steps a user may take in the window besides the usual ones.
-struct HandSteps {
-    const char* name;
-    std::vector<PixelRect> whitenFirst; // Clear Image Mode before detecting
-    std::vector<PixelRect> eraseBeforeCurve;
-    std::vector<PixelRect> eraseAfterFirstCurve; // then Make Curve again
-    std::vector<int> smoothLevels;
-    std::vector<PointMove> moves;
-};
-
-void PrintTo(const HandSteps& steps, std::ostream* out)
+// The view's own sequence of steps, with those a user may take besides the
+// usual ones, then the file the window saves, read back and run as
+// quorrel-measure runs it: the same report and curve.
+TEST(MeasurementFile, SavedSteps_RepeatTheWindowsReportAndCurve)
 {
-    *out << steps.name;
-}
-
-class RepeatFromFile : public ::testing::TestWithParam<HandSteps> { };
-
-// The view's own sequence of steps, then the file the window saves, read
-// back and run as quorrel-measure runs it: the same report and curve.
-TEST_P(RepeatFromFile, SavedSteps_RepeatTheWindowsReportAndCurve)
-{
-    const HandSteps& hand = GetParam();
-    SyntheticScan scan = smallFovea();
-    ImageOrigin origin;
-    for (const PixelRect& rect : hand.whitenFirst) {
-        whitenPixels(scan.rgba.data(), scan.width, scan.height, rect);
-        origin.whitened.push_back(rect);
-    }
-    Boundary boundary = makeCandidateBoundary(scan.view(), L"fovea.png", PixelRect{150, 165, 250, 190}, 30);
-    recordDetection(boundary, origin);
-    boundary.edgePoints = collectEdgePoints(scan.view(), boundary.seedPoint, boundary.referenceColor, 30);
-    for (const PixelRect& rect : hand.eraseBeforeCurve)
-        eraseEdgePoints(boundary, rect);
-    makeCurve(boundary, 2.0, 3.0, 20);
-    if (!hand.eraseAfterFirstCurve.empty()) {
-        for (const PixelRect& rect : hand.eraseAfterFirstCurve)
+    const struct {
+        const char* name;
+        std::vector<PixelRect> whitenFirst; // Clear Image Mode before detecting
+        std::vector<PixelRect> eraseBeforeCurve;
+        std::vector<PixelRect> eraseAfterFirstCurve; // then Make Curve again
+        std::vector<int> smoothLevels;
+        std::vector<PointMove> moves;
+    } steps[] = {
+        {"moved A and C",
+         {},
+         {},
+         {},
+         {2, 2},
+         {{MovablePoint::ATop, {120.5, 150.25}}, {MovablePoint::CBottom, {201, 58}}, {MovablePoint::ATop, {121, 149}}}},
+        {"erased twice, mixed levels",
+         {},
+         {PixelRect{0, 120, 12, 160}},
+         {PixelRect{380, 120, 399, 160}, PixelRect{5, 5, 5, 5}},
+         {2, 3, 2},
+         {}},
+        {"whitened, unsmoothed", {PixelRect{0, 190, 40, 200}}, {}, {}, {}, {{MovablePoint::EBottom, {300, 61}}}},
+    };
+    for (const auto& hand : steps) {
+        SCOPED_TRACE(hand.name);
+        SyntheticScan scan = smallFovea();
+        ImageOrigin origin;
+        for (const PixelRect& rect : hand.whitenFirst) {
+            whitenPixels(scan.rgba.data(), scan.width, scan.height, rect);
+            origin.whitened.push_back(rect);
+        }
+        Boundary boundary = makeCandidateBoundary(scan.view(), L"fovea.png", PixelRect{150, 165, 250, 190}, 30);
+        recordDetection(boundary, origin);
+        boundary.edgePoints = collectEdgePoints(scan.view(), boundary.seedPoint, boundary.referenceColor, 30);
+        for (const PixelRect& rect : hand.eraseBeforeCurve)
             eraseEdgePoints(boundary, rect);
-        makeCurve(boundary, 1.5, 4.0, 20);
+        makeCurve(boundary, 2.0, 3.0, 20);
+        if (!hand.eraseAfterFirstCurve.empty()) {
+            for (const PixelRect& rect : hand.eraseAfterFirstCurve)
+                eraseEdgePoints(boundary, rect);
+            makeCurve(boundary, 1.5, 4.0, 20);
+        }
+        for (int level : hand.smoothLevels)
+            smoothCurveOnce(boundary, level);
+        boundary.referenceCurve = {{10, 60}, {200, 61.5}, {389, 60}};
+        measureFovea(boundary, 50);
+        // Drawn again after the detection: the report keeps the samples.
+        boundary.referenceCurve.push_back({395, 70});
+        for (const PointMove& move : hand.moves)
+            ASSERT_TRUE(moveMeasuredPoint(boundary, move));
+        ASSERT_TRUE(hasReportableExtrema(boundary));
+        const Point2d unitStart{10.5, 9};
+        const Point2d unitEnd{110.5, 9};
+        const std::string windowReport =
+            formatMeasurementReport(computeFovealMeasurements(boundary, unitStart, unitEnd, 250.0));
+
+        const std::string text =
+            formatMeasurementFile(settingsForBoundary(boundary, scan.height, unitStart, unitEnd, 250.0, AxisScales{}));
+        MeasurementSettings read;
+        std::string error;
+        ASSERT_TRUE(parseMeasurementFile(text, read, error)) << error << "\n" << text;
+        SyntheticScan fresh = smallFovea();
+        const ImageOrigin readOrigin = toImageOrigin(read, fresh.width, fresh.height);
+        EXPECT_TRUE(readOrigin == origin);
+        for (const PixelRect& rect : readOrigin.whitened)
+            whitenPixels(fresh.rgba.data(), fresh.width, fresh.height, rect);
+        const MeasurementResult repeated =
+            runMeasurement(fresh.view(), L"fovea.png", toMeasurementParameters(read, fresh.width, fresh.height));
+        ASSERT_EQ(repeated.status, MeasurementStatus::Ok) << describeMeasurement(repeated);
+        EXPECT_EQ(repeated.report, windowReport);
+        EXPECT_TRUE(repeated.boundary.curve == boundary.curve);
+        EXPECT_EQ(repeated.boundary.measuredSteps.moves.size(), boundary.measuredSteps.moves.size());
     }
-    for (int level : hand.smoothLevels)
-        smoothCurveOnce(boundary, level);
-    boundary.referenceCurve = {{10, 60}, {200, 61.5}, {389, 60}};
-    measureFovea(boundary, 50);
-    // Drawn again after the detection: the report keeps the samples.
-    boundary.referenceCurve.push_back({395, 70});
-    for (const PointMove& move : hand.moves)
-        ASSERT_TRUE(moveMeasuredPoint(boundary, move));
-    ASSERT_TRUE(hasReportableExtrema(boundary));
-    const Point2d unitStart{10.5, 9};
-    const Point2d unitEnd{110.5, 9};
-    const std::string windowReport =
-        formatMeasurementReport(computeFovealMeasurements(boundary, unitStart, unitEnd, 250.0));
-
-    const std::string text =
-        formatMeasurementFile(settingsForBoundary(boundary, scan.height, unitStart, unitEnd, 250.0, AxisScales{}));
-    MeasurementSettings read;
-    std::string error;
-    ASSERT_TRUE(parseMeasurementFile(text, read, error)) << error << "\n" << text;
-    SyntheticScan fresh = smallFovea();
-    const ImageOrigin readOrigin = toImageOrigin(read, fresh.width, fresh.height);
-    EXPECT_TRUE(readOrigin == origin);
-    for (const PixelRect& rect : readOrigin.whitened)
-        whitenPixels(fresh.rgba.data(), fresh.width, fresh.height, rect);
-    const MeasurementResult repeated =
-        runMeasurement(fresh.view(), L"fovea.png", toMeasurementParameters(read, fresh.width, fresh.height));
-    ASSERT_EQ(repeated.status, MeasurementStatus::Ok) << describeMeasurement(repeated);
-    EXPECT_EQ(repeated.report, windowReport);
-    EXPECT_EQ(repeated.boundary.curve.size(), boundary.curve.size());
-    EXPECT_TRUE(repeated.boundary.curve == boundary.curve);
-    EXPECT_EQ(repeated.boundary.measuredSteps.moves.size(), boundary.measuredSteps.moves.size());
 }
-
-INSTANTIATE_TEST_SUITE_P(MeasurementFile, RepeatFromFile,
-                         ::testing::Values(HandSteps{"usual", {}, {}, {}, {2}, {}},
-                                           HandSteps{"movedAandC",
-                                                     {},
-                                                     {},
-                                                     {},
-                                                     {2, 2},
-                                                     {{MovablePoint::ATop, {120.5, 150.25}},
-                                                      {MovablePoint::CBottom, {201, 58}},
-                                                      {MovablePoint::ATop, {121, 149}}}},
-                                           HandSteps{"erasedTwiceAndMixedLevels",
-                                                     {},
-                                                     {PixelRect{0, 120, 12, 160}},
-                                                     {PixelRect{380, 120, 399, 160}, PixelRect{5, 5, 5, 5}},
-                                                     {2, 3, 2},
-                                                     {}},
-                                           HandSteps{"whitenedAndUnsmoothed",
-                                                     {PixelRect{0, 190, 40, 200}},
-                                                     {},
-                                                     {},
-                                                     {},
-                                                     {{MovablePoint::EBottom, {300, 61}}}}),
-                         [](const ::testing::TestParamInfo<HandSteps>& info) { return std::string(info.param.name); });
 
 TEST(MeasurementFile, EveryKey_SurvivesWritingAndReading)
 {
@@ -171,58 +153,47 @@ TEST(MeasurementFile, EveryKey_SurvivesWritingAndReading)
     EXPECT_EQ(measurementFilePathFor("/a/r.txt.bak").toStdString(), "/a/r.txt.bak.json");
 }
 
-struct BadFile {
-    const char* name;
-    const char* text;
-    const char* message; // what the error must contain
-};
-
-void PrintTo(const BadFile& file, std::ostream* out)
+// Each bad file is refused with its line and why, and changes nothing.
+TEST(MeasurementFile, BadFiles_AreRefusedWithTheirLineAndChangeNothing)
 {
-    *out << file.name;
+    const struct {
+        const char* name;
+        const char* text;
+        const char* message; // what the error must contain
+    } badFiles[] = {
+        {"malformed", "{\"smoothLevel\": 3,}", "parse error at line 1"},
+        {"truncated", "{\n  \"version\": 2,\n  \"tolerance\": 3", "parse error at line 3"},
+        {"wrongType", "{\n  \"version\": 2,\n  \"smoothLevel\": \"3\"\n}",
+         "line 3: \"smoothLevel\" must be a whole number from 2 to 99"},
+        {"outOfRange", "{\n\n  \"unitMicrons\": 0\n}", "line 3: \"unitMicrons\" must be a number greater than 0"},
+        {"futureVersion", "{\n  \"version\": 4,\n  \"newKey\": 1\n}",
+         "line 2: \"version\" the file is of version 4, written by a newer Quorrel"},
+        {"absurdScale", "{\"lateralMicronsPerPixel\": 11.5,\n\"axialMicronsPerPixel\": 1001}",
+         "line 2: \"axialMicronsPerPixel\" must be a number greater than 0 up to 1000"},
+        {"scaleSourceOfTwoLines", "{\"scaleSource\": \"a\\nb\"}", "\"scaleSource\" must be a text of one line"},
+        {"secondUnitLineOfOnePoint", "{\"secondUnitLine\": [[1, 2]]}", "\"secondUnitLine\" must be [[X1, Y1]"},
+        {"unknownKey", "{\"smoothLevl\": 3}", "line 1: unknown key \"smoothLevl\""},
+        {"notAnObject", "[1, 2]", "line 1: the top level must be an object"},
+        {"badChecksum", "{\"image\": {\"path\": \"a.png\", \"sha256\": \"xyz\"}}", "\"image\" must be"},
+        {"movedTwice",
+         "{\"moved\": [{\"point\": \"ATop\", \"x\": 1, \"y\": 2}, {\"point\": \"ATop\", \"x\": 3, \"y\": 4}]}",
+         "\"moved\" must be"},
+        {"levelsAndCount", "{\"smoothLevels\": [2, 3],\n\"smoothCount\": 2}", "line 1: \"smoothLevels\" replaces"},
+        {"regionOutside", "{\"region\": {\"x0\": 0, \"y0\": 0, \"width\": 1.5, \"height\": 1}}", "\"region\" must be"},
+    };
+    for (const auto& bad : badFiles) {
+        SCOPED_TRACE(bad.name);
+        MeasurementSettings settings;
+        settings.smoothLevel = 7;
+        settings.reference = std::vector<Point2d>{{1, 2}, {3, 4}};
+        const std::string before = formatMeasurementFile(settings);
+        std::string error;
+        EXPECT_FALSE(parseMeasurementFile(bad.text, settings, error));
+        EXPECT_NE(error.find(bad.message), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+        EXPECT_EQ(formatMeasurementFile(settings), before);
+    }
 }
-
-class BadMeasurementFile : public ::testing::TestWithParam<BadFile> { };
-
-TEST_P(BadMeasurementFile, IsRefusedWithItsLineAndChangesNothing)
-{
-    MeasurementSettings settings;
-    settings.smoothLevel = 7;
-    settings.reference = std::vector<Point2d>{{1, 2}, {3, 4}};
-    const std::string before = formatMeasurementFile(settings);
-    std::string error;
-    EXPECT_FALSE(parseMeasurementFile(GetParam().text, settings, error));
-    EXPECT_NE(error.find(GetParam().message), std::string::npos) << error;
-    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
-    EXPECT_EQ(formatMeasurementFile(settings), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    MeasurementFile, BadMeasurementFile,
-    ::testing::Values(
-        BadFile{"malformed", "{\"smoothLevel\": 3,}", "parse error at line 1"},
-        BadFile{"truncated", "{\n  \"version\": 2,\n  \"tolerance\": 3", "parse error at line 3"},
-        BadFile{"wrongType", "{\n  \"version\": 2,\n  \"smoothLevel\": \"3\"\n}",
-                "line 3: \"smoothLevel\" must be a whole number from 2 to 99"},
-        BadFile{"outOfRange", "{\n\n  \"unitMicrons\": 0\n}",
-                "line 3: \"unitMicrons\" must be a number greater than 0"},
-        BadFile{"futureVersion", "{\n  \"version\": 4,\n  \"newKey\": 1\n}",
-                "line 2: \"version\" the file is of version 4, written by a newer Quorrel"},
-        BadFile{"absurdScale", "{\"lateralMicronsPerPixel\": 11.5,\n\"axialMicronsPerPixel\": 1001}",
-                "line 2: \"axialMicronsPerPixel\" must be a number greater than 0 up to 1000"},
-        BadFile{"scaleSourceOfTwoLines", "{\"scaleSource\": \"a\\nb\"}", "\"scaleSource\" must be a text of one line"},
-        BadFile{"secondUnitLineOfOnePoint", "{\"secondUnitLine\": [[1, 2]]}", "\"secondUnitLine\" must be [[X1, Y1]"},
-        BadFile{"unknownKey", "{\"smoothLevl\": 3}", "line 1: unknown key \"smoothLevl\""},
-        BadFile{"notAnObject", "[1, 2]", "line 1: the top level must be an object"},
-        BadFile{"badChecksum", "{\"image\": {\"path\": \"a.png\", \"sha256\": \"xyz\"}}", "\"image\" must be"},
-        BadFile{"movedTwice",
-                "{\"moved\": [{\"point\": \"ATop\", \"x\": 1, \"y\": 2}, {\"point\": \"ATop\", \"x\": 3, \"y\": 4}]}",
-                "\"moved\" must be"},
-        BadFile{"levelsAndCount", "{\"smoothLevels\": [2, 3],\n\"smoothCount\": 2}",
-                "line 1: \"smoothLevels\" replaces"},
-        BadFile{"regionOutside", "{\"region\": {\"x0\": 0, \"y0\": 0, \"width\": 1.5, \"height\": 1}}",
-                "\"region\" must be"}),
-    [](const ::testing::TestParamInfo<BadFile>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace quorrel

@@ -15,39 +15,31 @@ namespace {
 
 // A 100 × 80 file whose pixels name themselves: red = column, green = row
 // counted from the bottom.
-class ImageRegionTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        QImage picture(100, 80, QImage::Format_RGBA8888);
-        for (int y = 0; y < 80; ++y) {
-            for (int x = 0; x < 100; ++x)
-                picture.setPixel(x, y, qRgb(x, 79 - y, 0));
-        }
-        m_path = writeFile(m_dir, "coordinates.png", encodeWithQt(picture, "png"));
+std::wstring coordinatesFile(const QTemporaryDir& dir)
+{
+    QImage picture(100, 80, QImage::Format_RGBA8888);
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 100; ++x)
+            picture.setPixel(x, y, qRgb(x, 79 - y, 0));
     }
+    return writeFile(dir, "coordinates.png", encodeWithQt(picture, "png"));
+}
 
-    LoadedRegion load(double x0, double y0, double width, double height) const
-    {
-        return loadImageRegion(m_path, x0, y0, width, height);
-    }
-
-    // Column and bottom-counted row of the file that the region's pixel shows.
-    static std::pair<int, int> shown(const LoadedRegion& region, std::uint32_t x, std::uint32_t y)
-    {
-        const std::uint8_t* pixel = region.pixels.get() + (static_cast<std::size_t>(y) * region.width + x) * 4;
-        return {pixel[0], pixel[1]};
-    }
-
-    QTemporaryDir m_dir;
-    std::wstring m_path;
-};
+// Column and bottom-counted row of the file that the region's pixel shows.
+std::pair<int, int> shown(const LoadedRegion& region, std::uint32_t x, std::uint32_t y)
+{
+    const std::uint8_t* pixel = region.pixels.get() + (static_cast<std::size_t>(y) * region.width + x) * 4;
+    return {pixel[0], pixel[1]};
+}
 
 // Fractions of the file: the start rounds half up, the size is cut to the
-// file; the last pixel shows the file's pixel as far from the first.
-TEST_F(ImageRegionTest, LoadRegion_Fractions_RoundHalfUpAndClipToTheFile)
+// file; the last pixel shows the file's pixel as far from the first. A
+// region without pixels allocates nothing.
+TEST(ImageRegion, LoadRegion_Fractions_RoundHalfUpAndClipToTheFile)
 {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::wstring path = coordinatesFile(dir);
     const struct {
         const char* meaning;
         double x0, y0, width, height;
@@ -63,7 +55,7 @@ TEST_F(ImageRegionTest, LoadRegion_Fractions_RoundHalfUpAndClipToTheFile)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.meaning);
-        const LoadedRegion region = load(c.x0, c.y0, c.width, c.height);
+        const LoadedRegion region = loadImageRegion(path, c.x0, c.y0, c.width, c.height);
         ASSERT_EQ(region.status, LoadStatus::Ok);
         EXPECT_EQ(region.width, c.expectedWidth);
         EXPECT_EQ(region.height, c.expectedHeight);
@@ -72,12 +64,8 @@ TEST_F(ImageRegionTest, LoadRegion_Fractions_RoundHalfUpAndClipToTheFile)
                   std::make_pair(c.firstPixelShows.first + static_cast<int>(region.width) - 1,
                                  c.firstPixelShows.second + static_cast<int>(region.height) - 1));
     }
-}
-
-TEST_F(ImageRegionTest, LoadRegion_EmptyOrNegativeSize_AllocationFailedWithoutBuffer)
-{
     // trunc(100 · 0.004 + 0.5) = 0 columns.
-    for (const LoadedRegion& region : {load(0, 0, 0.004, 1), load(0, 0, 1, -0.5)}) {
+    for (const LoadedRegion& region : {loadImageRegion(path, 0, 0, 0.004, 1), loadImageRegion(path, 0, 0, 1, -0.5)}) {
         EXPECT_EQ(region.status, LoadStatus::AllocationFailed);
         EXPECT_EQ(region.pixels, nullptr);
     }
