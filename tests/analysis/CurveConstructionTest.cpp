@@ -38,8 +38,6 @@ TEST(SelectLongestPolyline, DropsShortPieces_FirstOfEqualLengthsWins)
     EXPECT_EQ(polylines.size(), 3u);
     std::vector<Polyline> shortOnes{row(0, 19, 0), row(0, 5, 1)};
     EXPECT_TRUE(selectLongestPolyline(shortOnes, 20).empty());
-    std::vector<Polyline> none;
-    EXPECT_TRUE(selectLongestPolyline(none, 20).empty());
 }
 
 TEST(BuildBoundaryCurve, PiecesUnder20Points_GiveAnEmptyCurve_UnlessBridged)

@@ -96,13 +96,12 @@ TEST(TiffFiles, LoadRegion_SixteenBitSamples_WindowedBetweenTheHalfPercentPoints
 // One page of resolutions.tif each.
 TEST(TiffFiles, LoadRegion_ResolutionTags_GiveThePixelSizeInMicrons)
 {
-    struct Case {
+    const struct {
         const char* name;
         double lateral;
         double axial;
         PixelSizeSource source;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"869.565 x 2564.1 per centimetre", 11.5, 3.9, PixelSizeSource::TiffResolution},
         {"2540 x 5080 per inch", 10.0, 5.0, PixelSizeSource::TiffResolution},
         {"72 per inch, a print setting", 0.0, 0.0, PixelSizeSource::None},
@@ -112,7 +111,7 @@ TEST(TiffFiles, LoadRegion_ResolutionTags_GiveThePixelSizeInMicrons)
         {"ImageJ, unit=pixel", 0.0, 0.0, PixelSizeSource::None},
     };
     std::uint32_t page = 0;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const LoadedRegion region = loadImageRegion(dataPath("resolutions.tif"), 0, 0, 1, 1, page++);
         ASSERT_EQ(region.status, LoadStatus::Ok);
@@ -168,14 +167,13 @@ TEST(DicomFiles, LoadRegion_EverySyntaxAndDepth_GivesTheAskedFrame)
 
 TEST(DicomFiles, LoadRegion_PixelSpacingOrMeasures_GiveLateralFromColumnsAndAxialFromRows)
 {
-    struct Case {
+    const struct {
         QString file;
         double lateral;
         double axial;
         PixelSizeSource source;
         std::string problem;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"frames-implicit-8.dcm", 11.5, 3.9, PixelSizeSource::DicomPixelMeasures, ""}, // shared 0.0039\0.0115
         {"spacing-per-frame.dcm", 12.0, 4.0, PixelSizeSource::DicomPixelMeasures, ""}, // 0.004\0.012
         {"spacing-plain.dcm", 11.5, 3.9, PixelSizeSource::DicomPixelSpacing, ""},
@@ -183,7 +181,7 @@ TEST(DicomFiles, LoadRegion_PixelSpacingOrMeasures_GiveLateralFromColumnsAndAxia
         {"spacing-zero.dcm", 0.0, 0.0, PixelSizeSource::None,
          "the DICOM Pixel Spacing is zero, negative or incomplete"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
         const LoadedRegion region = loadImageRegion(dataPath(c.file), 0, 0, 1, 1, 1);
         ASSERT_EQ(region.status, LoadStatus::Ok);
