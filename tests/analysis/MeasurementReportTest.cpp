@@ -165,7 +165,6 @@ TEST(MeasurementReport, UndefinedFigures_PrintInTheirOwnWordingOrAsNanOrInfNever
     EXPECT_EQ(report[27], "Foveal Micron Width: nan");
     EXPECT_EQ(report[31], "Foveal Pixel  Depth (A - E Top Perpendicular Line): Not Determined");
     EXPECT_EQ(report[35], "Slope (A -> B): nan");
-    EXPECT_EQ(report[40], "Slope Radian Angle (A -> B): nan");
     EXPECT_EQ(report[48], "Slope Degree Angle (D -> E): nan");
 
     // A wall outside the resampled lists gives no figure rather than a stray one.

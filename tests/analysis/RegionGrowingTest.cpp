@@ -73,30 +73,7 @@ TEST(ViewerCoordinates, Rects_CoverTheSamePixelsCountedFromTheBottomAndCutToTheI
         EXPECT_TRUE(viewerRectToPixelRect(c[0], c[1], c[2], c[3], c[4], c[5]).isEmpty()) << c[0] << ", " << c[1];
 }
 
-TEST(ViewerCoordinates, Point_FlipsTheRowAboutTheImageHeight)
-{
-    EXPECT_EQ(viewerPointToImagePoint(Point2d{3, 0}, 200), (Point2d{3, 199}));
-    EXPECT_EQ(viewerPointToImagePoint(Point2d{7.5, 199}, 200), (Point2d{7.5, 0}));
-    EXPECT_EQ(viewerPointToImagePoint(Point2d{0, 10.25}, 100), (Point2d{0, 88.75}));
-    EXPECT_EQ(viewerPointToImagePoint(Point2d{-4, 120}, 100), (Point2d{-4, -21}));
-}
-
-TEST(MeanColor, AveragesEveryChannelOfThePixelsInsideTheImage)
-{
-    TestImage image(4, 4, grey(100));
-    image.set(1, 1, RgbaColor{10, 20, 30, 40});
-    image.set(2, 1, RgbaColor{11, 21, 31, 41});
-    const MeanColor mean = meanColor(image.view(), PixelRect{1, 1, 3, 2});
-    EXPECT_EQ(mean.count, 2);
-    EXPECT_EQ((std::array<double, 4>{mean.r, mean.g, mean.b, mean.a}), (std::array<double, 4>{10.5, 20.5, 30.5, 40.5}));
-
-    // A rect past the image reads only the image.
-    const MeanColor whole = meanColor(image.view(), PixelRect{-5, -5, 50, 50});
-    EXPECT_EQ(whole.count, 16);
-    EXPECT_EQ(whole.r, (14 * 100 + 10 + 11) / 16.0);
-}
-
-TEST(ColorDistance, AllFourChannels_CountAsUnsignedBytes)
+TEST(ColorDistance, AllFourChannels_CountAsUnsignedBytes_ASeedAtTheToleranceIsAnEdge)
 {
     const std::uint8_t pixel[4] = {10, 20, 30, 40};
     EXPECT_DOUBLE_EQ(colorDistance(pixel, RgbaColor{13, 24, 30, 40}), 5.0);
@@ -104,6 +81,13 @@ TEST(ColorDistance, AllFourChannels_CountAsUnsignedBytes)
     EXPECT_DOUBLE_EQ(colorDistance(transparent, RgbaColor{0, 0, 0, 255}), 255.0);
     const std::uint8_t bright[4] = {200, 0, 0, 0};
     EXPECT_DOUBLE_EQ(colorDistance(bright, RgbaColor{0, 0, 0, 0}), 200.0);
+
+    // A seed at the tolerance or beyond is the only edge of the fill: (3, 4, 0)
+    // lies exactly 5 from black. The fill's order and the margins it leaves
+    // unexamined are compared with the plain fill in FastAgainstPlainTest.
+    const TestImage far(8, 8, RgbaColor{3, 4, 0, 255});
+    EXPECT_EQ(collectEdgePoints(far.view(), Point2d{4, 4}, grey(0), 5), (Points{{4, 4}}));
+    EXPECT_TRUE(collectEdgePoints(far.view(), Point2d{4, 4}, grey(0), 6).empty());
 }
 
 TEST(EstimateMaxColorDistance, FiveOrFewerPixels_FallBackTo30_MoreUseTheRoundedSpread)
@@ -137,17 +121,6 @@ TEST(EstimateMaxColorDistance, FiveOrFewerPixels_FallBackTo30_MoreUseTheRoundedS
 
 const RgbaColor kBlack = grey(0);
 const RgbaColor kWhite = grey(255);
-
-// The order of the edges and the margins left unexamined are compared with
-// the plain fill over generated pictures in FastAgainstPlainTest.
-TEST(CollectEdgePoints, SeedAtTheTolerance_IsTheOnlyEdge)
-{
-    // A seed at the tolerance or beyond is the only edge: (3, 4, 0) lies
-    // exactly 5 from black.
-    const TestImage far(8, 8, RgbaColor{3, 4, 0, 255});
-    EXPECT_EQ(collectEdgePoints(far.view(), Point2d{4, 4}, kBlack, 5), (Points{{4, 4}}));
-    EXPECT_TRUE(collectEdgePoints(far.view(), Point2d{4, 4}, kBlack, 6).empty());
-}
 
 TEST(CollectEdgePoints, LargeRegion_IsFilledWithoutRecursion)
 {

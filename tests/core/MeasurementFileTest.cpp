@@ -136,17 +136,7 @@ TEST(MeasurementFile, EveryKey_SurvivesWritingAndReading)
     EXPECT_EQ(formatMeasurementFile(read), text);
     EXPECT_EQ(read.image->path, "/scans/é 1.png");
     EXPECT_EQ((*read.moves)[0].point, MovablePoint::EBottom);
-
-    // A file of the first version (no version, no steps) still reads.
-    MeasurementSettings old;
-    ASSERT_TRUE(parseMeasurementFile(R"({"selection": {"x": 150, "y": 10, "width": 100, "height": 25},
-        "tolerance": "estimate", "smoothCount": 2, "reference": [[10, 139], [389, 139]]})",
-                                     old, error))
-        << error;
-    EXPECT_TRUE(old.tolerance->estimate);
-    EXPECT_EQ(old.smoothCount, 2);
-    EXPECT_FALSE(old.image || old.moves || old.erasures || old.smoothLevels || old.lateralMicronsPerPixel
-                 || old.secondUnitLine);
+    // First-version files (no version, no steps): the samples' in AcceptanceTest.
 
     EXPECT_EQ(measurementFilePathFor("/a/report.TXT").toStdString(), "/a/report.json");
     EXPECT_EQ(measurementFilePathFor("/a/report").toStdString(), "/a/report.json");

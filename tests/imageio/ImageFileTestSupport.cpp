@@ -63,15 +63,10 @@ std::wstring writeFile(const QTemporaryDir& dir, const QString& name, const QByt
     return path.toStdWString();
 }
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray readFile(const std::wstring& path)
 {
-    return readFile(QString::fromStdWString(path));
+    QFile file(QString::fromStdWString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 ::testing::AssertionResult showsPicture(const LoadedRegion& region, const QImage& picture, int tolerance)

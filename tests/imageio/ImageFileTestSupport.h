@@ -33,7 +33,6 @@ std::wstring dataPath(const QString& name);
 // Writes bytes into dir and returns the file's path.
 std::wstring writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
 
-QByteArray readFile(const QString& path);
 QByteArray readFile(const std::wstring& path);
 
 // The region holds the whole picture within tolerance per channel, row 0 of
