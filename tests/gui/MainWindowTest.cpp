@@ -54,20 +54,46 @@ private:
     }
 
 private slots:
-    // What the window does itself: Delete away from the view erases the
-    // edge points in the rubber band, About shows the version, and a
-    // cancelled folder dialog keeps the image list.
+    // What the window does itself, on a folder of a picture and a text:
+    // Return on the list opens the selected file, a failed open keeps the
+    // selection on the shown image; the status bar shows the pixel under the
+    // cursor and the mode; Delete away from the view erases the edge points
+    // in the rubber band, About shows the version, and a cancelled folder
+    // dialog keeps the image list.
     void windowKeysAndActions_ReachTheViewAndKeepTheList()
     {
         testsupport::ScratchDirectory scratch;
-        auto shown = windowOnFolder(scratch, {QStringLiteral("scan.png")});
+        auto shown = windowOnFolder(scratch, {QStringLiteral("good.png")}, {QStringLiteral("bad.png")});
         Quorrel& window = *shown;
-        const QString image = scratch.filePath(QStringLiteral("images/scan.png"));
-        auto* images = testsupport::child<QListWidget>(&window, "fileListWidget_");
-        QCOMPARE(images->count(), 1);
-
         MainViewWidget* view = window.view();
-        QVERIFY(view->loadImage(image.toStdWString(), 0.0, 0.0, 1.0, 1.0));
+        auto* images = testsupport::child<QListWidget>(&window, "fileListWidget_");
+        QCOMPARE(images->count(), 2);
+        images->setCurrentRow(1);
+        QTest::keyClick(images, Qt::Key_Return);
+        const QString good = QString::fromStdWString(view->imagePath());
+        QVERIFY(good.endsWith(QStringLiteral("good.png")));
+
+        testsupport::ModalRecord warning;
+        testsupport::answerNextModal(&warning);
+        images->setCurrentRow(0);
+        QTest::keyClick(images, Qt::Key_Return);
+        QVERIFY(warning.text.startsWith(QStringLiteral("Failed to load image!!!\nbad.png: ")));
+        QCOMPARE(QString::fromStdWString(view->imagePath()), good);
+        QCOMPARE(images->currentRow(), 1);
+        QCOMPARE(testsupport::child<QLabel>(&window, "actionStatusLabel")->text(),
+                 QStringLiteral("Could not open bad.png"));
+
+        const QPoint over = testsupport::windowPointForView(*view, static_cast<int>(view->imageOffset().x) + 10,
+                                                            static_cast<int>(view->imageOffset().y) + 5);
+        QMouseEvent move(QEvent::MouseMove, over, view->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &move);
+        const QRgb value = testsupport::gradientImage(60, 40).pixel(10, 34);
+        QCOMPARE(testsupport::child<QLabel>(&window, "pixelStatusLabel")->text(),
+                 QStringLiteral("x 10, y 34 (report y 5): RGB %1, %2, %3")
+                     .arg(qRed(value))
+                     .arg(qGreen(value))
+                     .arg(qBlue(value)));
+
         quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
         QVERIFY(boundary);
         boundary->edgePoints = {{2, 3}, {30, 30}};
@@ -91,7 +117,11 @@ private slots:
         testsupport::answerNextModal(&chooser, [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
         testsupport::child<QAction>(&window, "action_SelectFolder")->trigger();
         QVERIFY(chooser.seen);
-        QCOMPARE(images->count(), 1);
+        QCOMPARE(images->count(), 2);
+
+        testsupport::child<QAction>(&window, "action_Cut")->trigger();
+        QCOMPARE(testsupport::child<QLabel>(&window, "modeStatusLabel")->text(),
+                 QStringLiteral("Mode: Cut Image Mode"));
     }
 
     // Each row triggers an action and names the checked actions of its
@@ -222,53 +252,6 @@ private slots:
             QCOMPARE(dialog.seen, opensDialog);
         }
         QVERIFY(!window.isRunning());
-    }
-
-    void imageList_ReturnOpensAndAFailedOpenKeepsTheSelectionOnTheShownImage()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto shown = windowOnFolder(scratch, {QStringLiteral("good.png")}, {QStringLiteral("bad.png")});
-        Quorrel& window = *shown;
-        auto* list = testsupport::child<QListWidget>(&window, "fileListWidget_");
-        QCOMPARE(list->count(), 2);
-        list->setCurrentRow(1);
-        QTest::keyClick(list, Qt::Key_Return);
-        const QString good = QString::fromStdWString(window.view()->imagePath());
-        QVERIFY(good.endsWith(QStringLiteral("good.png")));
-
-        testsupport::ModalRecord warning;
-        testsupport::answerNextModal(&warning);
-        list->setCurrentRow(0);
-        QTest::keyClick(list, Qt::Key_Return);
-        QVERIFY(warning.text.startsWith(QStringLiteral("Failed to load image!!!\nbad.png: ")));
-        QCOMPARE(QString::fromStdWString(window.view()->imagePath()), good);
-        QCOMPARE(list->currentRow(), 1);
-        QCOMPARE(testsupport::child<QLabel>(&window, "actionStatusLabel")->text(),
-                 QStringLiteral("Could not open bad.png"));
-    }
-
-    void statusBar_ShowsThePixelUnderTheCursorAndTheMode()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto shown = testsupport::makeShownWindow<Quorrel>(800, 600);
-        Quorrel& window = *shown;
-        MainViewWidget* view = window.view();
-        const QImage picture = testsupport::gradientImage(60, 40);
-        QVERIFY(view->loadImage(testsupport::writeImage(scratch.filePath("scan.png"), picture).toStdWString(), 0.0, 0.0,
-                                1.0, 1.0));
-        const QPoint over = testsupport::windowPointForView(*view, static_cast<int>(view->imageOffset().x) + 10,
-                                                            static_cast<int>(view->imageOffset().y) + 5);
-        QMouseEvent move(QEvent::MouseMove, over, view->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view, &move);
-        const QRgb value = picture.pixel(10, 34);
-        QCOMPARE(testsupport::child<QLabel>(&window, "pixelStatusLabel")->text(),
-                 QStringLiteral("x 10, y 34 (report y 5): RGB %1, %2, %3")
-                     .arg(qRed(value))
-                     .arg(qGreen(value))
-                     .arg(qBlue(value)));
-        testsupport::child<QAction>(&window, "action_Cut")->trigger();
-        QCOMPARE(testsupport::child<QLabel>(&window, "modeStatusLabel")->text(),
-                 QStringLiteral("Mode: Cut Image Mode"));
     }
 
     // The window keeps to the screen it opens on: 1366 x 768 and 1920 x 1080,
