@@ -71,8 +71,10 @@ private:
     }
 
 private slots:
-    // Each run of the action plots the current boundary as it is then.
-    void distanceGraph_PlotsTheProfileWithItsMarkers()
+    // Each run of an action plots the current boundary as it is then: the
+    // profile with its markers, and the forward differences of the smoothed
+    // profile.
+    void graphs_PlotTheProfileWithItsMarkersAndItsDifferences()
     {
         testsupport::ScratchDirectory scratch;
         auto window = windowWithBoundary(scratch);
@@ -109,15 +111,10 @@ private slots:
         runModally(*window, "action_View_Distance_Graph");
         QCOMPARE(values(plot->graph(0))[40], 40.0);
         QCOMPARE(plot->graph(3)->data()->size(), 0);
-    }
 
-    void differentiateGraph_PlotsForwardDifferencesOfTheSmoothedProfile()
-    {
-        testsupport::ScratchDirectory scratch;
-        auto window = windowWithBoundary(scratch);
-        fillMeasuredBoundary(*window->view()->currentBoundary(), 1.0);
+        fillMeasuredBoundary(*boundary, 1.0);
         QCOMPARE(runModally(*window, "action_View_Differentiate_Graph"), QStringLiteral("Differentiate Graph"));
-        QCustomPlot* plot = window->differentiateGraphDialog()->plot();
+        plot = window->differentiateGraphDialog()->plot();
         QCOMPARE(plot->graphCount(), 1);
         QCOMPARE(plot->graph(0)->data()->size(), 99);
         QCOMPARE(keys(plot->graph(0)).last(), 98.0);
