@@ -147,7 +147,10 @@ private slots:
         QVERIFY(shown.pixel(15, 97) != qRgb(255, 255, 255));
     }
 
-    void erase_RemovesEdgePointsInsideIncludingTheBorderAndEmptiesTheCurve()
+    // Edits of a boundary: Delete erases the edge points inside the band,
+    // its border included, and empties the curve; reference points; the
+    // extremum handles.
+    void boundaryEdits_EraseReferencePointsAndHandles()
     {
         auto view = viewWithImage();
         quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
@@ -163,12 +166,8 @@ private slots:
         QCOMPARE(boundary->edgePoints[0], (quorrel::Point2d{31, 20}));
         QCOMPARE(boundary->edgePoints[1], (quorrel::Point2d{20, 31}));
         QVERIFY(boundary->curve.empty());
-    }
 
-    void referenceCurve_AppendPickInListOrderAndDelete()
-    {
-        auto view = viewWithImage();
-        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
+        // Reference points: added by double-clicks, picked in list order, moved and deleted.
         view->setViewMode(quorrel::ViewMode::InsertCurve);
         QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 20));
         QTest::mouseDClick(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 51, 21));
@@ -198,12 +197,8 @@ private slots:
         QCOMPARE(view->selectedReferencePointIndex(), -1);
         QTest::keyClick(view.get(), Qt::Key_Delete);
         QCOMPARE(boundary->referenceCurve.size(), std::size_t(2));
-    }
 
-    void extremumHandles_PickInHandleOrderAndDrag()
-    {
-        auto view = viewWithImage();
-        quorrel::Boundary* boundary = testsupport::detectBoundary(*view);
+        // Extremum handles: picked in handle order and dragged.
         view->setViewMode(quorrel::ViewMode::ControlLocalMinMax);
         QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, at(*view, 50, 50));
         QCOMPARE(view->selectedExtremumHandle(), quorrel::ExtremumHandle::NoHandle); // no extrema yet
