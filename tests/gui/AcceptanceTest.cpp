@@ -151,6 +151,17 @@ private:
         return QRect(view.mapTo(view.window(), inView.topLeft()), inView.size());
     }
 
+    // From row top of the window down to the dock's last button and the
+    // picture's lower edge, across to the picture's right edge.
+    static QRect dockAndPicture(Quorrel& window, int top)
+    {
+        const QRect picture = imageArea(*window.view(), 24);
+        auto* lastButton = testsupport::child<QPushButton>(&window, "detectFovealWidthAndDepthButton_");
+        const int dockBottom = lastButton->mapTo(&window, QPoint(0, lastButton->height())).y() + 8;
+        top = std::min(top, picture.top());
+        return QRect(0, top, picture.right() + 1, std::max(picture.bottom(), dockBottom) + 1 - top);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -231,14 +242,8 @@ private slots:
         QCOMPARE(patch.size(), 2);
         testsupport::dragWithLeftButton(*view, windowPointForViewer(*view, patch[0].x(), patch[0].y()),
                                         windowPointForViewer(*view, patch[1].x(), patch[1].y()));
-        if (takingScreenshots) {
-            // The toolbar, the dock down to its last button, and the picture.
-            const QRect picture = imageArea(*view, 24);
-            auto* lastButton = testsupport::child<QPushButton>(&window, "detectFovealWidthAndDepthButton_");
-            const int dockBottom = lastButton->mapTo(&window, QPoint(0, lastButton->height())).y() + 8;
-            screenshot(window, QStringLiteral("first-measurement-1-selection.png"),
-                       QRect(0, 0, picture.right() + 1, std::max(picture.bottom(), dockBottom) + 1));
-        }
+        // The toolbar, the dock down to its last button, and the picture.
+        screenshot(window, QStringLiteral("first-measurement-1-selection.png"), dockAndPicture(window, 0));
 
         click(window, "detectMaxColorDistanceButton_");
         QCOMPARE(testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->value(), view->maxColorDistance());
@@ -307,16 +312,12 @@ private slots:
         QCOMPARE(view->calibratedRun() != nullptr, twoScales);
         screenshot(window, QStringLiteral("first-measurement-3-points.png"), imageArea(*view, 24));
         if (twoScalesScreenshot) {
-            const QRect picture = imageArea(*view, 24);
-            auto* lastButton = testsupport::child<QPushButton>(&window, "detectFovealWidthAndDepthButton_");
-            const int dockBottom = lastButton->mapTo(&window, QPoint(0, lastButton->height())).y() + 8;
-            const int dockTop =
+            // The dock from Smooth Contour down, and the picture.
+            const int top =
                 testsupport::child<QWidget>(&window, "smoothBoundaryCurveButton_")->mapTo(&window, QPoint(0, 0)).y()
                 - 8;
-            const int top = std::min(dockTop, picture.top());
             takingScreenshots = true;
-            screenshot(window, QStringLiteral("two-scales.png"),
-                       QRect(0, top, picture.right() + 1, std::max(picture.bottom(), dockBottom) + 1 - top));
+            screenshot(window, QStringLiteral("two-scales.png"), dockAndPicture(window, top));
             takingScreenshots = false;
         }
 

@@ -73,13 +73,11 @@ CommandRun runCommand(const QStringList& arguments, int memoryLimit = 0)
 using testsupport::readFile;
 using testsupport::writeFile;
 
-// One measurement in viewer coordinates. Worked out by hand: the selection's
-// corners in image coordinates (rows counted up from the bottom), where the
-// window's rubber band runs, and the rectangle it covers once cut to the image.
+// One measurement in viewer coordinates, and the rectangle in image
+// coordinates (rows counted up from the bottom) that the selection covers
+// once cut to the image, worked out by hand.
 struct Inputs {
     QRect selection;
-    QPoint bandStart;
-    QPoint bandEnd;
     quorrel::PixelRect imageRect;
     int tolerance = 0; // 0: estimate
     double minConnection = 2.0;
@@ -109,8 +107,6 @@ Inputs estimatedInputs()
 {
     Inputs in;
     in.selection = QRect(150, 10, 100, 25);
-    in.bandStart = {150, 165};
-    in.bandEnd = {250, 190};
     in.imageRect = quorrel::PixelRect{150, 165, 250, 190};
     in.smoothCount = 2;
     in.reference = {{10, 139}, {200, 141}, {389, 139}};
@@ -195,9 +191,11 @@ private:
             window.setAxisScales(11.5, 3.9, QStringLiteral("typed"));
 
         QCOMPARE(view->viewMode(), quorrel::ViewMode::Detect);
-        testsupport::dragWithLeftButton(*view,
-                                        testsupport::windowPointForView(*view, in.bandStart.x(), in.bandStart.y()),
-                                        testsupport::windowPointForView(*view, in.bandEnd.x(), in.bandEnd.y()));
+        // The rubber band from the selection's bottom-left corner to its top-right.
+        const QRect& s = in.selection;
+        testsupport::dragWithLeftButton(
+            *view, testsupport::windowPointForView(*view, s.left(), kImageHeight - s.y() - s.height()),
+            testsupport::windowPointForView(*view, s.x() + s.width(), kImageHeight - s.y()));
         const quorrel::PixelRect selected = view->selectionPixelRect();
         const quorrel::PixelRect& rect = in.imageRect;
         QCOMPARE((QList<int>{selected.left, selected.bottom, selected.right, selected.top}),
@@ -256,8 +254,6 @@ private slots:
         // The selection reaches past the top-left corner and is cut the same way.
         Inputs given;
         given.selection = QRect(-20, -5, 120, 30);
-        given.bandStart = {-20, 175};
-        given.bandEnd = {100, 205};
         given.imageRect = quorrel::PixelRect{0, 175, 100, 200};
         given.tolerance = 40;
         given.minConnection = 1.5;
