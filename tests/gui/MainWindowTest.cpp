@@ -20,17 +20,21 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
+    static QAction* action(Quorrel& window, const char* name)
+    {
+        return testsupport::child<QAction>(&window, (QByteArray("action_") + name).constData());
+    }
+
     // The checked actions of the group of the named action: the display
     // actions are those about the image.
-    static QStringList checkedInGroup(Quorrel& window, const char* action)
+    static QStringList checkedInGroup(Quorrel& window, const char* named)
     {
         QStringList checked;
         for (const char* name :
-             {"action_Detect", "action_Cut", "action_Cut_Squared", "action_Clear", "action_Insert_Curve",
-              "action_Control_Local_MinMax", "action_Measure_Unit", "action_Original_Image_Size",
-              "action_Image_Fit_To_Screen", "action_Image_Fit_Keeping_Aspect"}) {
-            const bool sameGroup = QByteArray(name).contains("Image") == QByteArray(action).contains("Image");
-            if (sameGroup && testsupport::child<QAction>(&window, name)->isChecked())
+             {"Detect", "Cut", "Cut_Squared", "Clear", "Insert_Curve", "Control_Local_MinMax", "Measure_Unit",
+              "Original_Image_Size", "Image_Fit_To_Screen", "Image_Fit_Keeping_Aspect"}) {
+            const bool sameGroup = QByteArray(name).contains("Image") == QByteArray(named).contains("Image");
+            if (sameGroup && action(window, name)->isChecked())
                 checked << QString::fromLatin1(name);
         }
         return checked;
@@ -123,7 +127,7 @@ private slots:
             QCOMPARE(images->count(), 2);
         }
 
-        testsupport::child<QAction>(&window, "action_Cut")->trigger();
+        action(window, "Cut")->trigger();
         QCOMPARE(testsupport::child<QLabel>(&window, "modeStatusLabel")->text(),
                  QStringLiteral("Mode: Cut Image Mode"));
         QApplication::setActiveWindow(&window);
@@ -140,34 +144,30 @@ private slots:
         testsupport::ScratchDirectory scratch;
         Quorrel window;
         MainViewWidget* view = window.view();
-        using quorrel::ImageDisplayMode;
         using quorrel::ViewMode;
+        using Display = quorrel::ImageDisplayMode;
         const struct {
             const char* action;
             const char* checked;
             ViewMode mode;
-            ImageDisplayMode display;
+            Display display;
         } rows[] = {
-            {"action_Cut", "action_Cut", ViewMode::Cut, ImageDisplayMode::OriginalSize},
-            {"action_Measure_Unit", "action_Measure_Unit", ViewMode::MeasureUnit, ImageDisplayMode::OriginalSize},
-            {"action_Measure_Unit", "action_Detect", ViewMode::Detect, ImageDisplayMode::OriginalSize},
-            {"action_Detect", "action_Detect", ViewMode::Detect, ImageDisplayMode::OriginalSize},
-            {"action_Original_Image_Size", "action_Original_Image_Size", ViewMode::Detect,
-             ImageDisplayMode::OriginalSize},
-            {"action_Image_Fit_To_Screen", "action_Image_Fit_To_Screen", ViewMode::Detect,
-             ImageDisplayMode::FitToScreen},
-            {"action_Image_Fit_To_Screen", "action_Original_Image_Size", ViewMode::Detect,
-             ImageDisplayMode::OriginalSize},
-            {"action_Image_Fit_Keeping_Aspect", "action_Image_Fit_Keeping_Aspect", ViewMode::Detect,
-             ImageDisplayMode::FitKeepingAspect},
+            {"Cut", "Cut", ViewMode::Cut, Display::OriginalSize},
+            {"Measure_Unit", "Measure_Unit", ViewMode::MeasureUnit, Display::OriginalSize},
+            {"Measure_Unit", "Detect", ViewMode::Detect, Display::OriginalSize},
+            {"Detect", "Detect", ViewMode::Detect, Display::OriginalSize},
+            {"Original_Image_Size", "Original_Image_Size", ViewMode::Detect, Display::OriginalSize},
+            {"Image_Fit_To_Screen", "Image_Fit_To_Screen", ViewMode::Detect, Display::FitToScreen},
+            {"Image_Fit_To_Screen", "Original_Image_Size", ViewMode::Detect, Display::OriginalSize},
+            {"Image_Fit_Keeping_Aspect", "Image_Fit_Keeping_Aspect", ViewMode::Detect, Display::FitKeepingAspect},
         };
         for (const auto& row : rows) {
-            testsupport::child<QAction>(&window, row.action)->trigger();
+            action(window, row.action)->trigger();
             QCOMPARE(checkedInGroup(window, row.action), QStringList{QString::fromLatin1(row.checked)});
             QCOMPARE(view->viewMode(), row.mode);
             QCOMPARE(view->imageDisplayMode(), row.display);
         }
-        testsupport::child<QAction>(&window, "action_View_Debug_Info")->trigger();
+        action(window, "View_Debug_Info")->trigger();
         QVERIFY(view->showDebugInfo());
 
         testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->setValue(77);
