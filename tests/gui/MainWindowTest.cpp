@@ -1,11 +1,13 @@
-// The main window: its own keys and actions, the exclusive action groups, the property dock
-// reaching the view, the image list and the colour list, the shortcuts, the
-// status bar, and fitting small screens.
+// The main window: its own keys and actions, the exclusive action groups, the
+// property dock reaching the view, the image list and the colour list, the
+// shortcuts, the status bar, and fitting small screens; a multi-frame DICOM
+// file opened from the list. (The command's --frame: MeasureCommandTest.)
 
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,7 +16,37 @@
 #include <QTest>
 
 #include "ViewTestSupport.h"
+#include "dialogs/FrameChoiceDialog.h"
 #include "ui/Quorrel.h"
+
+namespace {
+
+// 37 x 23, 3 frames, 0.0039 mm rows by 0.0115 mm columns; frame f is grey
+// (x * 25 + y * 7 + f * 40) mod 256, y from the top.
+const QString kVolume = QStringLiteral(QUORREL_TEST_DATA_DIR "/imageio/frames-jpeg-ls-8.dcm");
+
+int frameGrey(int frame, int x, int y)
+{
+    return (x * 25 + y * 7 + frame * 40) & 0xff;
+}
+
+// The view's buffer (bottom row first) holds frame f from column x0, row y0
+// of the file, counted from the top.
+bool viewShowsFrame(const MainViewWidget& view, int frame, int x0, int y0)
+{
+    const int width = static_cast<int>(view.imageWidth());
+    const int height = static_cast<int>(view.imageHeight());
+    for (int row = 0; row < height; ++row) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* pixel = view.pixels() + (static_cast<std::size_t>(row) * width + x) * 4;
+            if (pixel[0] != frameGrey(frame, x0 + x, y0 + height - 1 - row))
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -193,6 +225,10 @@ private slots:
         for (const char* name :
              {"e.Tga", "c.txt", "B.jpg", "a.PNG", "d.jpeg", "scan.tar.bmp", "nodot", "g.jp2", "h.gif", "locked.bmp"})
             testsupport::writeFile(folder.filePath(QString::fromLatin1(name)), QByteArray());
+        // TIFF and DICOM files, and DICOM files without a suffix by their preamble.
+        for (const char* name : {"page.tif", "p.TIFF", "vol.DCM", "DICOMDIR-like"})
+            testsupport::writeFile(folder.filePath(QString::fromLatin1(name)), QByteArray(200, 'x'));
+        QVERIFY(QFile::copy(kVolume, folder.filePath("IM000001")));
         for (int i = 0; i < 3000; ++i)
             testsupport::writeFile(folder.filePath(QString::asprintf("scan%04d.png", i)), QByteArray());
         QFile(folder.filePath("locked.bmp")).setPermissions(QFileDevice::Permissions()); // unreadable, still listed
@@ -204,11 +240,11 @@ private slots:
         QStringList names;
         for (int row = 0; row < list->count(); ++row)
             names << list->item(row)->text();
-        QCOMPARE(names.size(), 3007);
-        QCOMPARE(
-            names.mid(0, 8),
-            (QStringList{"a.PNG", "B.jpg", "d.jpeg", "e.Tga", "g.jp2", "locked.bmp", "scan.tar.bmp", "scan0000.png"}));
-        QCOMPARE(names.last(), QStringLiteral("scan2999.png"));
+        QCOMPARE(names.size(), 3011);
+        QCOMPARE(names.mid(0, 11),
+                 (QStringList{"a.PNG", "B.jpg", "d.jpeg", "e.Tga", "g.jp2", "IM000001", "locked.bmp", "p.TIFF",
+                              "page.tif", "scan.tar.bmp", "scan0000.png"}));
+        QCOMPARE(names.mid(3009), (QStringList{"scan2999.png", "vol.DCM"}));
 
         window.fillImageList(folder.filePath("does-not-exist"));
         QCOMPARE(list->count(), 0);
@@ -272,6 +308,73 @@ private slots:
             QVERIFY(window.rect().contains(
                 QRect(scroll->viewport()->mapTo(&window, QPoint(0, 0)), scroll->viewport()->size())));
         }
+    }
+    // Opening a multi-frame file asks for the frame, the cut keeps it, and
+    // the file's pixel size fills the scales.
+    void multiFrameDicom_AsksForTheFrameTheCutKeepsItAndItsPixelSizeFillsTheScales()
+    {
+        testsupport::ScratchDirectory scratch;
+        QDir(scratch.path()).mkdir(QStringLiteral("scans"));
+        const QDir folder(scratch.filePath(QStringLiteral("scans")));
+        QVERIFY(QFile::copy(kVolume, folder.filePath("vol.DCM")));
+        testsupport::writeFile(scratch.filePath(QStringLiteral("settings.txt")), folder.path().toUtf8() + '\n');
+        Quorrel window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        MainViewWidget* view = window.view();
+        auto* lateral = testsupport::child<QLineEdit>(&window, "lateralScaleLineEdit_");
+        auto* axial = testsupport::child<QLineEdit>(&window, "axialScaleLineEdit_");
+        QListWidgetItem* volume = testsupport::child<QListWidget>(&window, "fileListWidget_")->item(0);
+
+        // Cancelled: nothing is loaded.
+        testsupport::ModalRecord cancelled;
+        testsupport::answerNextModal(&cancelled, [](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        emit volume->listWidget()->itemDoubleClicked(volume);
+        QVERIFY(cancelled.seen);
+        QVERIFY(!view->hasImage());
+
+        testsupport::ModalRecord chosen;
+        int offered = -1;
+        bool thumbnail = false;
+        testsupport::answerNextModal(&chosen, [&](QWidget* modal) {
+            auto* dialog = qobject_cast<FrameChoiceDialog*>(modal);
+            if (!dialog) {
+                modal->close();
+                return;
+            }
+            auto* spinBox = testsupport::child<QSpinBox>(dialog, "frameSpinBox_");
+            offered = spinBox->value();
+            thumbnail = dialog->showsThumbnail();
+            spinBox->setValue(2);
+            dialog->accept();
+        });
+        emit volume->listWidget()->itemDoubleClicked(volume);
+        QVERIFY(chosen.seen);
+        QCOMPARE(chosen.title, QStringLiteral("Choose Frame"));
+        QCOMPARE(offered, 1);
+        QVERIFY(thumbnail);
+        QVERIFY(view->hasImage());
+        QCOMPARE(view->imageFrame(), 2u);
+        QVERIFY(viewShowsFrame(*view, 2, 0, 0));
+        QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"11.5", "3.9"}));
+        QCOMPARE(view->axisScales().source, std::string("file (DICOM Pixel Measures)"));
+
+        // The cut reloads the file: the right half of frame 2, not of frame 0.
+        QVERIFY(view->loadImage(view->imagePath(), 0.5, 0.0, 0.5, 1.0));
+        QCOMPARE(view->imageWidth(), 18u);
+        QVERIFY(viewShowsFrame(*view, 2, 19, 0));
+
+        // The file's pixel size fills what the user did not give, and leaves
+        // with the file.
+        const QString plain =
+            testsupport::writeImage(scratch.filePath("plain.png"), testsupport::gradientImage(37, 23));
+        QVERIFY(view->loadImage(plain.toStdWString(), 0, 0, 1, 1));
+        QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"", ""}));
+        lateral->setText(QStringLiteral("12"));
+        emit lateral->editingFinished();
+        QVERIFY(view->loadImage(kVolume.toStdWString(), 0, 0, 1, 1));
+        QCOMPARE((QStringList{lateral->text(), axial->text()}), (QStringList{"12", "3.9"}));
+        QCOMPARE(view->axisScales().source, std::string("lateral typed, axial file (DICOM Pixel Measures)"));
     }
 };
 
