@@ -33,25 +33,18 @@
 
 namespace {
 
-// Tolerances, in pixels of the sample, and why they are what they are.
-//
-// Thicknesses: the traced surface lies on the retina's top pixels, up to a
-// row below the true surface; each of the two smoothing presses scales
-// coordinates by the kernel's 1.001 (+0.2 rows at row 200); a click lands
-// on a whole pixel, up to half a row off a tilted border. Together they stay
-// under a row; the other half row is for speckle grains at the surface,
-// which would let the fill a pixel into the retina.
+// Tolerances, in pixels of the sample. Thicknesses: the traced surface lies
+// up to a row below the true one; two smoothing presses scale coordinates by
+// the kernel's 1.001 (+0.2 rows at row 200); a click lands on a whole pixel;
+// a speckle grain at the surface may let the fill a pixel further.
 constexpr double kThicknessTolerance = 1.5;
-// Depth: the difference of two thicknesses whose errors mostly agree in
-// sign, plus up to half a pixel for a rim found off its top (below).
+// Depth: the difference of two thicknesses whose errors mostly agree in sign.
 constexpr double kDepthTolerance = 1.5;
-// Positions along the scan: at a rim, and at the bottom of the pit, the
-// thickness is flat, so a surface traced to the pixel puts the extreme
-// anywhere the true thickness is within half a pixel of it. Each sample's
-// geometry file gives that stretch; the smoothing's scaling (up to 1.5
-// columns at the right edge) and a click's whole pixel add 2. The
-// width may then lie anywhere from the inner ends of the two rim stretches
-// to their outer ends.
+// Positions along the scan: where the thickness is flat (the rims, the pit's
+// bottom) a surface traced to the pixel puts the extreme anywhere the true
+// thickness is within half a pixel of it, a stretch each geometry file
+// gives; the smoothing's scaling and a click's whole pixel add 2. The width
+// lies between the inner and the outer ends of the two rim stretches.
 constexpr double kStretchSlack = 2.0;
 // The "key: value" lines of a sample's geometry file or of a report.
 class KeyValues {
