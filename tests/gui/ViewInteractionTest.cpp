@@ -91,10 +91,7 @@ private slots:
         QTest::keyClick(view.get(), Qt::Key_Return);
         QCOMPARE(view->boundaries().size(), std::size_t(1));
         const quorrel::PixelRect rect = view->currentBoundary()->selectionRect;
-        QCOMPARE(rect.left, 10);
-        QCOMPARE(rect.right, 60);
-        QCOMPARE(rect.bottom, 59);
-        QCOMPARE(rect.top, 89);
+        QCOMPARE((QList<int>{rect.left, rect.bottom, rect.right, rect.top}), (QList<int>{10, 59, 60, 89}));
 
         // A release right after the press moves the corner to it; after a
         // stalled frame the band keeps the corner the drag made.
