@@ -53,9 +53,18 @@ for name in names:
     shutil.copy(src, dst)
 ' "$root" "$source"
 
+# The suite runs in a session of its own, ended with it: an X server that
+# outlived its xvfb-run after a failing run, or a program a stopped test
+# started, would otherwise be left behind, one for each fault.
 run_suite() {
-    (cd "$build" && xvfb-run -a -s "-screen 0 1920x1200x24" \
-        ctest -j2 --timeout "$timeout" --stop-on-failure --output-on-failure -E '^format_check$') >"$work/last-test.log" 2>&1
+    local status=0 session
+    rm -f "$work/session"
+    setsid -w bash -c 'echo $$ >"$1/session" && cd "$2" && exec xvfb-run -a -s "-screen 0 1920x1200x24" \
+        ctest -j2 --timeout "$3" --stop-on-failure --output-on-failure -E "^format_check$"' \
+        _ "$work" "$build" "$timeout" >"$work/last-test.log" 2>&1 || status=$?
+    session=$(cat "$work/session" 2>/dev/null || true)
+    [ -n "$session" ] && pkill -KILL -s "$session" 2>/dev/null || true
+    return "$status"
 }
 
 # The list is read from a copy, so that editing it does not upset a run.
