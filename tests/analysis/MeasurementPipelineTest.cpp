@@ -24,9 +24,7 @@ namespace {
 // traced part of the image ends: columns and rows 1 to size - 3.
 TEST(MeasurementPipeline, EachUnusableInput_StopsAtItsStep)
 {
-    // A 400 x 200 fovea: surface at row 140 dipping 30 rows at column 200,
-    // lower border at row 60.
-    const SyntheticScan scan = makeSyntheticScan(test::foveaShape(400, 200, 140, 60, 30, 30, 4, 70));
+    const SyntheticScan scan = makeSyntheticScan(test::smallFovea());
     // One colour everywhere: a region fills the image up to its margins and
     // meets no edge.
     const test::TestImage uniform(60, 40, test::grey(128));
@@ -234,11 +232,7 @@ TEST(TrustWarnings, SpeckledScanWhoseCurveStopsShort_WarnsOfEachFindingOnce_ABri
     // rim, so A is the first sample and its thickness line runs slanted to
     // the curve's end. The calibrated run finds the same ends; they are not
     // listed twice.
-    SyntheticScanParameters fovea = test::foveaShape(400, 200, 140, 60, 30, 30, 6, 60);
-    fovea.speckleContrast = 0.4;
-    fovea.noiseAmplitude = 16.0;
-    fovea.seed = 4;
-    const SyntheticScan scan = makeSyntheticScan(fovea);
+    const SyntheticScan scan = makeSyntheticScan(test::smallFovea(true));
     MeasurementParameters parameters;
     parameters.selection = PixelRect{150, 165, 250, 190};
     parameters.estimateTolerance = true;

@@ -69,6 +69,21 @@ inline SyntheticScanParameters foveaShape(int width, int height, double surfaceR
     return parameters;
 }
 
+// The 400 x 200 fovea of the pipeline, measurement-file, window and command
+// tests: surface at row 140 dipping 30 rows at column 200, lower border at
+// row 60. Speckled, with lower and wider rims, its traced surface breaks left
+// of the left rim at the default connecting distance.
+inline SyntheticScanParameters smallFovea(bool speckled = false)
+{
+    SyntheticScanParameters parameters = foveaShape(400, 200, 140, 60, 30, 30, speckled ? 6 : 4, speckled ? 60 : 70);
+    if (speckled) {
+        parameters.noiseAmplitude = 16.0;
+        parameters.speckleContrast = 0.4;
+        parameters.seed = 4;
+    }
+    return parameters;
+}
+
 // count points along a row: x = firstX, firstX + 1, ...
 inline std::vector<Point2d> row(double firstX, int count, double y)
 {

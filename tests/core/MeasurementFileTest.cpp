@@ -18,13 +18,6 @@
 namespace quorrel {
 namespace {
 
-// A 400 x 200 fovea: surface at row 140 dipping 30 rows at column 200, lower
-// border at row 60.
-SyntheticScan smallFovea()
-{
-    return makeSyntheticScan(test::foveaShape(400, 200, 140.0, 60.0, 30.0, 30.0, 4.0, 70.0));
-}
-
 // The view's own sequence of steps, with those a user may take besides the
 // usual ones, then the file the window saves, read back and run as
 // quorrel-measure runs it: the same report and curve.
@@ -54,7 +47,7 @@ TEST(MeasurementFile, SavedSteps_RepeatTheWindowsReportAndCurve)
     };
     for (const auto& hand : steps) {
         SCOPED_TRACE(hand.name);
-        SyntheticScan scan = smallFovea();
+        SyntheticScan scan = makeSyntheticScan(test::smallFovea());
         ImageOrigin origin;
         for (const PixelRect& rect : hand.whitenFirst) {
             whitenPixels(scan.rgba.data(), scan.width, scan.height, rect);
@@ -90,7 +83,7 @@ TEST(MeasurementFile, SavedSteps_RepeatTheWindowsReportAndCurve)
         MeasurementSettings read;
         std::string error;
         ASSERT_TRUE(parseMeasurementFile(text, read, error)) << error << "\n" << text;
-        SyntheticScan fresh = smallFovea();
+        SyntheticScan fresh = makeSyntheticScan(test::smallFovea());
         const ImageOrigin readOrigin = toImageOrigin(read, fresh.width, fresh.height);
         EXPECT_TRUE(readOrigin == origin);
         for (const PixelRect& rect : readOrigin.whitened)

@@ -93,11 +93,6 @@ private:
     QString screenshotFolder;
     bool takingScreenshots = false;
 
-    static void click(Quorrel& window, const char* button)
-    {
-        QTest::mouseClick(testsupport::child<QPushButton>(&window, button), Qt::LeftButton);
-    }
-
     // Window position of a pixel given in viewer coordinates (rows counted
     // down from the top of the picture).
     static QPoint windowPointForViewer(const MainViewWidget& view, double x, double y)
@@ -222,13 +217,13 @@ private slots:
         // The toolbar, the dock down to its last button, and the picture.
         screenshot(window, QStringLiteral("first-measurement-1-selection.png"), dockAndPicture(window, 0));
 
-        click(window, "detectMaxColorDistanceButton_");
+        testsupport::clickButton(&window, "detectMaxColorDistanceButton_");
         QCOMPARE(testsupport::child<QSpinBox>(&window, "maxColorDistanceSpinBox_")->value(), view->maxColorDistance());
-        click(window, "detectBoundaryEdgesButton_");
+        testsupport::clickButton(&window, "detectBoundaryEdgesButton_");
         QCOMPARE(testsupport::child<QListWidget>(&window, "colorListWidget_")->count(), 1);
-        click(window, "makeBoundaryCurveButton_");
-        click(window, "smoothBoundaryCurveButton_");
-        click(window, "smoothBoundaryCurveButton_");
+        testsupport::clickButton(&window, "makeBoundaryCurveButton_");
+        testsupport::clickButton(&window, "smoothBoundaryCurveButton_");
+        testsupport::clickButton(&window, "smoothBoundaryCurveButton_");
         QVERIFY(view->currentBoundary() && !view->currentBoundary()->curve.empty());
 
         // Reference points on the retina's lowest row, across the picture.
@@ -268,14 +263,14 @@ private slots:
         // "From unit line"; the window then draws the run in microns.
         const bool twoScales = geometry.has(QStringLiteral("axial micron per pixel"));
         if (twoScales) {
-            click(window, "scaleFromUnitLineButton_");
+            testsupport::clickButton(&window, "scaleFromUnitLineButton_");
             const QVector<QPointF> axialBar = geometry.points(QStringLiteral("axial scale bar"));
             QCOMPARE(axialBar.size(), 2);
             testsupport::dragWithLeftButton(*view, windowPointForViewer(*view, axialBar[0].x(), axialBar[0].y()),
                                             windowPointForViewer(*view, axialBar[1].x(), axialBar[1].y()));
             unitMicron->selectAll();
             QTest::keyClicks(unitMicron, QString::number(geometry.number(QStringLiteral("axial scale bar"))));
-            click(window, "scaleFromUnitLineButton_");
+            testsupport::clickButton(&window, "scaleFromUnitLineButton_");
             QCOMPARE(view->axisScales().lateralMicronsPerPixel,
                      geometry.number(QStringLiteral("lateral micron per pixel")));
             QCOMPARE(view->axisScales().axialMicronsPerPixel,
@@ -284,7 +279,7 @@ private slots:
             testsupport::child<QComboBox>(&window, "shownRunComboBox_")->setCurrentIndex(1);
         }
 
-        click(window, "detectFovealWidthAndDepthButton_");
+        testsupport::clickButton(&window, "detectFovealWidthAndDepthButton_");
         QVERIFY(view->hasValidExtrema());
         QCOMPARE(view->calibratedRun() != nullptr, twoScales);
         screenshot(window, QStringLiteral("first-measurement-3-points.png"), imageArea(*view, 24));

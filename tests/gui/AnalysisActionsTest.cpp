@@ -42,11 +42,6 @@ private:
         return window;
     }
 
-    static void click(Quorrel& window, const char* button)
-    {
-        QTest::mouseClick(window.findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
-    }
-
     // Runs the step, answering the message box it may show: "title: text",
     // or empty without a box.
     static QString answered(const std::function<void()>& step)
@@ -59,7 +54,7 @@ private:
 
     static QString clickAnswered(Quorrel& window, const char* button)
     {
-        return answered([&] { click(window, button); });
+        return answered([&] { testsupport::clickButton(&window, button); });
     }
 
     // A boundary with 100 resampled pairs whose distance is 50 - |i - 40| / 2,
@@ -131,12 +126,12 @@ private slots:
         auto window = openWindow();
         MainViewWidget* view = window->view();
         testsupport::selectImageRect(*view, 20, 170, 60, 190);
-        click(*window, "detectMaxColorDistanceButton_");
+        testsupport::clickButton(window.get(), "detectMaxColorDistanceButton_");
         QCOMPARE(window->findChild<QSpinBox*>(QStringLiteral("maxColorDistanceSpinBox_"))->value(),
                  view->maxColorDistance());
         QVERIFY(view->maxColorDistance() >= 30 && view->maxColorDistance() <= 128);
 
-        click(*window, "detectBoundaryEdgesButton_");
+        testsupport::clickButton(window.get(), "detectBoundaryEdgesButton_");
         auto* colours = window->findChild<QListWidget*>(QStringLiteral("colorListWidget_"));
         QCOMPARE(colours->count(), 1);
         QVERIFY(colours->item(0)->text().startsWith(QStringLiteral("fovea.png - (")));
@@ -144,13 +139,13 @@ private slots:
         QVERIFY(!view->currentBoundary()->edgePoints.empty());
 
         testsupport::selectImageRect(*view, 300, 170, 340, 190);
-        click(*window, "detectBoundaryEdgesButton_");
+        testsupport::clickButton(window.get(), "detectBoundaryEdgesButton_");
         QCOMPARE(colours->count(), 2);
         QCOMPARE(colours->currentRow(), 1);
 
         // The first rectangle again: no new record, the old one is selected.
         testsupport::selectImageRect(*view, 20, 170, 60, 190);
-        click(*window, "detectBoundaryEdgesButton_");
+        testsupport::clickButton(window.get(), "detectBoundaryEdgesButton_");
         QCOMPARE(colours->count(), 2);
         QCOMPARE(view->currentBoundaryIndex(), 0);
         QCOMPARE(colours->currentRow(), 0);
@@ -207,8 +202,8 @@ private slots:
         QVERIFY(view->loadImage(testsupport::writeImage(scratch->filePath("noise.png"), noise).toStdWString(), 0.0, 0.0,
                                 1.0, 1.0));
         testsupport::selectImageRect(*view, 10, 350, 50, 390);
-        click(*window, "detectBoundaryEdgesButton_");
-        click(*window, "makeBoundaryCurveButton_");
+        testsupport::clickButton(window.get(), "detectBoundaryEdgesButton_");
+        testsupport::clickButton(window.get(), "makeBoundaryCurveButton_");
         const quorrel::Boundary before = *view->currentBoundary();
         QVERIFY(before.edgePoints.size() > 20000 && !before.curve.empty());
         window->findChild<QDoubleSpinBox*>(QStringLiteral("minLineConnectionDistanceDoubleSpinBox_"))->setValue(99.99);
@@ -261,7 +256,7 @@ private slots:
         view->setViewMode(quorrel::ViewMode::MeasureUnit);
         testsupport::selectImageRect(*view, 30, 40, 30, 140);
         testsupport::child<QDoubleSpinBox>(window.get(), "unitMicronSpinBox")->setValue(390.0);
-        click(*window, "scaleFromUnitLineButton_");
+        testsupport::clickButton(window.get(), "scaleFromUnitLineButton_");
         QCOMPARE(axial->text(), QStringLiteral("3.9"));
         QCOMPARE(view->axisScales().source, std::string("lateral typed, axial unit line"));
         QVERIFY(shownRun->isEnabled());
@@ -299,13 +294,13 @@ private slots:
                  QStringLiteral("Information: Before detecting local minima and maxima,\nplease make lines first"));
 
         testsupport::selectImageRect(*view, 150, 165, 250, 190);
-        click(*window, "detectMaxColorDistanceButton_");
-        click(*window, "detectBoundaryEdgesButton_");
+        testsupport::clickButton(window.get(), "detectMaxColorDistanceButton_");
+        testsupport::clickButton(window.get(), "detectBoundaryEdgesButton_");
         QVERIFY(clickAnswered(*window, "detectFovealWidthAndDepthButton_").startsWith(QStringLiteral("Information: ")));
         QCOMPARE(save(path),
                  QStringLiteral("Warning: Local Min & Max Points do not exist.\nPlease detect Local "
                                 "Min & Max points first"));
-        click(*window, "makeBoundaryCurveButton_");
+        testsupport::clickButton(window.get(), "makeBoundaryCurveButton_");
         QVERIFY(!view->currentBoundary()->curve.empty());
         QCOMPARE(clickAnswered(*window, "detectFovealWidthAndDepthButton_"),
                  QStringLiteral("Warning: Before detecting foveal width and depth,\nplease draw reference curve on "
@@ -313,8 +308,8 @@ private slots:
         QCOMPARE(view->currentBoundary()->indexC, -1);
         QCOMPARE(testsupport::readFile(path), old);
 
-        click(*window, "smoothBoundaryCurveButton_");
-        click(*window, "smoothBoundaryCurveButton_");
+        testsupport::clickButton(window.get(), "smoothBoundaryCurveButton_");
+        testsupport::clickButton(window.get(), "smoothBoundaryCurveButton_");
         view->currentBoundary()->referenceCurve = {{5, 60}, {394, 60}};
         view->setViewMode(quorrel::ViewMode::MeasureUnit);
         testsupport::selectImageRect(*view, 10, 10, 110, 10);
@@ -357,12 +352,12 @@ private slots:
         const quorrel::PixelRect patch = view->selectionPixelRect();
         QVERIFY(!patch.isEmpty());
         QVERIFY2(patch.bottom > 140, "the patch lies in the dark band above the retina (rows counted up)");
-        click(*window, "detectBoundaryEdgesButton_");
-        click(*window, "makeBoundaryCurveButton_");
-        click(*window, "smoothBoundaryCurveButton_");
+        testsupport::clickButton(window.get(), "detectBoundaryEdgesButton_");
+        testsupport::clickButton(window.get(), "makeBoundaryCurveButton_");
+        testsupport::clickButton(window.get(), "smoothBoundaryCurveButton_");
         QVERIFY(view->currentBoundary()->referenceCurve.empty());
 
-        click(*window, "proposeReferenceCurveButton_");
+        testsupport::clickButton(window.get(), "proposeReferenceCurveButton_");
         const std::vector<quorrel::Point2d> proposed = view->currentBoundary()->referenceCurve;
         QVERIFY(proposed.size() >= 2);
         QCOMPARE(view->viewMode(), quorrel::ViewMode::InsertCurve);

@@ -12,8 +12,10 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -98,6 +100,12 @@ template <typename T> T* child(QObject* parent, const char* name)
     if (!found)
         qFatal("missing child %s", name);
     return found;
+}
+
+// Clicks the named push button, as a user does.
+inline void clickButton(QObject* parent, const char* name)
+{
+    QTest::mouseClick(child<QPushButton>(parent, name), Qt::LeftButton);
 }
 
 // Writes an image whose top-left pixel is at y = 0 as seen in any viewer.

@@ -32,8 +32,7 @@ constexpr int kImageHeight = 200;
 // row 139; written as viewers expect it, top row first.
 quorrel::SyntheticScanParameters foveaParameters(double pitCentreX, std::uint64_t seed)
 {
-    quorrel::SyntheticScanParameters parameters =
-        quorrel::test::foveaShape(kImageWidth, kImageHeight, 140.0, 60.0, 30.0, 30.0, 4.0, 70.0);
+    quorrel::SyntheticScanParameters parameters = quorrel::test::smallFovea();
     parameters.pitCentreX = pitCentreX;
     parameters.seed = seed;
     return parameters;
@@ -156,11 +155,6 @@ private:
     QString foveaPath;
     QStringList fovealReference{"--reference", "10,139", "--reference", "389,139"};
 
-    static void click(Quorrel& window, const char* buttonName)
-    {
-        QTest::mouseClick(testsupport::child<QPushButton>(&window, buttonName), Qt::LeftButton);
-    }
-
     static MainViewWidget* showWithImageSizedView(Quorrel& window)
     {
         window.view()->setFixedSize(kImageWidth, kImageHeight);
@@ -205,12 +199,12 @@ private:
         QCOMPARE((QList<int>{selected.left, selected.bottom, selected.right, selected.top}),
                  (QList<int>{rect.left, rect.bottom, rect.right, rect.top}));
         if (in.tolerance == 0)
-            click(window, "detectMaxColorDistanceButton_");
-        click(window, "detectBoundaryEdgesButton_");
-        click(window, "makeBoundaryCurveButton_");
+            testsupport::clickButton(&window, "detectMaxColorDistanceButton_");
+        testsupport::clickButton(&window, "detectBoundaryEdgesButton_");
+        testsupport::clickButton(&window, "makeBoundaryCurveButton_");
         QVERIFY(view->currentBoundary() && !view->currentBoundary()->curve.empty());
         for (int press = 0; press < in.smoothCount; ++press)
-            click(window, "smoothBoundaryCurveButton_");
+            testsupport::clickButton(&window, "smoothBoundaryCurveButton_");
 
         testsupport::child<QAction>(&window, "action_Insert_Curve")->trigger();
         for (const QPoint& point : in.reference)
@@ -221,7 +215,7 @@ private:
         testsupport::child<QAction>(&window, "action_Measure_Unit")->trigger();
         if (in.unitFrom != in.unitTo)
             testsupport::dragWithLeftButton(*view, in.unitFrom, in.unitTo);
-        click(window, "detectFovealWidthAndDepthButton_");
+        testsupport::clickButton(&window, "detectFovealWidthAndDepthButton_");
         QVERIFY(view->hasValidExtrema());
         if (!in.moveATop.isNull()) {
             const quorrel::Boundary* boundary = view->currentBoundary();

@@ -111,19 +111,10 @@ inline QString writeSyntheticScan(const QString& path, const quorrel::SyntheticS
     return path;
 }
 
-// A 400 x 200 scan with a 30-row pit at x = 200 between the surface at row
-// 140 and the reference at row 60 (rows counted up); speckled, the traced
-// surface breaks left of the left rim.
+// The analysis tests' small fovea as a picture file.
 inline QString writeFoveaScan(const QString& path, bool speckled = false)
 {
-    quorrel::SyntheticScanParameters parameters =
-        quorrel::test::foveaShape(400, 200, 140, 60, 30, 30, speckled ? 6 : 4, speckled ? 60 : 70);
-    if (speckled) {
-        parameters.noiseAmplitude = 16;
-        parameters.speckleContrast = 0.4;
-        parameters.seed = 4;
-    }
-    return writeSyntheticScan(path, quorrel::makeSyntheticScan(parameters));
+    return writeSyntheticScan(path, quorrel::makeSyntheticScan(quorrel::test::smallFovea(speckled)));
 }
 
 // A shown main window, active, so that its shortcuts reach it.
