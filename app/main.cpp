@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "app/FrameClock.h"
-#include "imageio/ImageFile.h"
+#include "imageio/PictureMemory.h"
 #include "ui/Quorrel.h"
 
 namespace {

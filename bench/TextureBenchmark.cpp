@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "imageio/PictureMemory.h"
 #include "samples/generator/SyntheticScan.h"
 #include "view/MainViewWidget.h"
 

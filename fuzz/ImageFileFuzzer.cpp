@@ -5,7 +5,8 @@
 // than its stated size shows up. A PNG input gets a second run with its chunk
 // checksums made right: nearly every mutation breaks one, and libpng stops
 // at the first, so without it the fuzzer would never reach chunk contents.
-// A file of several frames or pages has its last one loaded too.
+// A file of several frames or pages has its last one loaded too. The
+// header read ahead of the decode reads every input as well.
 
 #include <cstdint>
 #include <cstdio>
@@ -41,6 +42,8 @@ void loadInput(const std::uint8_t* data, std::size_t size)
     std::fclose(file);
 
     const std::wstring path(inputPath.begin(), inputPath.end());
+    quorrel::StatedPicture stated;
+    (void)quorrel::statePicture(path, stated);
     const quorrel::LoadedRegion region = quorrel::loadImageRegion(path, 0, 0, 1, 1);
     if (region.status == quorrel::LoadStatus::Ok) {
         // The last frame of a DICOM object or TIFF goes its own way through

@@ -686,4 +686,72 @@ bool countFrames(FileKind kind, const std::uint8_t* data, std::size_t size, std:
     }
 }
 
+namespace {
+
+std::uint32_t bigEndian16(const std::uint8_t* bytes)
+{
+    return (std::uint32_t{bytes[0]} << 8) | bytes[1];
+}
+
+std::uint32_t bigEndian32(const std::uint8_t* bytes)
+{
+    return (bigEndian16(bytes) << 16) | bigEndian16(bytes + 2);
+}
+
+// The picture in the first frame header (SOF0 to SOF15) of a JPEG stream, found
+// by stepping over the segments before it.
+bool stateJpegPicture(const std::uint8_t* head, std::size_t size, StatedPicture& stated)
+{
+    std::size_t at = 2; // past the start of image
+    while (at + 4 <= size) {
+        if (head[at] != 0xff)
+            return false;
+        const std::uint8_t marker = head[at + 1];
+        if (marker == 0xff) { // fill byte
+            ++at;
+            continue;
+        }
+        const bool frameHeader = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (frameHeader) {
+            if (at + 10 > size)
+                return false;
+            stated.height = bigEndian16(head + at + 5);
+            stated.width = bigEndian16(head + at + 7);
+            stated.grey = head[at + 9] == 1; // one component
+            return true;
+        }
+        if (marker == 0xda || marker == 0xd9) // a scan or the end before any frame header
+            return false;
+        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) { // segments without a length
+            at += 2;
+            continue;
+        }
+        const std::uint32_t length = bigEndian16(head + at + 2);
+        if (length < 2)
+            return false;
+        at += 2 + length;
+    }
+    return false;
+}
+
+} // namespace
+
+bool statePicture(FileKind kind, const std::uint8_t* head, std::size_t size, StatedPicture& stated)
+{
+    stated = StatedPicture{};
+    if (kind == FileKind::Png) {
+        // The signature, the IHDR chunk's length and type, then its width,
+        // height, bit depth and colour type (0: grey without alpha).
+        if (size < 26 || std::memcmp(head + 12, "IHDR", 4) != 0)
+            return false;
+        stated.width = bigEndian32(head + 16);
+        stated.height = bigEndian32(head + 20);
+        stated.grey = head[25] == 0;
+    } else if (kind == FileKind::Jpeg) {
+        if (!stateJpegPicture(head, size, stated))
+            return false;
+    }
+    return stated.width > 0 && stated.height > 0;
+}
+
 } // namespace quorrel::imagedecode

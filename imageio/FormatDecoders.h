@@ -77,4 +77,10 @@ bool vetFile(FileKind kind, const std::uint8_t* data, std::size_t size, std::uin
 bool countFrames(FileKind kind, const std::uint8_t* data, std::size_t size, std::uint64_t maxPixelCount,
                  std::uint32_t& frameCount, std::string& failure);
 
+// The size and kind of picture that the header of a PNG or JPEG file
+// states, read from head (the file's first size bytes, however many were
+// read) with nothing else checked. False for the other kinds, and when the
+// head does not hold them or states an empty picture.
+bool statePicture(FileKind kind, const std::uint8_t* head, std::size_t size, StatedPicture& stated);
+
 } // namespace quorrel::imagedecode

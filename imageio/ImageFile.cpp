@@ -1,5 +1,6 @@
 #include "imageio/ImageFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -10,10 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include <IL/il.h>
 #include <IL/ilu.h>
@@ -186,18 +183,6 @@ std::uint32_t regionSize(std::uint32_t extent, std::uint32_t start, double fract
 
 } // namespace
 
-void keepFreedPictureMemory()
-{
-#ifdef __GLIBC__
-    // The C library maps big blocks afresh (every one of 32 MB or more, an
-    // 8-megapixel picture) and unmaps them when freed, and trims the top of
-    // its heap; taken from the heap and kept there up to half a gigabyte,
-    // the blocks of one picture serve the next.
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
-#endif
-}
-
 void initImageLibrary()
 {
     static std::once_flag initialised;
@@ -223,6 +208,29 @@ std::string describePixelSizeSource(PixelSizeSource source)
         break;
     }
     return std::string();
+}
+
+bool statePicture(const std::wstring& path, StatedPicture& stated)
+{
+    // Enough for the segments that may come before a JPEG frame header.
+    constexpr qint64 kHeadBytes = 64 * 1024;
+    stated = StatedPicture{};
+    const QString filePath = QString::fromStdWString(path);
+    QFile file(filePath);
+    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(kHeadBytes);
+    const auto* headBytes = reinterpret_cast<const std::uint8_t*>(head.constData());
+    const auto headSize = static_cast<std::size_t>(std::max<qint64>(head.size(), 0));
+    const FileKind kind = imagedecode::kindFromContent(headBytes, headSize, imagedecode::kindFromSuffix(filePath));
+    StatedPicture read;
+    if (!imagedecode::statePicture(kind, headBytes, headSize, read))
+        return false;
+    const std::uint64_t pixelCount = std::uint64_t{read.width} * read.height;
+    if (pixelCount >= kMaxPixelCount || pixelCount > 1000 * static_cast<std::uint64_t>(file.size()))
+        return false;
+    stated = read;
+    return true;
 }
 
 bool hasDicomPreamble(const QString& path)

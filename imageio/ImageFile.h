@@ -62,13 +62,6 @@ struct ImageFileInfo {
     std::string failure; // as in LoadedRegion
 };
 
-// Makes the process keep the memory of big blocks it frees, such as a
-// picture's pixels and the view's texture storage, for the next picture
-// instead of handing it back to the system. Touching fresh pages costs more
-// than copying a picture into them (on a virtual machine many times more),
-// so a window that opens picture after picture calls this once at start-up.
-void keepFreedPictureMemory();
-
 // Initialises the image library and the DICOM decoders once per process;
 // later calls do nothing.
 // The two operations below call it themselves.
@@ -94,6 +87,20 @@ LoadedRegion loadImageRegionThroughLibrary(const std::wstring& path, double x0, 
 // The number of frames of the file at path, checked as far as it can be
 // without decoding pictures; a single-picture format counts one.
 ImageFileInfo inspectImageFile(const std::wstring& path);
+
+// A picture as a file's header states it, before anything else is read.
+struct StatedPicture {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    bool grey = false; // one grey sample a pixel, no alpha
+};
+
+// The picture that a PNG or JPEG file's header states, read from the head of
+// the file with nothing else checked: a hint for making memory ready before
+// the file is decoded, not a promise that it decodes. False for the other
+// kinds, for a head that does not state it, and for a picture past the
+// decoders' limit or of over a thousand pixels per byte of file.
+bool statePicture(const std::wstring& path, StatedPicture& stated);
 
 // True when the file starts like a DICOM file (the 128-byte preamble and
 // "DICM"): files of a DICOM archive often have no suffix.

@@ -75,7 +75,8 @@ std::vector<FormatCase> formatCases()
 
 // Each file shows the picture, and the check's own decode, which stands in
 // for the library's where it gives the same bytes, gives them exactly for
-// the whole file and for a region of it.
+// the whole file and for a region of it. PNG and JPEG headers state the
+// picture's size ahead of the decode, and whether it is plain grey.
 TEST(ImageFileFormats, LoadRegion_EveryAcceptedSuffixAndVariant_GivesThePicturesRgbaAsTheLibraryDoes)
 {
     QTemporaryDir dir;
@@ -85,6 +86,14 @@ TEST(ImageFileFormats, LoadRegion_EveryAcceptedSuffixAndVariant_GivesThePictures
         ASSERT_FALSE(format.bytes.isEmpty());
         const std::wstring path = writeFile(dir, format.fileName, format.bytes);
         EXPECT_TRUE(showsPicture(loadImageRegion(path, 0, 0, 1, 1), format.shown, format.tolerance));
+        StatedPicture stated;
+        const bool pngOrJpeg = format.bytes.startsWith("\x89PNG") || format.bytes.startsWith("\xff\xd8");
+        ASSERT_EQ(statePicture(path, stated), pngOrJpeg);
+        if (pngOrJpeg) {
+            EXPECT_EQ(std::make_pair(stated.width, stated.height),
+                      std::make_pair(std::uint32_t(format.shown.width()), std::uint32_t(format.shown.height())));
+            EXPECT_EQ(stated.grey, format.fileName.startsWith("grey"));
+        }
         for (const double start : {0.0, 0.25}) {
             const LoadedRegion checked = loadImageRegion(path, start, start, 1.0 - start, 1.0 - start);
             const LoadedRegion library = loadImageRegionThroughLibrary(path, start, start, 1.0 - start, 1.0 - start);

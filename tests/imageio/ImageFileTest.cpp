@@ -1,4 +1,10 @@
+#include <sys/resource.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +15,7 @@
 
 #include "ImageFileTestSupport.h"
 #include "imageio/ImageFile.h"
+#include "imageio/PictureMemory.h"
 
 namespace quorrel::test {
 namespace {
@@ -93,7 +100,53 @@ TEST(ImageFileRefusal, LoadRegion_DamagedForeignOversizedOrMissingFiles_DecodeFa
         const LoadedRegion region = loadImageRegion(path.toStdWString(), 0, 0, 1, 1);
         EXPECT_EQ(region.status, LoadStatus::DecodeFailed);
         EXPECT_EQ(region.pixels, nullptr);
+        StatedPicture stated;
+        statePicture(path.toStdWString(), stated); // a hint only, but it must survive any head
     }
+}
+
+// A header read ahead is believed only where it holds the size and the
+// picture is not far bigger than its file could hold.
+TEST(ImageFileRefusal, StatePicture_HeadWithoutTheSizeOrOverstatingIt_StatesNothing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QByteArray png = encodeWithQt(greyPicture(), "png");
+    QByteArray jpeg = encodeWithQt(gradientPicture(), "jpg");
+    const int frameHeader = jpeg.indexOf("\xff\xc0");
+    ASSERT_GT(frameHeader, 0);
+    QByteArray oversized = png;
+    oversized.replace(16, 8, QByteArray("\x00\x01\x00\x00\x00\x00\x10\x00", 8)); // 65 536 x 4 096
+    const std::vector<std::pair<QString, QByteArray>> files{{"cut-in-ihdr.png", png.left(20)},
+                                                            {"cut-before-frame-header.jpg", jpeg.left(frameHeader + 6)},
+                                                            {"oversized.png", oversized},
+                                                            {"gradient.bmp", encodeWithQt(gradientPicture(), "bmp")}};
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name.toStdString());
+        StatedPicture stated;
+        EXPECT_FALSE(statePicture(writeFile(dir, name, bytes), stated));
+        EXPECT_EQ(stated.width, 0u);
+    }
+}
+
+// Memory made ready on another thread serves the next big block without a
+// page fault in each of its pages.
+TEST(PictureMemory, Reserve_ReleasedBeforeABlockOfItsSize_LeavesThatBlocksPagesTouched)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator holds freed blocks back";
+#endif
+    constexpr std::size_t kBytes = std::size_t{32} << 20;
+    keepFreedPictureMemory();
+    PictureMemoryReserve(kBytes + (1u << 20));
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kBytes]);
+    std::memset(block.get(), 1, kBytes);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_minflt - before.ru_minflt, 100) << "of " << kBytes / 4096 << " pages";
+    EXPECT_FALSE(PictureMemoryReserve(SIZE_MAX).holdsBlock());
 }
 
 // Loaded from and saved to paths with characters beyond ASCII too.
