@@ -493,6 +493,10 @@ int main(int argc, char** argv)
         }
         if (std::strcmp(argv[k], "--study") == 0)
             return bench::benchmarkStudy(argc, argv);
+#ifdef QUORREL_BENCH_TEXTURE
+        if (std::strcmp(argv[k], "--texture-first-open") == 0 && k + 2 < argc)
+            return bench::benchmarkTextureFirstOpen(argc, argv, argv[k + 1], argv[k + 2]);
+#endif
         if (std::strcmp(argv[k], "--texture-upload") == 0) {
 #ifdef QUORREL_BENCH_TEXTURE
             return bench::benchmarkTextureUpload(argc, argv, 7);

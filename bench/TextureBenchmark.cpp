@@ -8,7 +8,9 @@
 #include <vector>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +20,8 @@
 
 namespace quorrel::bench {
 namespace {
+
+constexpr int kFirstOpenRuns = 5;
 
 double median(std::vector<double> values)
 {
@@ -41,7 +45,85 @@ double secondsOf(const std::function<void()>& work)
     return threadProcessorSeconds() - start;
 }
 
+double clockSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+double processSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+bool showView(MainViewWidget& view)
+{
+    view.resize(1024, 600);
+    view.show();
+    if (!QTest::qWaitForWindowExposed(&view)) {
+        std::fprintf(stderr, "the window was not shown; run under xvfb-run -a on a machine without a display\n");
+        return false;
+    }
+    view.updateFrame(0.0);
+    return true;
+}
+
+struct FirstOpen {
+    double clock = 0.0; // seconds
+    double processor = 0.0; // seconds, every thread of the process
+};
+
+// The first picture a new window opens, in a process of its own (one per
+// run), so that nothing before it has touched the memory it needs:
+// "decode" only decodes the file, "open" opens it as the window does, and
+// "open-unreadied" does so without readying the texture's memory during the
+// decode.
+bool timeFirstOpen(const QString& mode, const QString& path, FirstOpen& cost)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--texture-first-open"), mode, path});
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return false;
+    const QStringList figures = QString::fromLatin1(process.readAllStandardOutput()).split(QLatin1Char(' '));
+    bool clockRead = false;
+    bool processorRead = false;
+    if (figures.size() == 2) {
+        cost.clock = figures[0].toDouble(&clockRead);
+        cost.processor = figures[1].toDouble(&processorRead);
+    }
+    return clockRead && processorRead;
+}
+
 } // namespace
+
+int benchmarkTextureFirstOpen(int argc, char** argv, const char* mode, const char* path)
+{
+    keepFreedPictureMemory();
+    QApplication application(argc, argv);
+    MainViewWidget view;
+    if (!showView(view))
+        return 1;
+    const std::wstring file = QString::fromLocal8Bit(path).toStdWString();
+    const QString what = QString::fromLatin1(mode);
+    view.setTextureMemoryReadiedAhead(what != QLatin1String("open-unreadied"));
+    const double clockStart = clockSeconds();
+    const double processorStart = processSeconds();
+    if (what == QLatin1String("decode")) {
+        if (quorrel::loadImageRegion(file, 0.0, 0.0, 1.0, 1.0, 0).status != quorrel::LoadStatus::Ok)
+            return 1;
+    } else {
+        if (!view.loadImage(file, 0.0, 0.0, 1.0, 1.0))
+            return 1;
+        view.makeCurrent();
+        glFinish();
+    }
+    std::printf("%.6f %.6f", clockSeconds() - clockStart, processSeconds() - processorStart);
+    return 0;
+}
 
 int benchmarkTextureUpload(int argc, char** argv, int runs)
 {
@@ -73,13 +155,8 @@ int benchmarkTextureUpload(int argc, char** argv, int runs)
     }
 
     MainViewWidget view;
-    view.resize(1024, 600);
-    view.show();
-    if (!QTest::qWaitForWindowExposed(&view)) {
-        std::fprintf(stderr, "the window was not shown; run under xvfb-run -a on a machine without a display\n");
+    if (!showView(view))
         return 1;
-    }
-    view.updateFrame(0.0);
 
     std::printf("texture upload of a %d x %d picture in a shown view (processor time, medians of %d runs)\n\n",
                 scan.width, scan.height, runs);
@@ -114,18 +191,49 @@ int benchmarkTextureUpload(int argc, char** argv, int runs)
             }));
             view.renderScene();
         }
-        // The first load's decode reuses the memory of the decode alone run
-        // just before it, as the median's does.
-        const double firstUpload = fresh.front() - median(loadOnly);
         const double freshUpload = median(fresh) - median(loadOnly);
         const double reusedUpload = median(reused);
         const bool isGrey = path == greyPath;
         std::printf("%-7s picture: new texture %.1f ms (its load %.1f ms less the file's decode %.1f ms), "
-                    "same size again %.1f ms: %s the 40 ms target; the first run %.1f ms: %s\n",
+                    "same size again %.1f ms: %s the 40 ms target\n",
                     isGrey ? "grey" : "colour", 1e3 * freshUpload, 1e3 * median(fresh), 1e3 * median(loadOnly),
-                    1e3 * reusedUpload, std::max(freshUpload, reusedUpload) < 0.040 ? "within" : "OVER",
-                    1e3 * firstUpload, firstUpload < 0.040 ? "within" : "OVER");
-        met = met && std::max({freshUpload, reusedUpload, firstUpload}) < 0.040;
+                    1e3 * reusedUpload, std::max(freshUpload, reusedUpload) < 0.040 ? "within" : "OVER");
+        met = met && std::max(freshUpload, reusedUpload) < 0.040;
+    }
+
+    // The first picture of a new window, which no memory freed before can
+    // serve: by the clock, since readying the texture's memory runs on the
+    // other core while the file is decoded, and in processor time of the
+    // whole process beside it, which shows that work moved, not vanished.
+    std::printf("\nthe first picture a new window opens, one process per run (clock, medians of %d runs of each)\n\n",
+                kFirstOpenRuns);
+    std::printf("%-7s %26s %26s %26s %16s\n", "", "decode alone ms (cpu)", "open ms (cpu)",
+                "open, not readied ms (cpu)", "upload in open");
+    for (const QString& path : {colourPath, greyPath}) {
+        std::vector<double> decodeClock, decodeProcessor, openClock, openProcessor, plainClock, plainProcessor;
+        for (int run = 0; run < kFirstOpenRuns; ++run) {
+            FirstOpen decode, open, plain;
+            if (!timeFirstOpen(QStringLiteral("decode"), path, decode)
+                || !timeFirstOpen(QStringLiteral("open"), path, open)
+                || !timeFirstOpen(QStringLiteral("open-unreadied"), path, plain)) {
+                std::printf("a first open failed\n");
+                return 1;
+            }
+            decodeClock.push_back(decode.clock);
+            decodeProcessor.push_back(decode.processor);
+            openClock.push_back(open.clock);
+            openProcessor.push_back(open.processor);
+            plainClock.push_back(plain.clock);
+            plainProcessor.push_back(plain.processor);
+        }
+        const double upload = median(openClock) - median(decodeClock);
+        const double plainUpload = median(plainClock) - median(decodeClock);
+        std::printf("%-7s %16.1f (%6.1f) %16.1f (%6.1f) %16.1f (%6.1f) %9.1f ms: %s the 40 ms target "
+                    "(not readied: %.1f ms)\n",
+                    path == greyPath ? "grey" : "colour", 1e3 * median(decodeClock), 1e3 * median(decodeProcessor),
+                    1e3 * median(openClock), 1e3 * median(openProcessor), 1e3 * median(plainClock),
+                    1e3 * median(plainProcessor), 1e3 * upload, upload < 0.040 ? "within" : "OVER", 1e3 * plainUpload);
+        met = met && upload < 0.040;
     }
     return met ? 0 : 1;
 }

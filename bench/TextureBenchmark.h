@@ -7,4 +7,9 @@ namespace quorrel::bench {
 // each time beside its target. Returns the program's exit status.
 int benchmarkTextureUpload(int argc, char** argv, int runs);
 
+// One first open for benchmarkTextureUpload, which runs each in a process of
+// its own: mode "decode", "open" or "open-unreadied" of the picture at path,
+// in a new shown view. Prints its clock and processor seconds.
+int benchmarkTextureFirstOpen(int argc, char** argv, const char* mode, const char* path);
+
 } // namespace quorrel::bench

@@ -1,5 +1,6 @@
 #include "view/MainViewWidget.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -7,6 +8,7 @@
 #include <QMessageBox>
 
 #include "imageio/ImageFile.h"
+#include "imageio/PictureMemory.h"
 #include "view/BusyCursor.h"
 
 // Why a file gave no picture, in words for the second line of the warning,
@@ -56,6 +58,31 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
     return true;
 }
 
+namespace {
+
+// Memory for the texture of the picture at path, made ready while the file
+// is decoded: the first picture this big in the process would otherwise get
+// texture storage on pages never touched before, which on a virtual machine
+// costs many times the upload itself. Only PNG and JPEG files state their
+// size where it can be read ahead; the others get no reserve.
+quorrel::PictureMemoryReserve reserveTextureMemory(const std::wstring& path, std::uint64_t& readyBytes)
+{
+    quorrel::StatedPicture stated;
+    if (!quorrel::statePicture(path, stated))
+        return {};
+    // A driver may pad rows and the height; the megabyte covers that and the
+    // small blocks taken from the freed memory before the texture's.
+    const std::uint64_t bytesPerPixel = stated.grey ? 1 : 4;
+    const std::uint64_t bytes =
+        (std::uint64_t{stated.width} + 64) * bytesPerPixel * (std::uint64_t{stated.height} + 64) + (1u << 20);
+    if (bytes <= readyBytes || bytes > SIZE_MAX)
+        return {};
+    readyBytes = bytes;
+    return quorrel::PictureMemoryReserve(static_cast<std::size_t>(bytes));
+}
+
+} // namespace
+
 // Decodes first and replaces the image only when that worked, so that a file
 // that cannot be read leaves the picture, its path and the selection as they
 // were.
@@ -66,6 +93,9 @@ bool MainViewWidget::replaceImage(const std::wstring& path, std::uint32_t frame,
     quorrel::LoadedRegion region;
     {
         BusyCursor busy;
+        const quorrel::PictureMemoryReserve textureMemory = m_textureMemoryReadiedAhead
+            ? reserveTextureMemory(path, m_readyTextureBytes)
+            : quorrel::PictureMemoryReserve();
         region = quorrel::loadImageRegion(path, x0, y0, width, height, frame);
     }
     if (region.status != quorrel::LoadStatus::Ok) {
@@ -155,6 +185,8 @@ void MainViewWidget::uploadTexture()
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, data);
     } else {
         glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, data);
+        const std::uint64_t storageBytes = std::uint64_t{m_imageWidth} * m_imageHeight * (grey ? 1 : 4);
+        m_readyTextureBytes = std::max(m_readyTextureBytes, storageBytes);
         m_textureWidth = width;
         m_textureHeight = height;
         m_textureFormat = internalFormat;

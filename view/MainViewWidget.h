@@ -84,6 +84,10 @@ public:
     // none.
     int unsavedMeasurementIndex() const;
     void uploadTexture();
+    // Whether opening a picture bigger than any before makes its texture's
+    // memory ready on another core while the file is decoded (on unless the
+    // benchmark compares).
+    void setTextureMemoryReadiedAhead(bool ahead) { m_textureMemoryReadiedAhead = ahead; }
     // The frame of a DICOM object or page of a TIFF that loadImage, and the
     // cut after it, take from the file at path; every other path gives frame 0.
     void selectImageFrame(const std::wstring& path, std::uint32_t frame);
@@ -303,6 +307,10 @@ private:
     int m_textureWidth = 0;
     int m_textureHeight = 0;
     int m_textureFormat = 0;
+    // The most texture storage the process has made or made memory ready
+    // for; the memory freed with a texture serves the next one.
+    std::uint64_t m_readyTextureBytes = 0;
+    bool m_textureMemoryReadiedAhead = true;
     bool m_imageCut = false;
     ViewMode m_viewMode = ViewMode::Detect;
     std::wstring m_imagePath;
