@@ -19,6 +19,7 @@
 #include "MeasureOutput.h"
 #include "StudyRun.h"
 #include "core/MeasurementFile.h"
+#include "imageio/PictureMemory.h"
 
 namespace {
 
@@ -122,6 +123,9 @@ int runCommand(int argc, char* argv[])
     // core application needs no display.
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorrel-measure"));
+    // The memory a decode frees serves the fill after it, and one image's
+    // memory the next image's in a study.
+    quorrel::keepFreedPictureMemory();
 
     measure::CommandLine commandLine;
     std::string error;
