@@ -1,8 +1,11 @@
 #include "imageio/PictureMemory.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <system_error>
+
+#include <sys/mman.h>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -16,6 +19,25 @@ std::atomic<bool> g_freedMemoryKept{false};
 
 // Touched one byte in each; a larger page is touched more than once.
 constexpr std::size_t kPageBytes = 4096;
+
+// Asks for the whole 2 MB pages inside the block to be backed by huge pages:
+// one fault for each instead of 512, which on a virtual machine costs less
+// and slows the decode on the other core less. Where the system has no huge
+// pages, the advice changes nothing.
+void adviseHugePages(unsigned char* block, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHugePageBytes = std::uintptr_t{2} << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (begin + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+    const std::uintptr_t last = (begin + bytes) & ~(kHugePageBytes - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
 
 } // namespace
 
@@ -45,6 +67,7 @@ PictureMemoryReserve::PictureMemoryReserve(std::size_t bytes)
         return;
     try {
         m_toucher = std::thread([block = m_block, bytes] {
+            adviseHugePages(block, bytes);
             volatile unsigned char* pages = block;
             for (std::size_t offset = 0; offset < bytes; offset += kPageBytes)
                 pages[offset] = 0;
