@@ -8,7 +8,6 @@
 #include <QMessageBox>
 
 #include "imageio/ImageFile.h"
-#include "imageio/PictureMemory.h"
 #include "view/BusyCursor.h"
 
 // Why a file gave no picture, in words for the second line of the warning,
@@ -58,14 +57,11 @@ bool MainViewWidget::loadImage(const std::wstring& path, double x0, double y0, d
     return true;
 }
 
-namespace {
-
-// Memory for the texture of the picture at path, made ready while the file
-// is decoded: the first picture this big in the process would otherwise get
-// texture storage on pages never touched before, which on a virtual machine
-// costs many times the upload itself. Only PNG and JPEG files state their
-// size where it can be read ahead; the others get no reserve.
-quorrel::PictureMemoryReserve reserveTextureMemory(const std::wstring& path, std::uint64_t& readyBytes)
+// The first picture this big in the process would get texture storage on
+// pages never touched before, which on a virtual machine costs many times
+// the upload itself. Only PNG and JPEG files state their size where it can
+// be read ahead; the others get no reserve.
+quorrel::PictureMemoryReserve MainViewWidget::readyTextureMemory(const std::wstring& path)
 {
     quorrel::StatedPicture stated;
     if (!quorrel::statePicture(path, stated))
@@ -75,13 +71,11 @@ quorrel::PictureMemoryReserve reserveTextureMemory(const std::wstring& path, std
     const std::uint64_t bytesPerPixel = stated.grey ? 1 : 4;
     const std::uint64_t bytes =
         (std::uint64_t{stated.width} + 64) * bytesPerPixel * (std::uint64_t{stated.height} + 64) + (1u << 20);
-    if (bytes <= readyBytes || bytes > SIZE_MAX)
+    if (bytes <= m_readyTextureBytes || bytes > SIZE_MAX)
         return {};
-    readyBytes = bytes;
+    m_readyTextureBytes = bytes;
     return quorrel::PictureMemoryReserve(static_cast<std::size_t>(bytes));
 }
-
-} // namespace
 
 // Decodes first and replaces the image only when that worked, so that a file
 // that cannot be read leaves the picture, its path and the selection as they
@@ -93,9 +87,8 @@ bool MainViewWidget::replaceImage(const std::wstring& path, std::uint32_t frame,
     quorrel::LoadedRegion region;
     {
         BusyCursor busy;
-        const quorrel::PictureMemoryReserve textureMemory = m_textureMemoryReadiedAhead
-            ? reserveTextureMemory(path, m_readyTextureBytes)
-            : quorrel::PictureMemoryReserve();
+        const quorrel::PictureMemoryReserve textureMemory =
+            m_textureMemoryReadiedAhead ? readyTextureMemory(path) : quorrel::PictureMemoryReserve();
         region = quorrel::loadImageRegion(path, x0, y0, width, height, frame);
     }
     if (region.status != quorrel::LoadStatus::Ok) {

@@ -27,6 +27,7 @@
 #include "core/EditHistory.h"
 #include "core/Singleton.h"
 #include "imageio/ImageFile.h"
+#include "imageio/PictureMemory.h"
 #include "view/ViewModes.h"
 #include "view/ViewTransform.h"
 
@@ -84,9 +85,13 @@ public:
     // none.
     int unsavedMeasurementIndex() const;
     void uploadTexture();
-    // Whether opening a picture bigger than any before makes its texture's
-    // memory ready on another core while the file is decoded (on unless the
-    // benchmark compares).
+    // Memory for the texture of the picture at path, made ready on another
+    // core while the caller goes on (decoding the file) when the picture is
+    // bigger than any texture so far; an empty reserve otherwise. Opening a
+    // picture does this itself.
+    quorrel::PictureMemoryReserve readyTextureMemory(const std::wstring& path);
+    // Whether opening a picture readies its texture's memory during the
+    // decode (on unless the benchmark compares).
     void setTextureMemoryReadiedAhead(bool ahead) { m_textureMemoryReadiedAhead = ahead; }
     // The frame of a DICOM object or page of a TIFF that loadImage, and the
     // cut after it, take from the file at path; every other path gives frame 0.
