@@ -40,6 +40,7 @@
 #include "analysis/ReferenceCurveProposal.h"
 #include "analysis/RegionGrowing.h"
 #include "analysis/VitreousPatchProposal.h"
+#include "bench/BenchClock.h"
 #include "bench/LoadBenchmark.h"
 #include "bench/StudyBenchmark.h"
 #ifdef QUORREL_BENCH_TEXTURE
@@ -120,9 +121,7 @@ struct Measurement {
 
 double threadProcessorSeconds()
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+    return bench::secondsOn(CLOCK_THREAD_CPUTIME_ID);
 }
 
 // Runs work `runs` times. The heap peak is that of the first run above what
@@ -512,6 +511,7 @@ int timeFillCallsAfterLoading(const char* path, bool keptMemory)
 // several processes.
 void printFillFirstCall(const SyntheticScan& scan)
 {
+    using bench::median;
     constexpr int kProcesses = 5;
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("speckled.png"));
@@ -523,10 +523,6 @@ void printFillFirstCall(const SyntheticScan& scan)
         std::printf("fill's first call: cannot write the scan\n\n");
         return;
     }
-    const auto median = [](std::vector<double> values) {
-        std::sort(values.begin(), values.end());
-        return values[values.size() / 2];
-    };
     for (const bool keptMemory : {true, false}) {
         std::vector<double> firstCalls;
         std::vector<double> laterCalls;

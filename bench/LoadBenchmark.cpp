@@ -21,6 +21,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include "bench/BenchClock.h"
 #include "imageio/ImageFile.h"
 #include "samples/generator/SyntheticScan.h"
 
@@ -148,12 +149,6 @@ long peakResidentGrowth(const std::function<void()>& work)
     work();
     const long peak = statusKilobytes("VmHWM:");
     return before < 0 || peak < 0 ? -1 : (peak - before) * 1024;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double secondsOf(const std::function<void()>& work)

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "bench/BenchClock.h"
 #include "imageio/PictureMemory.h"
 #include "samples/generator/SyntheticScan.h"
 #include "view/MainViewWidget.h"
@@ -23,40 +24,13 @@ namespace {
 
 constexpr int kFirstOpenRuns = 5;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double threadProcessorSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
-
 // In this thread's processor time, which the driver's copy runs in and which
 // other programs on a busy machine do not stretch as they stretch the clock.
 double secondsOf(const std::function<void()>& work)
 {
-    const double start = threadProcessorSeconds();
+    const double start = secondsOn(CLOCK_THREAD_CPUTIME_ID);
     work();
-    return threadProcessorSeconds() - start;
-}
-
-double clockSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
-
-double processSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+    return secondsOn(CLOCK_THREAD_CPUTIME_ID) - start;
 }
 
 bool showView(MainViewWidget& view)
@@ -110,8 +84,8 @@ int benchmarkTextureFirstOpen(int argc, char** argv, const char* mode, const cha
     const std::wstring file = QString::fromLocal8Bit(path).toStdWString();
     const QString what = QString::fromLatin1(mode);
     view.setTextureMemoryReadiedAhead(what != QLatin1String("open-unreadied"));
-    const double clockStart = clockSeconds();
-    const double processorStart = processSeconds();
+    const double clockStart = secondsOn(CLOCK_MONOTONIC);
+    const double processorStart = secondsOn(CLOCK_PROCESS_CPUTIME_ID);
     if (what.startsWith(QLatin1String("decode"))) {
         const quorrel::PictureMemoryReserve textureMemory =
             what == QLatin1String("decode-readied") ? view.readyTextureMemory(file) : quorrel::PictureMemoryReserve();
@@ -123,7 +97,8 @@ int benchmarkTextureFirstOpen(int argc, char** argv, const char* mode, const cha
         view.makeCurrent();
         glFinish();
     }
-    std::printf("%.6f %.6f", clockSeconds() - clockStart, processSeconds() - processorStart);
+    std::printf("%.6f %.6f", secondsOn(CLOCK_MONOTONIC) - clockStart,
+                secondsOn(CLOCK_PROCESS_CPUTIME_ID) - processorStart);
     return 0;
 }
 
